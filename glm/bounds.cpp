@@ -1,0 +1,111 @@
+// bounds.cpp: operations on a model's positions as a whole: measuring its
+// box, fitting it into the unit cube, scaling, moving and rewinding.
+#include <cassert>
+#include <cmath>
+
+#include "glm/glm_internal.h"
+
+static float glm_abs(float f) { return f < 0 ? -f : f; }
+static float glm_max(float a, float b) { return a < b ? b : a; }
+
+// Box of vertices 1..vertexcount. A model without vertices has the empty
+// box at the origin.
+static void scan_box(const Model* model, float* min, float* max) {
+  const float* v = model->vertices;
+  if (model->vertexcount == 0) {
+    min[0] = min[1] = min[2] = max[0] = max[1] = max[2] = 0.0f;
+    return;
+  }
+  for (int axis = 0; axis < 3; axis++) min[axis] = max[axis] = v[3 + axis];
+  for (uint32_t i = 1; i <= model->vertexcount; i++) {
+    for (int axis = 0; axis < 3; axis++) {
+      float c = v[3 * i + axis];
+      if (c > max[axis]) max[axis] = c;
+      if (c < min[axis]) min[axis] = c;
+    }
+  }
+}
+
+// Extent is |max| + |min|, not max - min: the two agree once a model is
+// centred, and models are fitted that way.
+static void extents(const float* min, const float* max, float* dimensions) {
+  for (int axis = 0; axis < 3; axis++)
+    dimensions[axis] = glm_abs(max[axis]) + glm_abs(min[axis]);
+}
+
+float glmFitToUnitCube(Model* model) {
+  assert(model);
+  assert(model->vertices);
+  float min[3], max[3], size[3];
+  scan_box(model, min, max);
+  extents(min, max, size);
+  float centre[3];
+  for (int axis = 0; axis < 3; axis++) centre[axis] = (max[axis] + min[axis]) / 2.0f;
+
+  // All vertices at the origin (or none at all) leave nothing to scale by;
+  // keep the model's size instead of filling it with NaN.
+  float scale = 2.0f / glm_max(glm_max(size[0], size[1]), size[2]);
+  if (!std::isfinite(scale)) scale = 1.0f;
+
+  float* v = model->vertices;
+  for (uint32_t i = 1; i <= model->vertexcount; i++) {
+    for (int axis = 0; axis < 3; axis++) {
+      v[3 * i + axis] -= centre[axis];
+      v[3 * i + axis] *= scale;
+    }
+  }
+  return scale;
+}
+
+void glmGetDimensions(Model* model, float* dimensions) {
+  assert(model);
+  assert(model->vertices);
+  assert(dimensions);
+  float min[3], max[3];
+  scan_box(model, min, max);
+  extents(min, max, dimensions);
+}
+
+void glmScaleVertices(Model* model, float scale) {
+  float* v = model->vertices;
+  for (uint32_t i = 1; i <= model->vertexcount; i++) {
+    v[3 * i + 0] *= scale;
+    v[3 * i + 1] *= scale;
+    v[3 * i + 2] *= scale;
+  }
+}
+
+void glmTranslateVertices(Model* model, const float* offset) {
+  float* v = model->vertices;
+  for (uint32_t i = 1; i <= model->vertexcount; i++) {
+    v[3 * i + 0] += offset[0];
+    v[3 * i + 1] += offset[1];
+    v[3 * i + 2] += offset[2];
+  }
+}
+
+static void swap_ends(uint32_t* corners) {
+  uint32_t first = corners[0];
+  corners[0] = corners[2];
+  corners[2] = first;
+}
+
+static void negate_all(float* triples, uint32_t count) {
+  for (uint32_t i = 1; i <= count; i++) {
+    triples[3 * i + 0] = -triples[3 * i + 0];
+    triples[3 * i + 1] = -triples[3 * i + 1];
+    triples[3 * i + 2] = -triples[3 * i + 2];
+  }
+}
+
+void glmFlipWinding(Model* model) {
+  assert(model);
+  for (uint32_t i = 0; i < model->facecount; i++) {
+    ModelFace& face = model->faces[i];
+    swap_ends(face.vertexidx);
+    if (model->normalcount) swap_ends(face.normalidx);
+    if (model->uvcount) swap_ends(face.uvidx);
+  }
+  if (model->facetnorms) negate_all(model->facetnorms, model->facetnormcount);
+  if (model->normals) negate_all(model->normals, model->normalcount);
+}

@@ -1,0 +1,52 @@
+// glm_internal.h: what the model library's files share and its public
+// header does not show: the failure record the readers hand back instead of
+// ending the process, allocation that never goes on with a missing array,
+// and the readers' in-memory entry points (used by the tests and fuzzers).
+#ifndef PLINKAR_GLM_GLM_INTERNAL_H
+#define PLINKAR_GLM_GLM_INTERNAL_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "glm/glm.h"
+
+// Why a read could not go on. The public operations print message to the
+// named stream and end the process with status 1; the seams return it.
+struct GlmFailure {
+  bool failed = false;
+  bool to_stdout = false;  // the few historic messages that go to stdout
+  std::string message;
+};
+
+// Records a failure; message is printf-style and should end in "\n".
+void glmFail(GlmFailure* failure, bool to_stdout, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+// Prints the failure and ends the process with status 1.
+[[noreturn]] void glmDie(const GlmFailure& failure);
+
+// calloc that ends the process, naming the operation, when memory runs out.
+void* glmAlloc(const char* operation, size_t count, size_t size);
+char* glmStrdup(const char* operation, const char* text, size_t length);
+
+// A whole file read into memory.
+struct GlmText {
+  char* data = nullptr;
+  size_t size = 0;
+};
+bool glmLoadText(const char* path, GlmText* text);
+void glmFreeText(GlmText* text);
+
+// The OBJ reader over text already in memory. objpath is stored in the
+// model and locates the material library. On failure *out is null and
+// everything allocated has been freed.
+GlmFailure glmReadOBJText(const char* objpath, const char* data, size_t size,
+                          Model** out);
+
+// The MTL reader: reads the library name next to model->objpath into the
+// model's material table, replacing any table it had.
+GlmFailure glmReadMTLFile(Model* model, const char* name);
+GlmFailure glmReadMTLText(Model* model, const char* data, size_t size);
+
+#endif  // PLINKAR_GLM_GLM_INTERNAL_H

@@ -1,0 +1,163 @@
+// normals.cpp: facet normals, smoothed vertex normals and the vector helpers
+// they use. All arithmetic is single precision.
+#include <cassert>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "glm/glm_internal.h"
+
+void glmCrossProduct(const float* u, const float* v, float* n) {
+  assert(u);
+  assert(v);
+  assert(n);
+  n[0] = u[1] * v[2] - u[2] * v[1];
+  n[1] = u[2] * v[0] - u[0] * v[2];
+  n[2] = u[0] * v[1] - u[1] * v[0];
+}
+
+// A zero vector (the normal of a face of zero area) stays zero: dividing it
+// by its length would fill the model with NaN, which lights as garbage.
+void glmNormalizeVector(float* v) {
+  assert(v);
+  float length = sqrtf(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+  if (length == 0.0f) return;
+  v[0] /= length;
+  v[1] /= length;
+  v[2] /= length;
+}
+
+float glmDotProduct(const float* u, const float* v) {
+  assert(u);
+  assert(v);
+  return u[0] * v[0] + u[1] * v[1] + u[2] * v[2];
+}
+
+void glmComputeFacetNormals(Model* model) {
+  assert(model);
+  assert(model->vertices);
+  free(model->facetnorms);
+  model->facetnormcount = model->facecount;
+  model->facetnorms = static_cast<float*>(
+      glmAlloc("glmComputeFacetNormals", 3 * (size_t(model->facetnormcount) + 1), sizeof(float)));
+
+  const float* vertices = model->vertices;
+  for (uint32_t i = 0; i < model->facecount; i++) {
+    ModelFace& face = model->faces[i];
+    face.facetidx = i + 1;
+    const float* a = &vertices[3 * face.vertexidx[0]];
+    const float* b = &vertices[3 * face.vertexidx[1]];
+    const float* c = &vertices[3 * face.vertexidx[2]];
+    float u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+    float v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+    float* n = &model->facetnorms[3 * (i + 1)];
+    glmCrossProduct(u, v, n);
+    glmNormalizeVector(n);
+  }
+}
+
+// One face corner that uses a vertex. The uses of each vertex sit together,
+// from the highest-numbered face down (within a face, the last corner first),
+// so the first one is the vertex's head face.
+struct VertexUse {
+  uint32_t face;
+  uint8_t corner;
+  bool averaged;  // its facet normal joins the vertex's shared normal
+};
+
+void glmVertexNormals(Model* model, float angle) {
+  assert(model);
+  assert(model->facetnorms);
+  // The single-precision pi widened to double, as the threshold has always
+  // been worked out; the double pi would move faces at exactly the angle.
+  const float threshold = static_cast<float>(cos(angle * 3.1415927410125732 / 180.0));
+
+  const uint32_t vertexcount = model->vertexcount;
+  const uint32_t facecount = model->facecount;
+  ModelFace* faces = model->faces;
+  const float* facetnorms = model->facetnorms;
+
+  // Group the uses by vertex: count, prefix sums, then place.
+  uint32_t* first = static_cast<uint32_t*>(
+      glmAlloc("glmVertexNormals", size_t(vertexcount) + 2, sizeof(uint32_t)));
+  // A corner naming no vertex (only a hand-built model can) takes no part.
+  auto valid = [&](uint32_t v) { return v >= 1 && v <= vertexcount; };
+  for (uint32_t i = 0; i < facecount; i++)
+    for (int c = 0; c < 3; c++)
+      if (valid(faces[i].vertexidx[c])) first[faces[i].vertexidx[c] + 1]++;
+  for (uint32_t v = 1; v <= vertexcount + 1; v++) first[v] += first[v - 1];
+
+  const size_t usecount = 3 * size_t(facecount);
+  VertexUse* uses =
+      static_cast<VertexUse*>(glmAlloc("glmVertexNormals", usecount, sizeof(VertexUse)));
+  uint32_t* place = static_cast<uint32_t*>(
+      glmAlloc("glmVertexNormals", size_t(vertexcount) + 1, sizeof(uint32_t)));
+  memcpy(place, first, (size_t(vertexcount) + 1) * sizeof(uint32_t));
+  for (uint32_t i = facecount; i-- > 0;)
+    for (int c = 2; c >= 0; c--)
+      if (valid(faces[i].vertexidx[c]))
+        uses[place[faces[i].vertexidx[c]]++] = VertexUse{i, static_cast<uint8_t>(c), false};
+  free(place);
+
+  auto facet_of = [&](uint32_t face) { return &facetnorms[3 * faces[face].facetidx]; };
+
+  // Decide which uses join each vertex's shared normal and count the
+  // normals that makes, so the array is allocated once at its final size.
+  size_t normalcount = 0;
+  for (uint32_t v = 1; v <= vertexcount; v++) {
+    if (first[v] == first[v + 1]) {
+      fprintf(stderr, "glmVertexNormals(): vertex w/o a triangle\n");
+      continue;
+    }
+    const float* head = facet_of(uses[first[v]].face);
+    bool any = false;
+    for (uint32_t k = first[v]; k < first[v + 1]; k++) {
+      // Every use is compared with the head, never with its neighbours.
+      uses[k].averaged = glmDotProduct(facet_of(uses[k].face), head) > threshold;
+      any |= uses[k].averaged;
+      normalcount += !uses[k].averaged;
+    }
+    normalcount += any;
+  }
+
+  free(model->normals);
+  model->normalcount = static_cast<uint32_t>(normalcount);
+  float* normals = static_cast<float*>(
+      glmAlloc("glmVertexNormals", 3 * (normalcount + 1), sizeof(float)));
+  model->normals = normals;
+
+  // A vertex's shared normal comes first, then a copy of the facet normal of
+  // each use outside the angle. Each use sets its own corner, so a face that
+  // names one vertex twice leaves no corner without a normal.
+  uint32_t next = 1;
+  for (uint32_t v = 1; v <= vertexcount; v++) {
+    float average[3] = {0.0f, 0.0f, 0.0f};
+    bool any = false;
+    for (uint32_t k = first[v]; k < first[v + 1]; k++) {
+      if (!uses[k].averaged) continue;
+      const float* n = facet_of(uses[k].face);
+      average[0] += n[0];
+      average[1] += n[1];
+      average[2] += n[2];
+      any = true;
+    }
+    uint32_t shared = 0;
+    if (any) {
+      glmNormalizeVector(average);
+      shared = next++;
+      memcpy(&normals[3 * shared], average, sizeof average);
+    }
+    for (uint32_t k = first[v]; k < first[v + 1]; k++) {
+      const VertexUse& use = uses[k];
+      uint32_t index = shared;
+      if (!use.averaged) {
+        index = next++;
+        memcpy(&normals[3 * index], facet_of(use.face), 3 * sizeof(float));
+      }
+      faces[use.face].normalidx[use.corner] = index;
+    }
+  }
+  free(uses);
+  free(first);
+}

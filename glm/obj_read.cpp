@@ -1,0 +1,402 @@
+// obj_read.cpp: the OBJ reader. The file is read into memory once and walked
+// twice by the same statement reader: the first pass (glmFirstPass) counts
+// and creates the groups and reads the material library, every array is
+// then allocated at its exact size, and the fill pass (glmFillPass) stores
+// the values. Because both passes consume the text identically, the fill can
+// never outgrow what the count allocated.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "glm/glm_internal.h"
+#include "glm/text_scan.h"
+
+using namespace glm_scan;
+
+namespace {
+
+// How every corner of a face is read, decided by its first corner.
+enum CornerForm { FORM_V, FORM_VT, FORM_VTN, FORM_VN };
+
+enum Slot { SLOT_V = 0, SLOT_T = 1, SLOT_N = 2 };
+
+struct GroupRoom {
+  ModelGroup* group;
+  uint32_t room;  // face indices the group was allocated
+};
+
+// Cursors of one pass; the model holds only results.
+struct ObjPass {
+  Model* model;
+  const char* begin;
+  const char* end;
+  GlmFailure* failure;
+  ModelGroup* group = nullptr;
+  uint32_t room = 0;        // fill: face indices the current group still has
+  uint32_t material = 0;    // fill: current material
+  uint64_t read[3] = {};    // vertices, texture coordinates, normals so far
+  uint64_t triangles = 0;
+  // The values of the last corner read, raw and resolved: a corner that
+  // cannot be read keeps them, as scanf leaves its targets alone.
+  int64_t raw[3] = {};
+  int64_t value[3] = {};
+  std::vector<GroupRoom> rooms;
+};
+
+const char* const kSlotName[3] = {"vertex", "texture coordinate", "normal"};
+const char* const kSlotPlural[3] = {"vertices", "texture coordinates", "normals"};
+
+inline uint32_t slot_count(const Model* model, int slot) {
+  return slot == SLOT_V ? model->vertexcount : slot == SLOT_T ? model->uvcount
+                                                              : model->normalcount;
+}
+
+inline bool form_has(CornerForm form, int slot) {
+  if (slot == SLOT_V) return true;
+  if (slot == SLOT_T) return form == FORM_VT || form == FORM_VTN;
+  return form == FORM_VN || form == FORM_VTN;
+}
+
+// One corner, as scanf reads it with the face's format ("%d", "%d/%d",
+// "%d/%d/%d" or "%d//%d"). Returns the number of values converted; each is
+// stored in raw as soon as it is converted, and updated gets its slot's bit.
+inline int scan_corner(const char*& p, const char* end, CornerForm form, int64_t* raw,
+                       unsigned* updated) {
+  int64_t x;
+  *updated = 0;
+  if (!scan_int(p, end, x)) return 0;
+  raw[SLOT_V] = x;
+  *updated = 1u << SLOT_V;
+  if (form == FORM_V) return 1;
+  if (!scan_literal(p, end, '/')) return 1;
+  if (form == FORM_VN) {
+    if (!scan_literal(p, end, '/') || !scan_int(p, end, x)) return 1;
+    raw[SLOT_N] = x;
+    *updated |= 1u << SLOT_N;
+    return 2;
+  }
+  if (!scan_int(p, end, x)) return 1;
+  raw[SLOT_T] = x;
+  *updated |= 1u << SLOT_T;
+  if (form == FORM_VT) return 2;
+  if (!scan_literal(p, end, '/') || !scan_int(p, end, x)) return 2;
+  raw[SLOT_N] = x;
+  *updated |= 1u << SLOT_N;
+  return 3;
+}
+
+// Fill pass: turns the corner's new raw values into absolute indices
+// (negative ones count back from the latest element read) and checks every
+// value the form stores against its count.
+bool take_corner(ObjPass& s, CornerForm form, unsigned updated, const char* at) {
+  for (int slot = 0; slot < 3; slot++) {
+    if (updated & (1u << slot)) {
+      int64_t raw = s.raw[slot];
+      s.value[slot] = raw < 0 ? static_cast<int64_t>(s.read[slot]) + 1 + raw : raw;
+    }
+    if (!form_has(form, slot)) continue;
+    uint32_t count = slot_count(s.model, slot);
+    if (s.value[slot] >= 1 && s.value[slot] <= count) continue;
+
+    char context[96];
+    if (s.raw[slot] < 0)
+      snprintf(context, sizeof context, "%s read before it: %llu", kSlotPlural[slot],
+               static_cast<unsigned long long>(s.read[slot]));
+    else if (count == 0)
+      snprintf(context, sizeof context, "the file has no %s", kSlotPlural[slot]);
+    else
+      snprintf(context, sizeof context, "the file has %u %s", count, kSlotPlural[slot]);
+    glmFail(s.failure, false, "glmReadOBJ() failed: \"%s\" line %u: %s index %lld is out of range (%s).\n",
+            s.model->objpath, line_number(s.begin, skip_space(at, s.end)), kSlotName[slot],
+            static_cast<long long>(s.raw[slot]), context);
+    return false;
+  }
+  return true;
+}
+
+struct Corner {
+  uint32_t v, t, n;
+};
+
+inline Corner current_corner(const ObjPass& s) {
+  return Corner{static_cast<uint32_t>(s.value[SLOT_V]), static_cast<uint32_t>(s.value[SLOT_T]),
+                static_cast<uint32_t>(s.value[SLOT_N])};
+}
+
+bool emit_triangle(ObjPass& s, CornerForm form, const Corner& a, const Corner& b,
+                   const Corner& c) {
+  if (s.triangles >= s.model->facecount || s.room == 0) {
+    glmFail(s.failure, false, "glmReadOBJ() failed: \"%s\": the passes disagree on the faces.\n",
+            s.model->objpath);
+    return false;
+  }
+  ModelFace& face = s.model->faces[s.triangles];
+  face.vertexidx[0] = a.v;
+  face.vertexidx[1] = b.v;
+  face.vertexidx[2] = c.v;
+  if (form_has(form, SLOT_T)) {
+    face.uvidx[0] = a.t;
+    face.uvidx[1] = b.t;
+    face.uvidx[2] = c.t;
+  }
+  if (form_has(form, SLOT_N)) {
+    face.normalidx[0] = a.n;
+    face.normalidx[1] = b.n;
+    face.normalidx[2] = c.n;
+  }
+  s.group->faceindices[s.group->facecount++] = static_cast<uint32_t>(s.triangles);
+  s.room--;
+  s.triangles++;
+  return true;
+}
+
+// A face: the first corner is a word whose shape picks the form, then the
+// second and third corners are read whatever they hold, then more corners
+// for as long as a read yields a number (line ends are skipped, so a face
+// may go on over several lines). Fans around the first corner; a face with
+// fewer than three readable corners still gives one triangle.
+template <bool Fill>
+bool read_face(ObjPass& s, const char*& p) {
+  const char* end = s.end;
+  const char* word = skip_space(p, end);
+  const char* word_stop = word_end(word, end);
+  p = word_stop;
+  // sscanf and strstr see the word only up to a NUL byte.
+  if (const void* nul = memchr(word, '\0', static_cast<size_t>(word_stop - word)))
+    word_stop = static_cast<const char*>(nul);
+
+  CornerForm form = FORM_VTN;
+  for (const char* c = word; c + 1 < word_stop; c++)
+    if (c[0] == '/' && c[1] == '/') form = FORM_VN;
+  unsigned updated;
+  const char* q = word;
+  int converted = scan_corner(q, word_stop, form, s.raw, &updated);
+  if (form != FORM_VN) form = converted == 3 ? FORM_VTN : converted == 2 ? FORM_VT : FORM_V;
+
+  Corner first{}, previous{}, corner{};
+  if (Fill) {
+    if (!take_corner(s, form, updated, word)) return false;
+    first = current_corner(s);
+  }
+  for (int k = 1; k < 3; k++) {
+    const char* at = p;
+    scan_corner(p, end, form, s.raw, &updated);
+    if (Fill) {
+      if (!take_corner(s, form, updated, at)) return false;
+      previous = corner;
+      corner = current_corner(s);
+    }
+  }
+  uint32_t triangles = 1;
+  if (Fill && !emit_triangle(s, form, first, previous, corner)) return false;
+  for (;;) {
+    const char* at = p;
+    if (scan_corner(p, end, form, s.raw, &updated) == 0) break;
+    triangles++;
+    if (Fill) {
+      if (!take_corner(s, form, updated, at)) return false;
+      previous = corner;
+      corner = current_corner(s);
+      if (!emit_triangle(s, form, first, previous, corner)) return false;
+    }
+  }
+  if (!Fill) {
+    s.group->facecount += triangles;
+    s.triangles += triangles;
+  }
+  return true;
+}
+
+// The rest of a "g" line less its last byte, which is normally the line
+// end: the name keeps the blank after "g", and a last line without a line
+// end loses its last character.
+std::string group_name(const char*& p, const char* end) {
+  const char* nl = static_cast<const char*>(memchr(p, '\n', static_cast<size_t>(end - p)));
+  const char* stop;
+  if (nl) {
+    stop = (nl > p && nl[-1] == '\r') ? nl - 1 : nl;
+  } else {
+    stop = end > p ? end - 1 : p;
+  }
+  std::string name(p, stop);
+  p = nl ? nl + 1 : end;
+  return name;
+}
+
+bool select_group(ObjPass& s, const char* name) {
+  for (const GroupRoom& r : s.rooms) {
+    if (strcmp(r.group->name, name) == 0) {
+      s.group = r.group;
+      s.room = r.room - r.group->facecount;
+      return true;
+    }
+  }
+  glmFail(s.failure, false, "glmReadOBJ() failed: \"%s\": the passes disagree on the groups.\n",
+          s.model->objpath);
+  return false;
+}
+
+// Reads one element (vertex, texture coordinate or normal) into its array.
+template <bool Fill>
+inline void read_element(ObjPass& s, const char*& p, int slot, float* array, int width) {
+  uint64_t index = ++s.read[slot];
+  if (Fill && index <= slot_count(s.model, slot))
+    read_floats(p, s.end, array + width * index, width);
+  else
+    skip_floats(p, s.end, width);
+}
+
+template <bool Fill>
+bool read_statements(ObjPass& s) {
+  Model* model = s.model;
+  const char* p = s.begin;
+  const char* end = s.end;
+  while ((p = skip_space(p, end)) < end) {
+    const char* word = p;
+    switch (*word) {
+      case 'v': {
+        const char* after = word_end(word, end);
+        p = after;
+        if (after - word == 1) {
+          read_element<Fill>(s, p, SLOT_V, model->vertices, 3);
+        } else if (word[1] == 'n') {
+          read_element<Fill>(s, p, SLOT_N, model->normals, 3);
+        } else if (word[1] == 't') {
+          read_element<Fill>(s, p, SLOT_T, model->uvs, 2);
+        } else {
+          glmFail(s.failure, true, "glmFirstPass(): Unknown token \"%s\".\n",
+                  std::string(word, after).c_str());
+          return false;
+        }
+        break;
+      }
+      case 'f':
+        p = word_end(word, end);
+        if (!read_face<Fill>(s, p)) return false;
+        break;
+      case 'g': {
+        p = word_end(word, end);
+        std::string name = group_name(p, end);
+        if (Fill) {
+          if (!select_group(s, name.c_str())) return false;
+          s.group->mtlindex = s.material;
+        } else {
+          s.group = glmEnsureGroup(model, name.c_str());
+        }
+        break;
+      }
+      case 'm':
+        p = word_end(word, end);
+        if (!Fill) {
+          std::string name = line_name(p, end);
+          free(model->mtlfile);
+          model->mtlfile = glmStrdup("glmReadOBJ", name.c_str(), strlen(name.c_str()));
+          *s.failure = glmReadMTLFile(model, model->mtlfile);
+          if (s.failure->failed) return false;
+        }
+        p = skip_line(p, end);
+        break;
+      case 'u':
+        p = word_end(word, end);
+        if (Fill) {
+          // Materials bind to groups: this one also applies to the group's
+          // faces read before it.
+          std::string name = line_name(p, end);
+          s.material = glmFindMaterial(model, name.c_str());
+          s.group->mtlindex = s.material;
+        }
+        p = skip_line(p, end);
+        break;
+      default:
+        p = skip_line(word, end);
+        break;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+// Counts everything, creates the groups and reads the material library.
+static bool glmFirstPass(ObjPass& s) {
+  s.group = glmEnsureGroup(s.model, "default");
+  if (!read_statements<false>(s)) return false;
+
+  const uint64_t limit = UINT32_MAX - 1;
+  if (s.read[SLOT_V] > limit || s.read[SLOT_T] > limit || s.read[SLOT_N] > limit ||
+      s.triangles > limit) {
+    glmFail(s.failure, false, "glmReadOBJ() failed: \"%s\" holds more elements than a model can.\n",
+            s.model->objpath);
+    return false;
+  }
+  Model* model = s.model;
+  model->vertexcount = static_cast<uint32_t>(s.read[SLOT_V]);
+  model->uvcount = static_cast<uint32_t>(s.read[SLOT_T]);
+  model->normalcount = static_cast<uint32_t>(s.read[SLOT_N]);
+  model->facecount = static_cast<uint32_t>(s.triangles);
+  for (ModelGroup* group = model->grouplist; group; group = group->next) {
+    group->faceindices =
+        static_cast<uint32_t*>(glmAlloc("glmReadOBJ", group->facecount, sizeof(uint32_t)));
+    s.rooms.push_back(GroupRoom{group, group->facecount});
+    group->facecount = 0;
+  }
+  return true;
+}
+
+// Stores every value into the arrays the first pass sized.
+static bool glmFillPass(ObjPass& s) {
+  s.read[0] = s.read[1] = s.read[2] = 0;
+  s.triangles = 0;
+  s.material = 0;
+  if (!select_group(s, "default") || !read_statements<true>(s)) return false;
+  return true;
+}
+
+GlmFailure glmReadOBJText(const char* objpath, const char* data, size_t size, Model** out) {
+  GlmFailure failure;
+  Model* model = static_cast<Model*>(glmAlloc("glmReadOBJ", 1, sizeof(Model)));
+  model->objpath = glmStrdup("glmReadOBJ", objpath, strlen(objpath));
+
+  ObjPass s;
+  s.model = model;
+  s.begin = data;
+  s.end = data + size;
+  s.failure = &failure;
+
+  bool ok = glmFirstPass(s);
+  if (ok) {
+    model->vertices =
+        static_cast<float*>(glmAlloc("glmReadOBJ", 3 * (size_t(model->vertexcount) + 1), sizeof(float)));
+    model->faces =
+        static_cast<ModelFace*>(glmAlloc("glmReadOBJ", model->facecount, sizeof(ModelFace)));
+    if (model->normalcount)
+      model->normals = static_cast<float*>(
+          glmAlloc("glmReadOBJ", 3 * (size_t(model->normalcount) + 1), sizeof(float)));
+    if (model->uvcount)
+      model->uvs = static_cast<float*>(
+          glmAlloc("glmReadOBJ", 2 * (size_t(model->uvcount) + 1), sizeof(float)));
+    ok = glmFillPass(s);
+  }
+  if (!ok) {
+    glmDestroy(model);
+    model = nullptr;
+  }
+  *out = model;
+  return failure;
+}
+
+Model* glmReadOBJ(const char* path) {
+  GlmText text;
+  if (!glmLoadText(path, &text)) {
+    GlmFailure failure;
+    glmFail(&failure, false, "glmReadOBJ() failed: can't open data file \"%s\".\n", path);
+    glmDie(failure);
+  }
+  Model* model = nullptr;
+  GlmFailure failure = glmReadOBJText(path, text.data, text.size, &model);
+  glmFreeText(&text);
+  if (failure.failed) glmDie(failure);
+  return model;
+}

@@ -1,0 +1,105 @@
+// text_file.cpp: reading whole files into memory for the readers, and the
+// failure and allocation helpers every operation of the library shares.
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "glm/glm_internal.h"
+
+void glmFail(GlmFailure* failure, bool to_stdout, const char* format, ...) {
+  char buffer[512];
+  va_list args;
+  va_start(args, format);
+  int length = vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  failure->failed = true;
+  failure->to_stdout = to_stdout;
+  if (length >= 0 && static_cast<size_t>(length) < sizeof buffer) {
+    failure->message.assign(buffer, static_cast<size_t>(length));
+    return;
+  }
+  // Long paths or words: format again at full size rather than cut them.
+  failure->message.resize(length > 0 ? static_cast<size_t>(length) + 1 : 1);
+  va_start(args, format);
+  vsnprintf(&failure->message[0], failure->message.size(), format, args);
+  va_end(args);
+  failure->message.pop_back();
+}
+
+void glmDie(const GlmFailure& failure) {
+  FILE* stream = failure.to_stdout ? stdout : stderr;
+  fwrite(failure.message.data(), 1, failure.message.size(), stream);
+  fflush(stream);
+  exit(1);
+}
+
+void* glmAlloc(const char* operation, size_t count, size_t size) {
+  void* block = calloc(count ? count : 1, size ? size : 1);
+  if (!block) {
+    fprintf(stderr, "%s() failed: out of memory (%zu items of %zu bytes).\n",
+            operation, count, size);
+    exit(1);
+  }
+  return block;
+}
+
+char* glmStrdup(const char* operation, const char* text, size_t length) {
+  char* copy = static_cast<char*>(glmAlloc(operation, length + 1, 1));
+  memcpy(copy, text, length);
+  copy[length] = '\0';
+  return copy;
+}
+
+// Reads the file in one go when its size is known, else in growing blocks
+// (pipes, /dev/stdin). A directory or an unreadable file counts as one that
+// cannot be opened.
+bool glmLoadText(const char* path, GlmText* text) {
+  text->data = nullptr;
+  text->size = 0;
+  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info;
+  size_t capacity = 1 << 16;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+    capacity = static_cast<size_t>(info.st_size) + 1;
+  char* data = static_cast<char*>(malloc(capacity + 1));
+  size_t size = 0;
+  bool ok = data != nullptr;
+  while (ok) {
+    if (size == capacity) {
+      capacity *= 2;
+      char* bigger = static_cast<char*>(realloc(data, capacity + 1));
+      if (!bigger) {
+        ok = false;
+        break;
+      }
+      data = bigger;
+    }
+    ssize_t got = read(fd, data + size, capacity - size);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) ok = false;
+    if (got <= 0) break;
+    size += static_cast<size_t>(got);
+  }
+  close(fd);
+  if (!ok) {
+    free(data);
+    return false;
+  }
+  data[size] = '\0';
+  text->data = data;
+  text->size = size;
+  return true;
+}
+
+void glmFreeText(GlmText* text) {
+  free(text->data);
+  text->data = nullptr;
+  text->size = 0;
+}

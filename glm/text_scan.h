@@ -1,0 +1,167 @@
+// text_scan.h: the word, number and line readers that the OBJ and MTL
+// readers share. They work on a file held in memory and consume exactly
+// what the C library's scanf would ("%s", "%d", literal '/' and "%f"), so a
+// file reads the same as it would through a stream, only much faster.
+// Internal to the model library.
+#ifndef PLINKAR_GLM_TEXT_SCAN_H
+#define PLINKAR_GLM_TEXT_SCAN_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include <fast_float/fast_float.h>
+
+namespace glm_scan {
+
+// The whitespace of isspace() in the C locale. A carriage return is a blank
+// between words; only '\n' ends a line.
+inline bool is_space(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+inline const char* skip_space(const char* p, const char* end) {
+  while (p < end && is_space(*p)) ++p;
+  return p;
+}
+
+inline const char* word_end(const char* p, const char* end) {
+  while (p < end && !is_space(*p)) ++p;
+  return p;
+}
+
+// Past the next '\n', or the end of the text.
+inline const char* skip_line(const char* p, const char* end) {
+  const void* nl = std::memchr(p, '\n', static_cast<size_t>(end - p));
+  return nl ? static_cast<const char*>(nl) + 1 : end;
+}
+
+// End of the line's content: the '\n', or the end of the text.
+inline const char* line_end(const char* p, const char* end) {
+  const void* nl = std::memchr(p, '\n', static_cast<size_t>(end - p));
+  return nl ? static_cast<const char*>(nl) : end;
+}
+
+// scanf "%d": skips blanks and line ends, takes an optional sign and the
+// digits. A sign with no digit after it is consumed and the read fails, as
+// in glibc. Values too large for 32 bits saturate far outside any count, so
+// they are reported as bad indices instead of wrapping into good ones.
+inline bool scan_int(const char*& p, const char* end, int64_t& out) {
+  p = skip_space(p, end);
+  if (p == end) return false;
+  bool negative = false;
+  if (*p == '-' || *p == '+') {
+    negative = *p == '-';
+    ++p;
+  }
+  if (p == end || !is_digit(*p)) return false;
+  int64_t value = 0;
+  const int64_t limit = int64_t(1) << 40;
+  do {
+    if (value < limit) value = value * 10 + (*p - '0');
+    ++p;
+  } while (p < end && is_digit(*p));
+  out = negative ? -value : value;
+  return true;
+}
+
+// A literal character of a scanf format: consumed only when it matches.
+inline bool scan_literal(const char*& p, const char* end, char c) {
+  if (p < end && *p == c) {
+    ++p;
+    return true;
+  }
+  return false;
+}
+
+// scanf "%f": skips blanks and line ends, then takes the longest number
+// strtof would take, rounded as strtof rounds. Like glibc's scanf it also
+// swallows a dangling exponent mark ("1e", "1e+") after the digits.
+inline bool scan_float(const char*& p, const char* end, float& out) {
+  const char* q = skip_space(p, end);
+  if (q == end) return false;
+  const char* start = q;
+  if (*q == '+') {
+    ++start;
+    if (start == end || *start == '-' || *start == '+') return false;
+  }
+  float value = 0.0f;
+  fast_float::from_chars_result r = fast_float::from_chars(start, end, value);
+  if (r.ec != std::errc() && r.ec != std::errc::result_out_of_range) return false;
+  const char* after = r.ptr;
+  if (after < end && (*after == 'e' || *after == 'E') &&
+      (is_digit(*start) || *start == '.' || *start == '-')) {
+    bool has_exponent = false;
+    for (const char* c = start; c < after; ++c) has_exponent |= (*c == 'e' || *c == 'E');
+    if (!has_exponent) {
+      ++after;
+      if (after < end && (*after == '+' || *after == '-')) ++after;
+    }
+  }
+  out = value;
+  p = after;
+  return true;
+}
+
+// Reads up to count floats into out (the statement's numbers may run on to
+// following lines, as with scanf), then drops the rest of the line on which
+// the last number read ended, or of the statement's own line when none
+// could be read. Returns how many were read; the others stay untouched.
+// Ending at a line keeps both passes of a reader in step on any input.
+inline int read_floats(const char*& p, const char* end, float* out, int count) {
+  int read = 0;
+  while (read < count) {
+    float value;
+    if (!scan_float(p, end, value)) break;
+    out[read++] = value;
+  }
+  p = skip_line(p, end);
+  return read;
+}
+
+// The same movement as read_floats without converting anything. When the
+// rest of the line holds count or more words the reading ends on this line
+// (no number is wider than a word), so only the line needs scanning.
+inline void skip_floats(const char*& p, const char* end, int count) {
+  const char* q = p;
+  int words = 0;
+  while (q < end && *q != '\n') {
+    if (is_space(*q)) {
+      ++q;
+      continue;
+    }
+    if (++words == count) break;
+    while (q < end && !is_space(*q)) ++q;
+  }
+  if (words == count) {
+    p = skip_line(q, end);
+    return;
+  }
+  float scratch[4];
+  read_floats(p, end, scratch, count);
+}
+
+// A name on an mtllib, usemtl or newmtl line: the first word of the rest of
+// the line, or the second when there are two or more.
+inline std::string line_name(const char* p, const char* end) {
+  const char* stop = line_end(p, end);
+  const char* first = skip_space(p, stop);
+  const char* first_end = word_end(first, stop);
+  const char* second = skip_space(first_end, stop);
+  if (second < stop) return std::string(second, word_end(second, stop));
+  return std::string(first, first_end);
+}
+
+// 1-based number of the line that holds pos.
+inline unsigned line_number(const char* begin, const char* pos) {
+  unsigned line = 1;
+  for (const char* c = begin; c < pos; ++c) line += (*c == '\n');
+  return line;
+}
+
+}  // namespace glm_scan
+
+#endif  // PLINKAR_GLM_TEXT_SCAN_H

@@ -1,0 +1,109 @@
+// Facet normals, smoothed vertex normals and the angle threshold.
+#include <cmath>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "test_util.h"
+
+using Corners = std::array<uint32_t, 3>;
+
+static ModelPtr with_normals(const std::string& obj, float angle) {
+  ModelPtr m = read_obj(obj);
+  glmComputeFacetNormals(m.get());
+  glmVertexNormals(m.get(), angle);
+  return m;
+}
+
+TEST(NormalsFacet, CounterClockwiseFacesPointTowardsTheViewer) {
+  ModelPtr m = read_obj("v 0 0 0\nv 2 0 0\nv 0 2 0\nf 1 2 3\nf 1 3 2\n");
+  glmComputeFacetNormals(m.get());
+  EXPECT_EQ(m->facetnormcount, 2u);
+  EXPECT_EQ(m->faces[1].facetidx, 2u);
+  EXPECT_TRUE(TripleNear(m->facetnorms, 1, 0.0f, 0.0f, 1.0f));
+  EXPECT_TRUE(TripleNear(m->facetnorms, 2, 0.0f, 0.0f, -1.0f));
+}
+
+// One triangle of each of the three sides that meet at the box corner
+// A = (1, 1, 1), each wound counter-clockwise from outside.
+static const char kCorner[] =
+    "v 1 1 1\nv 1 0 1\nv 1 1 0\nv 0 1 1\nv 1 0 0\n"
+    "f 1 2 3\nf 1 3 4\nf 1 4 2\n";
+
+TEST(NormalsVertex, RightAnglesAreSmoothedAt90Degrees) {
+  // cos of 90 degrees with the single-precision pi is just below 0, so
+  // exactly perpendicular faces count as within the angle.
+  ModelPtr m = with_normals(kCorner, 90.0f);
+  const float third = 1.0f / std::sqrt(3.0f);
+  EXPECT_EQ(m->normalcount, 4u);
+  for (uint32_t f = 0; f < 3; f++) {
+    uint32_t n = m->faces[f].normalidx[0];
+    EXPECT_TRUE(TripleNear(m->normals, n, third, third, third)) << f;
+  }
+  // Vertex 2 joins the +x and +z sides.
+  const float half = 1.0f / std::sqrt(2.0f);
+  EXPECT_TRUE(TripleNear(m->normals, m->faces[0].normalidx[1], half, 0.0f, half));
+}
+
+TEST(NormalsVertex, TheSharedNormalIsAPlainSumOfFacets) {
+  ModelPtr m = with_normals(std::string(kCorner) + "f 1 5 3\n", 90.0f);
+  const float s = 1.0f / std::sqrt(6.0f);
+  EXPECT_TRUE(TripleNear(m->normals, m->faces[3].normalidx[0], 2 * s, s, s));
+}
+
+TEST(NormalsVertex, AngleZeroGivesEveryCornerItsFacetNormal) {
+  ModelPtr m = with_normals(kCorner, 0.0f);
+  EXPECT_EQ(m->normalcount, 9u);
+  EXPECT_TRUE(TripleNear(m->normals, m->faces[1].normalidx[0], 0.0f, 1.0f, 0.0f));
+}
+
+TEST(NormalsVertex, FacesBeyondTheAngleGetTheirOwnCopies) {
+  // Face 2 is tilted 100 degrees from face 1 about their shared edge 1-2.
+  ModelPtr m = with_normals(
+      "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 -0.17364818 0.98480775\nf 1 2 3\nf 1 2 4\n", 90.0f);
+  // Each shared vertex: the head (face 2) smoothed with itself, then a copy
+  // of face 1's normal; then the vertices each face has alone.
+  EXPECT_EQ(m->normalcount, 6u);
+  EXPECT_EQ(corners(m->faces[0].normalidx), (Corners{2, 4, 5}));
+  EXPECT_EQ(corners(m->faces[1].normalidx), (Corners{1, 3, 6}));
+  EXPECT_TRUE(TripleNear(m->normals, 2, 0.0f, 0.0f, 1.0f));
+  EXPECT_TRUE(TripleNear(m->normals, 1, 0.0f, -0.98480775f, -0.17364818f, 1e-6f));
+}
+
+TEST(NormalsVertex, OppositeFacesAreApartEvenAt180Degrees) {
+  ModelPtr m = with_normals("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nf 1 3 2\n", 180.0f);
+  EXPECT_EQ(m->normalcount, 6u);
+  EXPECT_TRUE(TripleNear(m->normals, m->faces[0].normalidx[0], 0.0f, 0.0f, 1.0f));
+}
+
+TEST(NormalsVertex, UnusedVertexIsReportedOnceAndAddsNothing) {
+  testing::internal::CaptureStderr();
+  ModelPtr m = with_normals("v 0 0 0\nv 1 0 0\nv 5 5 5\nv 0 1 0\nf 1 2 4\n", 90.0f);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "glmVertexNormals(): vertex w/o a triangle\n");
+  EXPECT_EQ(m->normalcount, 3u);
+}
+
+TEST(NormalsVertex, DegenerateFacesLeaveNoStaleIndexAndNoNaN) {
+  // Face 2 names vertex 1 twice and has no area.
+  ModelPtr m = with_normals("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nf 1 1 2\nf 3 3 3\n", 90.0f);
+  EXPECT_TRUE(TripleNear(m->facetnorms, 2, 0.0f, 0.0f, 0.0f));
+  EXPECT_LE(m->normalcount, 3 * m->facecount);
+  for (uint32_t f = 0; f < m->facecount; f++) {
+    for (int c = 0; c < 3; c++) {
+      uint32_t n = m->faces[f].normalidx[c];
+      ASSERT_GE(n, 1u);
+      ASSERT_LE(n, m->normalcount);
+      for (int k = 0; k < 3; k++) EXPECT_FALSE(std::isnan(m->normals[3 * n + k]));
+    }
+  }
+}
+
+TEST(NormalsVector, ZeroLengthStaysZero) {
+  float zero[3] = {0, 0, 0};
+  glmNormalizeVector(zero);
+  EXPECT_EQ(zero[0], 0.0f);
+  float v[3] = {3, 0, 4};
+  glmNormalizeVector(v);
+  EXPECT_FLOAT_EQ(v[0], 0.6f);
+  EXPECT_FLOAT_EQ(v[2], 0.8f);
+}

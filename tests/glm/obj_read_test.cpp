@@ -1,0 +1,273 @@
+// OBJ reading: the dialect and its quirks, bad input, and agreement with an
+// independent reader on a file shaped like real ones.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <tiny_obj_loader.h>
+
+#include "test_util.h"
+
+using Corners = std::array<uint32_t, 3>;
+
+static const char kSquare[] =
+    "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0.5 1.5 0\n";
+
+static std::vector<std::string> group_names(const Model* model) {
+  std::vector<std::string> names;
+  for (ModelGroup* g = model->grouplist; g; g = g->next) names.push_back(g->name);
+  return names;
+}
+
+TEST(ObjFaces, QuadAndPentagonFanAroundTheFirstCorner) {
+  ModelPtr m = read_obj(std::string(kSquare) + "f 1 2 3 4\nf 1 2 3 4 5\n");
+  ASSERT_EQ(m->facecount, 5u);
+  EXPECT_EQ(corners(m->faces[0].vertexidx), (Corners{1, 2, 3}));
+  EXPECT_EQ(corners(m->faces[1].vertexidx), (Corners{1, 3, 4}));
+  EXPECT_EQ(corners(m->faces[2].vertexidx), (Corners{1, 2, 3}));
+  EXPECT_EQ(corners(m->faces[3].vertexidx), (Corners{1, 3, 4}));
+  EXPECT_EQ(corners(m->faces[4].vertexidx), (Corners{1, 4, 5}));
+}
+
+TEST(ObjFaces, EachFormStoresOnlyWhatItCarries) {
+  std::string head = std::string(kSquare) + "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvt 0 0\nvt 1 1\n" +
+                     "vn 0 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\n"
+                     "vn 0 0 1\nvn 0 0 1\n";
+  ModelPtr m = read_obj(head + "f 1/4/7 2/5/8 3/6/9\nf 1//7 2//8 3//9\nf 1/4 2/5 3/6\nf 1 2 3\n");
+  ASSERT_EQ(m->facecount, 4u);
+  EXPECT_EQ(corners(m->faces[0].vertexidx), (Corners{1, 2, 3}));
+  EXPECT_EQ(corners(m->faces[0].uvidx), (Corners{4, 5, 6}));
+  EXPECT_EQ(corners(m->faces[0].normalidx), (Corners{7, 8, 9}));
+  EXPECT_EQ(corners(m->faces[1].normalidx), (Corners{7, 8, 9}));
+  EXPECT_EQ(corners(m->faces[1].uvidx), (Corners{0, 0, 0}));
+  EXPECT_EQ(corners(m->faces[2].uvidx), (Corners{4, 5, 6}));
+  EXPECT_EQ(corners(m->faces[2].normalidx), (Corners{0, 0, 0}));
+  EXPECT_EQ(corners(m->faces[3].uvidx), (Corners{0, 0, 0}));
+}
+
+TEST(ObjFaces, TheFirstCornerDecidesHowTheOthersAreRead) {
+  // "2" and "3" read with "%d/%d/%d" set only the vertex: texture and normal
+  // stay those of the corner before.
+  ModelPtr m = read_obj(std::string(kSquare) + "vt 0 0\nvt 1 1\nvn 0 0 1\nvn 1 0 0\n" +
+                        "f 1/2/1 2 3\n");
+  ASSERT_EQ(m->facecount, 1u);
+  EXPECT_EQ(corners(m->faces[0].vertexidx), (Corners{1, 2, 3}));
+  EXPECT_EQ(corners(m->faces[0].uvidx), (Corners{2, 2, 2}));
+  EXPECT_EQ(corners(m->faces[0].normalidx), (Corners{1, 1, 1}));
+}
+
+TEST(ObjFaces, AFaceGoesOnWhileTheNextWordIsANumber) {
+  ModelPtr m = read_obj(std::string(kSquare) + "f 1 2\n3 4\n5\ng next\nf 1 2 3\n");
+  ASSERT_EQ(m->facecount, 4u);
+  EXPECT_EQ(corners(m->faces[2].vertexidx), (Corners{1, 4, 5}));
+  EXPECT_EQ(glmLookupGroup(m.get(), " next")->facecount, 1u);
+}
+
+TEST(ObjFaces, FewerThanThreeCornersStillMakeATriangle) {
+  ModelPtr m = read_obj(std::string(kSquare) + "f 4 2\nf 3\n");
+  ASSERT_EQ(m->facecount, 2u);
+  EXPECT_EQ(corners(m->faces[0].vertexidx), (Corners{4, 2, 2}));
+  EXPECT_EQ(corners(m->faces[1].vertexidx), (Corners{3, 3, 3}));
+}
+
+TEST(ObjFaces, NegativeIndicesCountBackFromTheLatestElement) {
+  ModelPtr m = read_obj("v 0 0 0\nv 1 0 0\nv 1 1 0\nvt 0 0\nvn 0 0 1\nf -3/-1/-1 -2/-1/-1 -1/-1/-1\n"
+                        "v 0 1 0\nf -4 -2 -1\n");
+  ASSERT_EQ(m->facecount, 2u);
+  EXPECT_EQ(corners(m->faces[0].vertexidx), (Corners{1, 2, 3}));
+  EXPECT_EQ(corners(m->faces[0].uvidx), (Corners{1, 1, 1}));
+  EXPECT_EQ(corners(m->faces[1].vertexidx), (Corners{1, 3, 4}));
+}
+
+TEST(ObjVertices, ValuesAreReadAndExtraNumbersIgnored) {
+  ModelPtr m = read_obj("v 1.5 -2 3e2 7\nvt 0.25 0.75 0\nvn 0 -1 0\nv +4 .5 -0\n");
+  ASSERT_EQ(m->vertexcount, 2u);
+  EXPECT_TRUE(TripleNear(m->vertices, 1, 1.5f, -2.0f, 300.0f));
+  EXPECT_TRUE(TripleNear(m->vertices, 2, 4.0f, 0.5f, 0.0f));
+  ASSERT_EQ(m->uvcount, 1u);
+  EXPECT_EQ(m->uvs[2], 0.25f);
+  EXPECT_EQ(m->uvs[3], 0.75f);
+  EXPECT_TRUE(TripleNear(m->normals, 1, 0.0f, -1.0f, 0.0f));
+  EXPECT_EQ(m->facecount, 0u);
+}
+
+TEST(ObjVertices, NoNormalsTexturesOrLibraryLeaveThoseNull) {
+  ModelPtr m = read_obj(std::string(kSquare) + "f 1 2 3\n");
+  EXPECT_EQ(m->normals, nullptr);
+  EXPECT_EQ(m->uvs, nullptr);
+  EXPECT_EQ(m->mtltable, nullptr);
+  EXPECT_EQ(m->mtlfile, nullptr);
+  EXPECT_EQ(m->facetnorms, nullptr);
+  EXPECT_EQ(m->mtlcount, 0u);
+}
+
+TEST(ObjVertices, CrlfLinesReadLikeLfLines) {
+  ModelPtr m = read_obj("v 1 2 3\r\nv 4 5 6\r\nv 7 8 9\r\ng key\r\nf 1 2 3\r\n");
+  EXPECT_TRUE(TripleNear(m->vertices, 3, 7.0f, 8.0f, 9.0f));
+  EXPECT_EQ(group_names(m.get()), (std::vector<std::string>{" key", "default"}));
+  EXPECT_EQ(m->facecount, 1u);
+}
+
+TEST(ObjGroups, NamesKeepTheBlankAfterG) {
+  ModelPtr m = read_obj(std::string(kSquare) + "g key\nf 1 2 3\ng a b\nf 1 2 3\ng key\nf 1 3 4\n");
+  EXPECT_EQ(m->groupcount, 3u);
+  EXPECT_EQ(group_names(m.get()), (std::vector<std::string>{" a b", " key", "default"}));
+  ModelGroup* key = glmLookupGroup(m.get(), " key");
+  ASSERT_EQ(key->facecount, 2u);
+  EXPECT_EQ(key->faceindices[0], 0u);
+  EXPECT_EQ(key->faceindices[1], 2u);
+}
+
+TEST(ObjGroups, FacesBeforeTheFirstGroupStayInDefault) {
+  ModelPtr m = read_obj(std::string(kSquare) + "f 1 2 3 4\ng top\nf 1 2 5\n");
+  ModelGroup* def = glmLookupGroup(m.get(), "default");
+  ModelGroup* top = glmLookupGroup(m.get(), " top");
+  ASSERT_EQ(def->facecount, 2u);
+  EXPECT_EQ(def->faceindices[1], 1u);
+  ASSERT_EQ(top->facecount, 1u);
+  EXPECT_EQ(top->faceindices[0], 2u);
+}
+
+TEST(ObjGroups, LastLineWithoutLineEndLosesItsLastCharacter) {
+  ModelPtr m = read_obj("v 0 0 0\ng key");
+  EXPECT_EQ(group_names(m.get()), (std::vector<std::string>{" ke", "default"}));
+}
+
+TEST(ObjGroups, LongNamesAndWordsAreReadWhole) {
+  std::string name(300, 'n');
+  std::string library(200, 'l');
+  ModelPtr m = read_obj("v 0 0 0\ng " + name + "\nmtllib " + library + ".mtl\nusemtl " + name +
+                            "\nf 1 1 1\n",
+                        "newmtl " + name + "\nKd 0 0 1\n", library + ".mtl");
+  ModelGroup* group = glmLookupGroup(m.get(), (" " + name).c_str());
+  ASSERT_NE(group, nullptr);
+  EXPECT_EQ(m->mtlfile, library + ".mtl");
+  ASSERT_EQ(m->mtlcount, 2u);
+  EXPECT_EQ(m->mtltable[1].name, name);
+  EXPECT_EQ(group->mtlindex, 1u);
+}
+
+static const char kTwoColours[] = "newmtl red\nKd 1 0 0\nnewmtl blue\nKd 0 0 1\n";
+
+TEST(ObjMaterials, UsemtlBindsToTheGroupIncludingEarlierFaces) {
+  ModelPtr m = read_obj(std::string(kSquare) +
+                            "mtllib m.mtl\nf 1 2 3\nusemtl blue\ng A\nusemtl red\nf 1 2 3\n"
+                            "g B\nf 1 3 4\n",
+                        kTwoColours);
+  EXPECT_EQ(glmLookupGroup(m.get(), "default")->mtlindex, 2u);
+  EXPECT_EQ(glmLookupGroup(m.get(), " A")->mtlindex, 1u);
+  EXPECT_EQ(glmLookupGroup(m.get(), " B")->mtlindex, 1u);
+}
+
+TEST(ObjMaterials, AGroupNamedAgainKeepsTheMaterialBoundLast) {
+  ModelPtr m = read_obj(std::string(kSquare) +
+                            "usemtl blue\nmtllib m.mtl\ng A\nf 1 2 3\ng B\nusemtl red\n"
+                            "g A\nf 1 3 4\n",
+                        kTwoColours);
+  // usemtl came before mtllib: the library is read first all the same.
+  EXPECT_EQ(glmLookupGroup(m.get(), "default")->mtlindex, 2u);
+  EXPECT_EQ(glmLookupGroup(m.get(), " A")->mtlindex, 1u);
+  EXPECT_EQ(glmLookupGroup(m.get(), " B")->mtlindex, 1u);
+}
+
+TEST(ObjMaterials, UsemtlWithoutALibraryWarnsOncePerLine) {
+  testing::internal::CaptureStdout();
+  ModelPtr m = read_obj(std::string(kSquare) + "usemtl wood\ng x\nusemtl wood\nf 1 2 3\n");
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(out, "glmFindMaterial():  can't find material \"wood\".\n"
+                 "glmFindMaterial():  can't find material \"wood\".\n");
+  EXPECT_EQ(glmLookupGroup(m.get(), " x")->mtlindex, 0u);
+}
+
+// Fatal paths: each ends the process with status 1 and its message.
+using ObjFailuresDeathTest = testing::Test;
+
+// In a death test child: standard output goes where the test reads and
+// standard error is dropped, so a match proves the message's stream.
+static void stdout_only() {
+  int err = dup(2);
+  int null = open("/dev/null", O_WRONLY);
+  dup2(null, 2);
+  dup2(err, 1);
+}
+
+TEST_F(ObjFailuresDeathTest, MissingFile) {
+  std::string path = fixture_dir() + "/absent.obj";
+  EXPECT_EXIT(glmReadOBJ(path.c_str()), testing::ExitedWithCode(1),
+              "^glmReadOBJ\\(\\) failed: can't open data file \"" + path + "\".\n$");
+}
+
+TEST_F(ObjFailuresDeathTest, MissingLibraryNamesTheComposedPath) {
+  std::string obj = write_fixture("lib.obj", "mtllib a b\nv 0 0 0\n");
+  EXPECT_EXIT(glmReadOBJ(obj.c_str()), testing::ExitedWithCode(1),
+              "^glmReadMTL\\(\\) failed: can't open material file \"" + fixture_dir() +
+                  "/b\".\n$");
+}
+
+TEST_F(ObjFailuresDeathTest, UnknownVWordGoesToStandardOutput) {
+  std::string obj = write_fixture("vp.obj", "v 0 0 0\nvp 1 2\n");
+  EXPECT_EXIT(
+      {
+        stdout_only();
+        glmReadOBJ(obj.c_str());
+      },
+      testing::ExitedWithCode(1), "^glmFirstPass\\(\\): Unknown token \"vp\".\n$");
+}
+
+TEST_F(ObjFailuresDeathTest, BadIndicesNameFileLineAndIndex) {
+  std::string zero = write_fixture("zero.obj", "v 0 0 0\nv 1 0 0\n\nf 1 2 0\n");
+  EXPECT_EXIT(glmReadOBJ(zero.c_str()), testing::ExitedWithCode(1),
+              "^glmReadOBJ\\(\\) failed: \"" + zero +
+                  "\" line 4: vertex index 0 is out of range \\(the file has 2 vertices\\).\n$");
+  std::string past = write_fixture("past.obj", "v 0 0 0\nvt 0 0\nf 1/1 1/2\n1/1\n");
+  EXPECT_EXIT(glmReadOBJ(past.c_str()), testing::ExitedWithCode(1),
+              "line 3: texture coordinate index 2 is out of range \\(the file has 1 texture");
+  std::string back = write_fixture("back.obj", "v 0 0 0\nf 1 1\n-2\nv 1 1 1\n");
+  EXPECT_EXIT(glmReadOBJ(back.c_str()), testing::ExitedWithCode(1),
+              "line 3: vertex index -2 is out of range \\(vertices read before it: 1\\)");
+  std::string none = write_fixture("none.obj", "v 0 0 0\nf 1//1 1//1 1//1\n");
+  EXPECT_EXIT(glmReadOBJ(none.c_str()), testing::ExitedWithCode(1),
+              "line 2: normal index 1 is out of range \\(the file has no normals\\)");
+  std::string huge = write_fixture("huge.obj", "v 0 0 0\nf 1 1 4294967297\n");
+  EXPECT_EXIT(glmReadOBJ(huge.c_str()), testing::ExitedWithCode(1), "vertex index 4294967297");
+}
+
+// A file shaped like real exports: several groups and materials, comments,
+// smoothing and object lines, mixed face forms, polygons, CRLF ends.
+static const char kRealistic[] =
+    "# exported\r\nmtllib m.mtl\r\no body\r\n"
+    "v -1 -1 -1\r\nv 1 -1 -1\r\nv 1 1 -1\r\nv -1 1 -1\r\n"
+    "v -1 -1 1\r\nv 1 -1 1\r\nv 1 1 1\r\nv -1 1 1\r\n"
+    "vt 0 0\r\nvt 1 0\r\nvt 1 1\r\nvt 0 1\r\n"
+    "vn 0 0 -1\r\nvn 0 0 1\r\nvn 1 0 0\r\nvn -1 0 0\r\n"
+    "g front\r\nusemtl red\r\ns 1\r\nf 1/1/1 4/4/1 3/3/1 2/2/1\r\nf 5/1/2 6/2/2 7/3/2 8/4/2\r\n"
+    "g side\r\nusemtl blue\r\nf 2//3 3//3 7//3\r\nf 2//3 7//3 6//3\r\n"
+    "f 1//4 5//4 8//4 4//4\r\n"
+    "g top\r\n# quad\r\nf 4 8 7 3\r\nf 1/1 2/2 6/3 5/4\r\n";
+
+TEST(ObjRealistic, CountsAgreeWithAnIndependentReader) {
+  ModelPtr m = read_obj(kRealistic, kTwoColours);
+  tinyobj::attrib_t attrib;
+  std::vector<tinyobj::shape_t> shapes;
+  std::vector<tinyobj::material_t> materials;
+  std::string warn, err;
+  std::string path = fixture_dir() + "/m.obj";
+  ASSERT_TRUE(tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, path.c_str(),
+                               (fixture_dir() + "/").c_str()))
+      << err;
+  size_t triangles = 0;
+  for (const tinyobj::shape_t& shape : shapes) triangles += shape.mesh.indices.size() / 3;
+
+  EXPECT_EQ(m->vertexcount, attrib.vertices.size() / 3);
+  EXPECT_EQ(m->uvcount, attrib.texcoords.size() / 2);
+  EXPECT_EQ(m->normalcount, attrib.normals.size() / 3);
+  EXPECT_EQ(m->facecount, triangles);
+  EXPECT_EQ(m->mtlcount, materials.size() + 1);
+  EXPECT_EQ(m->groupcount, 4u);
+  EXPECT_EQ(glmLookupGroup(m.get(), " top")->facecount, 4u);
+  EXPECT_EQ(glmLookupGroup(m.get(), " top")->mtlindex, 2u);
+  EXPECT_EQ(corners(m->faces[8].vertexidx), (Corners{4, 8, 7}));
+}
