@@ -30,19 +30,22 @@ void glmFail(GlmFailure* failure, bool to_stdout, const char* format, ...)
 void* glmAlloc(const char* operation, size_t count, size_t size);
 char* glmStrdup(const char* operation, const char* text, size_t length);
 
-// A whole file read into memory.
+// A whole file in memory, mapped or read. Nothing follows data[size - 1]:
+// readers stop at the end themselves.
 struct GlmText {
   char* data = nullptr;
   size_t size = 0;
+  bool mapped = false;
 };
 bool glmLoadText(const char* path, GlmText* text);
 void glmFreeText(GlmText* text);
 
 // The OBJ reader over text already in memory. objpath is stored in the
 // model and locates the material library. On failure *out is null and
-// everything allocated has been freed.
+// everything allocated has been freed. fast_paths off reads every line with
+// the exact reader alone (the tests compare the two).
 GlmFailure glmReadOBJText(const char* objpath, const char* data, size_t size,
-                          Model** out);
+                          Model** out, bool fast_paths = true);
 
 // The MTL reader: reads the library name next to model->objpath into the
 // model's material table, replacing any table it had.

@@ -10,7 +10,10 @@
 #include <string>
 #include <vector>
 
+#include <sys/mman.h>
+
 #include "glm/glm_internal.h"
+#include "glm/line_scan.h"
 #include "glm/text_scan.h"
 
 using namespace glm_scan;
@@ -43,7 +46,24 @@ struct ObjPass {
   int64_t raw[3] = {};
   int64_t value[3] = {};
   std::vector<GroupRoom> rooms;
+  bool fast = true;  // take the fast paths for plainly well-formed lines
+  // A mapped file's pages behind the cursor are handed back as each pass
+  // goes, so a big file and the model built from it are not held at once.
+  bool mapped = false;
+  const char* released = nullptr;
 };
+
+// Releases the mapped pages before p in large steps; they are read again
+// from the page cache if the text is looked at later.
+inline void release_behind(ObjPass& s, const char* p) {
+  const size_t kStep = size_t(8) << 20;
+  if (!s.mapped || static_cast<size_t>(p - s.released) < kStep) return;
+  const uintptr_t page = 4096;
+  uintptr_t from = reinterpret_cast<uintptr_t>(s.released);
+  uintptr_t to = reinterpret_cast<uintptr_t>(p) & ~(page - 1);
+  if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+  s.released = reinterpret_cast<const char*>(to);
+}
 
 const char* const kSlotName[3] = {"vertex", "texture coordinate", "normal"};
 const char* const kSlotPlural[3] = {"vertices", "texture coordinates", "normals"};
@@ -125,7 +145,7 @@ inline Corner current_corner(const ObjPass& s) {
                 static_cast<uint32_t>(s.value[SLOT_N])};
 }
 
-bool emit_triangle(ObjPass& s, CornerForm form, const Corner& a, const Corner& b,
+inline bool emit_triangle(ObjPass& s, CornerForm form, const Corner& a, const Corner& b,
                    const Corner& c) {
   if (s.triangles >= s.model->facecount || s.room == 0) {
     glmFail(s.failure, false, "glmReadOBJ() failed: \"%s\": the passes disagree on the faces.\n",
@@ -209,6 +229,48 @@ bool read_face(ObjPass& s, const char*& p) {
   return true;
 }
 
+// A plainly well-formed face line, read without the exact reader's
+// character-by-character work. Declines (returning false, changing nothing)
+// whenever the exact reader could read the line any differently, and in the
+// fill pass when an index is out of range, so that the exact reader reports
+// it.
+template <bool Fill>
+bool fast_face_line(ObjPass& s, const char* word, const char*& p) {
+  FastFace ff;
+  if (!fast_face<Fill>(word, s.end, &ff)) return false;
+  const uint32_t triangles = ff.corners >= 3 ? ff.corners - 2 : 1;
+  if (!Fill) {
+    s.group->facecount += triangles;
+    s.triangles += triangles;
+    p = ff.next;
+    return true;
+  }
+  static const CornerForm kForms[4] = {FORM_V, FORM_VT, FORM_VTN, FORM_VN};
+  const CornerForm form = kForms[ff.form];
+  const uint32_t counts[3] = {s.model->vertexcount, s.model->uvcount, s.model->normalcount};
+  for (int slot = 0; slot < 3; slot++) {
+    if (!form_has(form, slot)) continue;
+    for (int c = 0; c < ff.corners; c++)
+      if (ff.value[c][slot] - 1 >= counts[slot]) return false;
+  }
+  if (s.room < triangles || s.model->facecount - s.triangles < triangles) return false;
+
+  auto corner = [&](int c) {
+    if (c >= ff.corners) c = ff.corners - 1;  // an unread corner keeps the one before
+    return Corner{ff.value[c][SLOT_V], ff.value[c][SLOT_T], ff.value[c][SLOT_N]};
+  };
+  const Corner first = corner(0);
+  for (uint32_t t = 0; t < triangles; t++) emit_triangle(s, form, first, corner(t + 1), corner(t + 2));
+  const Corner last = corner(ff.corners - 1);
+  const uint32_t carried[3] = {last.v, last.t, last.n};
+  for (int slot = 0; slot < 3; slot++) {
+    if (!form_has(form, slot)) continue;
+    s.raw[slot] = s.value[slot] = carried[slot];
+  }
+  p = ff.next;
+  return true;
+}
+
 // The rest of a "g" line less its last byte, which is normally the line
 // end: the name keeps the blank after "g", and a last line without a line
 // end loses its last character.
@@ -253,13 +315,21 @@ bool read_statements(ObjPass& s) {
   Model* model = s.model;
   const char* p = s.begin;
   const char* end = s.end;
+  s.released = s.begin;
   while ((p = skip_space(p, end)) < end) {
+    release_behind(s, p);
     const char* word = p;
     switch (*word) {
       case 'v': {
         const char* after = word_end(word, end);
         p = after;
-        if (after - word == 1) {
+        const char* next;
+        if (!Fill && s.fast &&
+            fast_number_line(after, end, &next) &&
+            (after - word == 1 || word[1] == 'n' || word[1] == 't')) {
+          s.read[after - word == 1 ? SLOT_V : word[1] == 'n' ? SLOT_N : SLOT_T]++;
+          p = next;
+        } else if (after - word == 1) {
           read_element<Fill>(s, p, SLOT_V, model->vertices, 3);
         } else if (word[1] == 'n') {
           read_element<Fill>(s, p, SLOT_N, model->normals, 3);
@@ -274,6 +344,7 @@ bool read_statements(ObjPass& s) {
       }
       case 'f':
         p = word_end(word, end);
+        if (s.fast && p - word == 1 && fast_face_line<Fill>(s, word, p)) break;
         if (!read_face<Fill>(s, p)) return false;
         break;
       case 'g': {
@@ -354,7 +425,10 @@ static bool glmFillPass(ObjPass& s) {
   return true;
 }
 
-GlmFailure glmReadOBJText(const char* objpath, const char* data, size_t size, Model** out) {
+static GlmFailure read_obj_text(const char* objpath, const GlmText& text, Model** out,
+                                bool fast_paths) {
+  const char* data = text.data;
+  const size_t size = text.size;
   GlmFailure failure;
   Model* model = static_cast<Model*>(glmAlloc("glmReadOBJ", 1, sizeof(Model)));
   model->objpath = glmStrdup("glmReadOBJ", objpath, strlen(objpath));
@@ -364,6 +438,8 @@ GlmFailure glmReadOBJText(const char* objpath, const char* data, size_t size, Mo
   s.begin = data;
   s.end = data + size;
   s.failure = &failure;
+  s.fast = fast_paths;
+  s.mapped = text.mapped;  // mappings start on a page, as madvise needs
 
   bool ok = glmFirstPass(s);
   if (ok) {
@@ -387,6 +463,14 @@ GlmFailure glmReadOBJText(const char* objpath, const char* data, size_t size, Mo
   return failure;
 }
 
+GlmFailure glmReadOBJText(const char* objpath, const char* data, size_t size, Model** out,
+                          bool fast_paths) {
+  GlmText text;
+  text.data = const_cast<char*>(data);
+  text.size = size;
+  return read_obj_text(objpath, text, out, fast_paths);
+}
+
 Model* glmReadOBJ(const char* path) {
   GlmText text;
   if (!glmLoadText(path, &text)) {
@@ -395,7 +479,7 @@ Model* glmReadOBJ(const char* path) {
     glmDie(failure);
   }
   Model* model = nullptr;
-  GlmFailure failure = glmReadOBJText(path, text.data, text.size, &model);
+  GlmFailure failure = read_obj_text(path, text, &model, true);
   glmFreeText(&text);
   if (failure.failed) glmDie(failure);
   return model;

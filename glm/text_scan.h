@@ -11,6 +11,8 @@
 #include <cstring>
 #include <string>
 
+#include <emmintrin.h>
+
 #include <fast_float/fast_float.h>
 
 namespace glm_scan {
@@ -33,16 +35,75 @@ inline const char* word_end(const char* p, const char* end) {
   return p;
 }
 
-// Past the next '\n', or the end of the text.
-inline const char* skip_line(const char* p, const char* end) {
-  const void* nl = std::memchr(p, '\n', static_cast<size_t>(end - p));
-  return nl ? static_cast<const char*>(nl) + 1 : end;
+// End of the line's content: the '\n', or the end of the text. Lines are
+// short, so an inline 16-byte search beats a call to memchr.
+inline const char* line_end(const char* p, const char* end) {
+  const __m128i nl = _mm_set1_epi8('\n');
+  while (end - p >= 16) {
+    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, nl)));
+    if (mask) return p + __builtin_ctz(mask);
+    p += 16;
+  }
+  const void* found = std::memchr(p, '\n', static_cast<size_t>(end - p));
+  return found ? static_cast<const char*>(found) : end;
 }
 
-// End of the line's content: the '\n', or the end of the text.
-inline const char* line_end(const char* p, const char* end) {
-  const void* nl = std::memchr(p, '\n', static_cast<size_t>(end - p));
-  return nl ? static_cast<const char*>(nl) : end;
+// Past the next '\n', or the end of the text.
+inline const char* skip_line(const char* p, const char* end) {
+  const char* nl = line_end(p, end);
+  return nl < end ? nl + 1 : end;
+}
+
+// Value of n (0..8) ASCII digits at s; s must have 8 readable bytes.
+inline uint32_t parse_digits(const char* s, int n) {
+  if (n == 0) return 0;
+  uint64_t v;
+  memcpy(&v, s, 8);
+  v = (v & 0x0F0F0F0F0F0F0F0FULL) << (8 * (8 - n));
+  v = (v * 2561) >> 8;
+  v = ((v & 0x00FF00FF00FF00FFULL) * 6553601) >> 16;
+  return static_cast<uint32_t>(((v & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32);
+}
+
+// Number of ASCII digits at s, up to 16; s must have 16 readable bytes.
+inline int count_digits(const char* s) {
+  __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+  __m128i digit = _mm_cmplt_epi8(_mm_add_epi8(x, _mm_set1_epi8(static_cast<char>(128 - '0'))),
+                                 _mm_set1_epi8(static_cast<char>(-128 + 10)));
+  unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(digit)) ^ 0xFFFFu;
+  return mask ? __builtin_ctz(mask) : 16;
+}
+
+// The common plain decimal ("-12.5", "0.287346"): at most 8 digits in all
+// and no exponent. Then the digits make an integer below 2^24 and the power
+// of ten is exact in a float, so one division rounds exactly as strtof
+// does. Declines everything else.
+inline bool plain_float(const char*& p, const char* end, float& out) {
+  static const float kPowers[9] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f};
+  static const uint32_t kScales[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000,
+                                      100000000};
+  if (end - p < 40) return false;
+  const char* q = p;
+  bool negative = *q == '-';
+  q += negative;
+  int whole = count_digits(q);
+  if (whole > 8) return false;
+  uint32_t mantissa = parse_digits(q, whole);
+  q += whole;
+  int fraction = 0;
+  if (*q == '.') {
+    q++;
+    fraction = count_digits(q);
+    if (whole + fraction > 8) return false;
+    mantissa = mantissa * kScales[fraction] + parse_digits(q, fraction);
+    q += fraction;
+  }
+  if (whole + fraction == 0 || *q == 'e' || *q == 'E') return false;
+  float value = static_cast<float>(mantissa) / kPowers[fraction];
+  out = negative ? -value : value;
+  p = q;
+  return true;
 }
 
 // scanf "%d": skips blanks and line ends, takes an optional sign and the
@@ -83,6 +144,10 @@ inline bool scan_literal(const char*& p, const char* end, char c) {
 inline bool scan_float(const char*& p, const char* end, float& out) {
   const char* q = skip_space(p, end);
   if (q == end) return false;
+  if (plain_float(q, end, out)) {
+    p = q;
+    return true;
+  }
   const char* start = q;
   if (*q == '+') {
     ++start;

@@ -1,0 +1,150 @@
+// The reader's fast paths for well-formed lines must give exactly what the
+// character-by-character reader gives, on any text. Random OBJ-like files,
+// well formed and not, are read both ways and compared in full.
+#include <cstring>
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "glm/glm_internal.h"
+#include "test_util.h"
+
+namespace {
+
+std::string random_number(std::mt19937& rng) {
+  static const char* const odd[] = {"1e", "-.5", "+2", "1.5e3", "7.", "-", "nan", "0x10", "3e-2x",
+                                    "123456789.25", "0.000000001"};
+  if (rng() % 12 == 0) return odd[rng() % 11];
+  char text[32];
+  snprintf(text, sizeof text, "%.*f", static_cast<int>(rng() % 7),
+           (static_cast<int>(rng() % 200000) - 100000) / 997.0);
+  return text;
+}
+
+// Relative indices now and then; in a third of the files, also one in a
+// few thousand past the end.
+std::string random_index(std::mt19937& rng, int count, bool bad) {
+  int r = static_cast<int>(rng() % 4000);
+  if (r < 100) return std::to_string(-static_cast<int>(rng() % count) - 1);
+  if (bad && r < 103) return std::to_string(count + 1 + static_cast<int>(rng() % 3));
+  return std::to_string(1 + rng() % count);
+}
+
+std::string random_corner(std::mt19937& rng, int form, int count, bool bad) {
+  std::string v = random_index(rng, count, bad);
+  switch (form) {
+    case 1: return v + "/" + random_index(rng, count, bad);
+    case 2: return v + "/" + random_index(rng, count, bad) + "/" + random_index(rng, count, bad);
+    case 3: return v + "//" + random_index(rng, count, bad);
+    default: return v;
+  }
+}
+
+// count elements of each kind are written first, so most indices are good.
+std::string random_obj(std::mt19937& rng, int count) {
+  const bool bad = rng() % 3 == 0;
+  std::string text;
+  for (int i = 0; i < count; i++) {
+    text += "v " + random_number(rng) + " " + random_number(rng) + " " + random_number(rng) + "\n";
+    text += "vt " + random_number(rng) + " " + random_number(rng) + "\n";
+    text += "vn " + random_number(rng) + " " + random_number(rng) + " " + random_number(rng) + "\n";
+  }
+  const char* const blanks[] = {" ", "  ", "\t", " \r"};
+  const char* const ends[] = {"\n", "\r\n", " \n", "\n\n", " # note\n", "\n+", "\n-x\n"};
+  for (int line = 0; line < 200; line++) {
+    int kind = static_cast<int>(rng() % 10);
+    if (kind < 6) {
+      int form = static_cast<int>(rng() % 4);
+      int corners = 1 + static_cast<int>(rng() % 6);
+      text += "f";
+      for (int c = 0; c < corners; c++) {
+        text += blanks[rng() % 4];
+        // Now and then a corner of another form, or a corner on the next line.
+        int f = rng() % 15 == 0 ? static_cast<int>(rng() % 4) : form;
+        if (rng() % 25 == 0) text += "\n";
+        text += random_corner(rng, f, count, bad);
+      }
+      text += ends[rng() % 7];
+    } else if (kind == 6) {
+      text += "v " + random_number(rng) + (rng() % 3 ? " " + random_number(rng) : "") + "\n" +
+              (rng() % 3 ? random_number(rng) + "\n" : "");
+    } else if (kind == 7) {
+      text += "g group" + std::to_string(rng() % 4) + ends[rng() % 3];
+    } else if (kind == 8) {
+      text += "usemtl m" + std::to_string(rng() % 3) + "\n";
+    } else {
+      text += "s 1\n# " + std::string(rng() % 90, 'c') + "\n";
+    }
+  }
+  return text;
+}
+
+struct Outcome {
+  Model* model = nullptr;
+  GlmFailure failure;
+};
+
+Outcome read_text(const std::string& text, bool fast) {
+  Outcome o;
+  testing::internal::CaptureStdout();
+  o.failure = glmReadOBJText("random.obj", text.data(), text.size(), &o.model, fast);
+  testing::internal::GetCapturedStdout();
+  return o;
+}
+
+void expect_same_floats(const float* a, const float* b, size_t n, const char* what) {
+  if (!a || !b) {
+    EXPECT_EQ(a == nullptr, b == nullptr) << what;
+    return;
+  }
+  EXPECT_EQ(memcmp(a, b, n * sizeof(float)), 0) << what;
+}
+
+void expect_same_model(const Model* a, const Model* b) {
+  ASSERT_EQ(a->vertexcount, b->vertexcount);
+  ASSERT_EQ(a->normalcount, b->normalcount);
+  ASSERT_EQ(a->uvcount, b->uvcount);
+  ASSERT_EQ(a->facecount, b->facecount);
+  expect_same_floats(a->vertices, b->vertices, 3 * (a->vertexcount + 1), "vertices");
+  expect_same_floats(a->normals, b->normals, 3 * (a->normalcount + 1), "normals");
+  expect_same_floats(a->uvs, b->uvs, 2 * (a->uvcount + 1), "uvs");
+  if (a->facecount) {
+    EXPECT_EQ(memcmp(a->faces, b->faces, a->facecount * sizeof(ModelFace)), 0) << "faces";
+  }
+  ASSERT_EQ(a->groupcount, b->groupcount);
+  for (ModelGroup *g = a->grouplist, *h = b->grouplist; g && h; g = g->next, h = h->next) {
+    EXPECT_STREQ(g->name, h->name);
+    ASSERT_EQ(g->facecount, h->facecount);
+    EXPECT_EQ(g->mtlindex, h->mtlindex);
+    if (g->facecount) {
+      EXPECT_EQ(memcmp(g->faceindices, h->faceindices, g->facecount * sizeof(uint32_t)), 0);
+    }
+  }
+}
+
+}  // namespace
+
+TEST(ObjPaths, FastAndExactReadersAgreeOnRandomText) {
+  std::mt19937 rng(20261206);
+  int read = 0, failed = 0;
+  for (int round = 0; round < 300; round++) {
+    std::string text = random_obj(rng, 3 + static_cast<int>(rng() % 30));
+    Outcome fast = read_text(text, true);
+    Outcome exact = read_text(text, false);
+    SCOPED_TRACE("round " + std::to_string(round));
+    EXPECT_EQ(fast.failure.message, exact.failure.message);
+    ASSERT_EQ(fast.model == nullptr, exact.model == nullptr);
+    if (fast.model) {
+      expect_same_model(fast.model, exact.model);
+      glmDestroy(fast.model);
+      glmDestroy(exact.model);
+      read++;
+    } else {
+      failed++;
+    }
+  }
+  // Both outcomes must be well represented for the comparison to mean much.
+  EXPECT_GT(read, 100);
+  EXPECT_GT(failed, 20);
+}
