@@ -75,10 +75,10 @@ inline int count_digits(const char* s) {
   return mask ? __builtin_ctz(mask) : 16;
 }
 
-// The common plain decimal ("-12.5", "0.287346"): at most 8 digits in all
-// and no exponent. Then the digits make an integer below 2^24 and the power
-// of ten is exact in a float, so one division rounds exactly as strtof
-// does. Declines everything else.
+// The common plain decimal ("-12.5", "0.287346"): no exponent, and at most
+// 8 digits that together make an integer no larger than 2^24. Such an
+// integer and the power of ten are both exact in a float, so one division
+// rounds exactly as strtof does. Declines everything else.
 inline bool plain_float(const char*& p, const char* end, float& out) {
   static const float kPowers[9] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f};
   static const uint32_t kScales[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000,
@@ -99,7 +99,8 @@ inline bool plain_float(const char*& p, const char* end, float& out) {
     mantissa = mantissa * kScales[fraction] + parse_digits(q, fraction);
     q += fraction;
   }
-  if (whole + fraction == 0 || *q == 'e' || *q == 'E') return false;
+  if (whole + fraction == 0 || *q == 'e' || *q == 'E' || mantissa > (uint32_t(1) << 24))
+    return false;
   float value = static_cast<float>(mantissa) / kPowers[fraction];
   out = negative ? -value : value;
   p = q;

@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -270,4 +273,30 @@ TEST(ObjRealistic, CountsAgreeWithAnIndependentReader) {
   EXPECT_EQ(glmLookupGroup(m.get(), " top")->facecount, 4u);
   EXPECT_EQ(glmLookupGroup(m.get(), " top")->mtlindex, 2u);
   EXPECT_EQ(corners(m->faces[8].vertexidx), (Corners{4, 8, 7}));
+}
+
+TEST(ObjVertices, NumbersRoundExactlyLikeStrtof) {
+  // Plain decimals of every length, with and without signs and exponents,
+  // including the many that sit close to halfway between two floats.
+  std::mt19937 rng(7);
+  std::vector<std::string> numbers;
+  for (int i = 0; i < 6000; i++) {
+    std::string digits = std::to_string(rng() % 1000000000u);
+    digits.resize(1 + rng() % digits.size());
+    size_t point = rng() % (digits.size() + 1);
+    std::string text = (rng() % 2 ? "-" : "") + digits.substr(0, point) + "." + digits.substr(point);
+    if (text == "." || text == "-.") text += "5";
+    if (rng() % 10 == 0) text += "e" + std::to_string(static_cast<int>(rng() % 20) - 10);
+    numbers.push_back(text);
+  }
+  std::string obj;
+  for (size_t i = 0; i + 3 <= numbers.size(); i += 3)
+    obj += "v " + numbers[i] + " " + numbers[i + 1] + " " + numbers[i + 2] + "\n";
+  ModelPtr m = read_obj(obj);
+  ASSERT_EQ(m->vertexcount, numbers.size() / 3);
+  for (size_t i = 0; i < numbers.size(); i++) {
+    float expected = strtof(numbers[i].c_str(), nullptr);
+    ASSERT_EQ(memcmp(&m->vertices[3 + i], &expected, sizeof expected), 0)
+        << numbers[i] << " read as " << m->vertices[3 + i] << ", strtof gives " << expected;
+  }
 }
