@@ -304,10 +304,16 @@ bool select_group(ObjPass& s, const char* name) {
 template <bool Fill>
 inline void read_element(ObjPass& s, const char*& p, int slot, float* array, int width) {
   uint64_t index = ++s.read[slot];
-  if (Fill && index <= slot_count(s.model, slot))
-    read_floats(p, s.end, array + width * index, width);
-  else
+  if (Fill && index <= slot_count(s.model, slot)) {
+    float* values = array + width * index;
+    const char* next;
+    if (s.fast && fast_numbers(p, s.end, width, values, &next))
+      p = next;
+    else
+      read_floats(p, s.end, values, width);
+  } else {
     skip_floats(p, s.end, width);
+  }
 }
 
 template <bool Fill>
