@@ -126,8 +126,12 @@ inline bool corner_shape(const char* q, const char* end, CornerShape* shape) {
   return true;
 }
 
+// With Values, limits gives each slot's count: a value outside 1..count
+// makes the face decline, so that the exact reader reports it.
 template <bool Values>
-inline bool fast_face(const char* p, const char* end, FastFace* face) {
+inline bool fast_face(const char* p, const char* end, FastFace* face,
+                      const uint32_t* limits = nullptr) {
+  uint32_t out_of_range = 0;
   // p is at the word "f"; the first corner must follow on the same line.
   const char* q = p + 1;
   while (q < end && (*q == ' ' || *q == '\t')) q++;
@@ -161,7 +165,9 @@ inline bool fast_face(const char* p, const char* end, FastFace* face) {
       for (int r = 0; r < runs; r++) {
         int n = stops[r] - starts[r];
         if (n > 8) return false;
-        face->value[corners][slots[r]] = parse_digits(q + starts[r], n);
+        const uint32_t value = parse_digits(q + starts[r], n);
+        face->value[corners][slots[r]] = value;
+        out_of_range |= static_cast<uint32_t>(value - 1 >= limits[slots[r]]);
       }
     }
     corners++;
@@ -173,7 +179,7 @@ inline bool fast_face(const char* p, const char* end, FastFace* face) {
     if (!is_digit(*q)) {
       // A word that is no number, such as a comment, ends the face; a sign
       // would be half read, so leave that to the exact reader.
-      if (*q == '-' || *q == '+') return false;
+      if (*q == '-' || *q == '+' || out_of_range) return false;
       face->corners = corners;
       face->form = form;
       face->next = q;
@@ -183,6 +189,7 @@ inline bool fast_face(const char* p, const char* end, FastFace* face) {
   // A following word that starts a number would continue the face.
   const char* next = skip_space(q, end);
   if (next < end && (is_digit(*next) || *next == '-' || *next == '+')) return false;
+  if (out_of_range) return false;
   face->corners = corners;
   face->form = form;
   face->next = next;
@@ -222,7 +229,7 @@ inline bool fast_numbers(const char* after_word, const char* end, int count, flo
   if (!classify_line(after_word, end, &m)) return false;
   const uint64_t word = ((uint64_t(1) << m.length) - 1) & ~m.blank;
   uint64_t starts = word & ~(word << 1);
-  float values[3];
+  float values[3] = {0.0f, 0.0f, 0.0f};
   for (int i = 0; i < count; i++) {
     if (!starts) return false;
     const int start = __builtin_ctzll(starts);
@@ -242,7 +249,9 @@ inline bool fast_numbers(const char* after_word, const char* end, int count, flo
     const float value = static_cast<float>(mantissa) / kPowers[fraction];
     values[i] = digits_from > start ? -value : value;
   }
-  for (int i = 0; i < count; i++) out[i] = values[i];
+  out[0] = values[0];
+  out[1] = values[1];
+  if (count == 3) out[2] = values[2];
   *next = after_word + m.length + 1;
   return true;
 }

@@ -61,10 +61,11 @@ void glmComputeFacetNormals(Model* model) {
 // from the highest-numbered face down (within a face, the last corner first),
 // so the first one is the vertex's head face.
 struct VertexUse {
-  uint32_t face;
-  uint8_t corner;
-  bool averaged;  // its facet normal joins the vertex's shared normal
+  uint32_t facet;   // the face's facet normal
+  uint32_t corner;  // 3 * face + corner, and kAveraged once its facet normal
+                    // joins the vertex's shared normal
 };
+const uint32_t kAveraged = 0x80000000u;
 
 void glmVertexNormals(Model* model, float angle) {
   assert(model);
@@ -77,30 +78,35 @@ void glmVertexNormals(Model* model, float angle) {
   const uint32_t facecount = model->facecount;
   ModelFace* faces = model->faces;
   const float* facetnorms = model->facetnorms;
+  if (facecount > (kAveraged - 1) / 3) {
+    fprintf(stderr, "glmVertexNormals() failed: too many faces (%u).\n", facecount);
+    exit(1);
+  }
 
   // Group the uses by vertex: count, prefix sums, then place.
   uint32_t* first = static_cast<uint32_t*>(
       glmAlloc("glmVertexNormals", size_t(vertexcount) + 2, sizeof(uint32_t)));
   // A corner naming no vertex (only a hand-built model can) takes no part.
-  auto valid = [&](uint32_t v) { return v >= 1 && v <= vertexcount; };
   for (uint32_t i = 0; i < facecount; i++)
-    for (int c = 0; c < 3; c++)
-      if (valid(faces[i].vertexidx[c])) first[faces[i].vertexidx[c] + 1]++;
+    for (int c = 0; c < 3; c++) {
+      uint32_t v = faces[i].vertexidx[c];
+      if (v - 1 < vertexcount) first[v + 1]++;
+    }
   for (uint32_t v = 1; v <= vertexcount + 1; v++) first[v] += first[v - 1];
 
-  const size_t usecount = 3 * size_t(facecount);
-  VertexUse* uses =
-      static_cast<VertexUse*>(glmAlloc("glmVertexNormals", usecount, sizeof(VertexUse)));
+  VertexUse* uses = static_cast<VertexUse*>(
+      glmAlloc("glmVertexNormals", first[vertexcount + 1], sizeof(VertexUse)));
   uint32_t* place = static_cast<uint32_t*>(
       glmAlloc("glmVertexNormals", size_t(vertexcount) + 1, sizeof(uint32_t)));
   memcpy(place, first, (size_t(vertexcount) + 1) * sizeof(uint32_t));
-  for (uint32_t i = facecount; i-- > 0;)
-    for (int c = 2; c >= 0; c--)
-      if (valid(faces[i].vertexidx[c]))
-        uses[place[faces[i].vertexidx[c]]++] = VertexUse{i, static_cast<uint8_t>(c), false};
+  for (uint32_t i = facecount; i-- > 0;) {
+    const ModelFace& face = faces[i];
+    for (int c = 2; c >= 0; c--) {
+      uint32_t v = face.vertexidx[c];
+      if (v - 1 < vertexcount) uses[place[v]++] = VertexUse{face.facetidx, 3 * i + c};
+    }
+  }
   free(place);
-
-  auto facet_of = [&](uint32_t face) { return &facetnorms[3 * faces[face].facetidx]; };
 
   // Decide which uses join each vertex's shared normal and count the
   // normals that makes, so the array is allocated once at its final size.
@@ -110,13 +116,14 @@ void glmVertexNormals(Model* model, float angle) {
       fprintf(stderr, "glmVertexNormals(): vertex w/o a triangle\n");
       continue;
     }
-    const float* head = facet_of(uses[first[v]].face);
+    const float* head = &facetnorms[3 * uses[first[v]].facet];
     bool any = false;
     for (uint32_t k = first[v]; k < first[v + 1]; k++) {
       // Every use is compared with the head, never with its neighbours.
-      uses[k].averaged = glmDotProduct(facet_of(uses[k].face), head) > threshold;
-      any |= uses[k].averaged;
-      normalcount += !uses[k].averaged;
+      const bool averaged = glmDotProduct(&facetnorms[3 * uses[k].facet], head) > threshold;
+      uses[k].corner |= averaged ? kAveraged : 0;
+      any |= averaged;
+      normalcount += !averaged;
     }
     normalcount += any;
   }
@@ -135,8 +142,8 @@ void glmVertexNormals(Model* model, float angle) {
     float average[3] = {0.0f, 0.0f, 0.0f};
     bool any = false;
     for (uint32_t k = first[v]; k < first[v + 1]; k++) {
-      if (!uses[k].averaged) continue;
-      const float* n = facet_of(uses[k].face);
+      if (!(uses[k].corner & kAveraged)) continue;
+      const float* n = &facetnorms[3 * uses[k].facet];
       average[0] += n[0];
       average[1] += n[1];
       average[2] += n[2];
@@ -151,11 +158,12 @@ void glmVertexNormals(Model* model, float angle) {
     for (uint32_t k = first[v]; k < first[v + 1]; k++) {
       const VertexUse& use = uses[k];
       uint32_t index = shared;
-      if (!use.averaged) {
+      if (!(use.corner & kAveraged)) {
         index = next++;
-        memcpy(&normals[3 * index], facet_of(use.face), 3 * sizeof(float));
+        memcpy(&normals[3 * index], &facetnorms[3 * use.facet], 3 * sizeof(float));
       }
-      faces[use.face].normalidx[use.corner] = index;
+      const uint32_t corner = use.corner & ~kAveraged;
+      faces[corner / 3].normalidx[corner % 3] = index;
     }
   }
   free(uses);

@@ -237,7 +237,8 @@ bool read_face(ObjPass& s, const char*& p) {
 template <bool Fill>
 bool fast_face_line(ObjPass& s, const char* word, const char*& p) {
   FastFace ff;
-  if (!fast_face<Fill>(word, s.end, &ff)) return false;
+  const uint32_t limits[3] = {s.model->vertexcount, s.model->uvcount, s.model->normalcount};
+  if (!fast_face<Fill>(word, s.end, &ff, limits)) return false;
   const uint32_t triangles = ff.corners >= 3 ? ff.corners - 2 : 1;
   if (!Fill) {
     s.group->facecount += triangles;
@@ -245,28 +246,42 @@ bool fast_face_line(ObjPass& s, const char* word, const char*& p) {
     p = ff.next;
     return true;
   }
-  static const CornerForm kForms[4] = {FORM_V, FORM_VT, FORM_VTN, FORM_VN};
-  const CornerForm form = kForms[ff.form];
-  const uint32_t counts[3] = {s.model->vertexcount, s.model->uvcount, s.model->normalcount};
-  for (int slot = 0; slot < 3; slot++) {
-    if (!form_has(form, slot)) continue;
-    for (int c = 0; c < ff.corners; c++)
-      if (ff.value[c][slot] - 1 >= counts[slot]) return false;
-  }
   if (s.room < triangles || s.model->facecount - s.triangles < triangles) return false;
 
-  auto corner = [&](int c) {
-    if (c >= ff.corners) c = ff.corners - 1;  // an unread corner keeps the one before
-    return Corner{ff.value[c][SLOT_V], ff.value[c][SLOT_T], ff.value[c][SLOT_N]};
-  };
-  const Corner first = corner(0);
-  for (uint32_t t = 0; t < triangles; t++) emit_triangle(s, form, first, corner(t + 1), corner(t + 2));
-  const Corner last = corner(ff.corners - 1);
-  const uint32_t carried[3] = {last.v, last.t, last.n};
-  for (int slot = 0; slot < 3; slot++) {
-    if (!form_has(form, slot)) continue;
-    s.raw[slot] = s.value[slot] = carried[slot];
+  // An unread corner keeps the one before it.
+  for (int c = ff.corners; c < 3; c++) memcpy(ff.value[c], ff.value[c - 1], sizeof ff.value[c]);
+  static const CornerForm kForms[4] = {FORM_V, FORM_VT, FORM_VTN, FORM_VN};
+  const CornerForm form = kForms[ff.form];
+  const bool has_t = form_has(form, SLOT_T), has_n = form_has(form, SLOT_N);
+  const uint32_t(*v)[3] = ff.value;
+  ModelFace* face = &s.model->faces[s.triangles];
+  uint32_t* indices = &s.group->faceindices[s.group->facecount];
+  for (uint32_t t = 0; t < triangles; t++, face++) {
+    const uint32_t* a = v[0];
+    const uint32_t* b = v[t + 1];
+    const uint32_t* c = v[t + 2];
+    face->vertexidx[0] = a[SLOT_V];
+    face->vertexidx[1] = b[SLOT_V];
+    face->vertexidx[2] = c[SLOT_V];
+    if (has_t) {
+      face->uvidx[0] = a[SLOT_T];
+      face->uvidx[1] = b[SLOT_T];
+      face->uvidx[2] = c[SLOT_T];
+    }
+    if (has_n) {
+      face->normalidx[0] = a[SLOT_N];
+      face->normalidx[1] = b[SLOT_N];
+      face->normalidx[2] = c[SLOT_N];
+    }
+    indices[t] = static_cast<uint32_t>(s.triangles + t);
   }
+  s.triangles += triangles;
+  s.group->facecount += triangles;
+  s.room -= triangles;
+
+  const uint32_t* last = v[ff.corners - 1];
+  for (int slot = 0; slot < 3; slot++)
+    if (form_has(form, slot)) s.raw[slot] = s.value[slot] = last[slot];
   p = ff.next;
   return true;
 }
@@ -327,7 +342,9 @@ bool read_statements(ObjPass& s) {
     const char* word = p;
     switch (*word) {
       case 'v': {
-        const char* after = word_end(word, end);
+        const char* after = word + 1 < end && is_space(word[1])   ? word + 1
+                            : word + 2 < end && is_space(word[2]) ? word + 2
+                                                                  : word_end(word, end);
         p = after;
         const char* next;
         if (!Fill && s.fast &&
@@ -349,7 +366,7 @@ bool read_statements(ObjPass& s) {
         break;
       }
       case 'f':
-        p = word_end(word, end);
+        p = word + 1 < end && is_space(word[1]) ? word + 1 : word_end(word, end);
         if (s.fast && p - word == 1 && fast_face_line<Fill>(s, word, p)) break;
         if (!read_face<Fill>(s, p)) return false;
         break;

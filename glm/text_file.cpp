@@ -13,6 +13,12 @@
 
 #include "glm/glm_internal.h"
 
+#ifdef MADV_POPULATE_WRITE
+static const int kPopulateWrite = MADV_POPULATE_WRITE;
+#else
+static const int kPopulateWrite = 23;  // Linux 5.14; older headers lack the name
+#endif
+
 void glmFail(GlmFailure* failure, bool to_stdout, const char* format, ...) {
   char buffer[512];
   va_list args;
@@ -46,6 +52,15 @@ void* glmAlloc(const char* operation, size_t count, size_t size) {
     fprintf(stderr, "%s() failed: out of memory (%zu items of %zu bytes).\n",
             operation, count, size);
     exit(1);
+  }
+  // Every array is filled right away: fault a big one in with one call
+  // rather than a trap per page. Kernels before 5.14 refuse; that is fine.
+  const size_t bytes = count * size;
+  if (bytes >= (size_t(1) << 21)) {
+    const uintptr_t page = 4096;
+    uintptr_t from = (reinterpret_cast<uintptr_t>(block) + page - 1) & ~(page - 1);
+    uintptr_t to = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(page - 1);
+    if (to > from) madvise(reinterpret_cast<void*>(from), to - from, kPopulateWrite);
   }
   return block;
 }
