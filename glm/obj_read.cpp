@@ -56,7 +56,7 @@ struct ObjPass {
 // Releases the mapped pages before p in large steps; they are read again
 // from the page cache if the text is looked at later.
 inline void release_behind(ObjPass& s, const char* p) {
-  const size_t kStep = size_t(8) << 20;
+  const size_t kStep = size_t(2) << 20;
   if (!s.mapped || static_cast<size_t>(p - s.released) < kStep) return;
   const uintptr_t page = 4096;
   uintptr_t from = reinterpret_cast<uintptr_t>(s.released);
@@ -444,6 +444,8 @@ static bool glmFillPass(ObjPass& s) {
   s.read[0] = s.read[1] = s.read[2] = 0;
   s.triangles = 0;
   s.material = 0;
+  // Corner values carry over within a pass, never from one pass to the next.
+  for (int slot = 0; slot < 3; slot++) s.raw[slot] = s.value[slot] = 0;
   if (!select_group(s, "default") || !read_statements<true>(s)) return false;
   return true;
 }

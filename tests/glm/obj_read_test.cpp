@@ -234,6 +234,10 @@ TEST_F(ObjFailuresDeathTest, BadIndicesNameFileLineAndIndex) {
   std::string none = write_fixture("none.obj", "v 0 0 0\nf 1//1 1//1 1//1\n");
   EXPECT_EXIT(glmReadOBJ(none.c_str()), testing::ExitedWithCode(1),
               "line 2: normal index 1 is out of range \\(the file has no normals\\)");
+  // A first corner that is no number keeps the values before it: none yet.
+  std::string word = write_fixture("word.obj", "v 0 0 0\nf x 1 1\nf 1 1 1\n");
+  EXPECT_EXIT(glmReadOBJ(word.c_str()), testing::ExitedWithCode(1),
+              "line 2: vertex index 0 is out of range");
   std::string huge = write_fixture("huge.obj", "v 0 0 0\nf 1 1 4294967297\n");
   EXPECT_EXIT(glmReadOBJ(huge.c_str()), testing::ExitedWithCode(1), "vertex index 4294967297");
 }
