@@ -178,8 +178,9 @@ inline bool fast_face(const char* p, const char* end, FastFace* face,
     if (*q == '\n') break;
     if (!is_digit(*q)) {
       // A word that is no number, such as a comment, ends the face; a sign
-      // would be half read, so leave that to the exact reader.
-      if (*q == '-' || *q == '+' || out_of_range) return false;
+      // would be half read and a rarer blank ('\v', '\f') skipped, so leave
+      // those to the exact reader.
+      if (*q == '-' || *q == '+' || is_space(*q) || out_of_range) return false;
       face->corners = corners;
       face->form = form;
       face->next = q;
