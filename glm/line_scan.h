@@ -1,10 +1,11 @@
-// line_scan.h: fast paths for the common, well-formed OBJ lines. A line is
-// classified 16 bytes at a time into bit masks (blank, digit, slash), from
-// which a face line's corners or a number line's words are found without a
-// branch per character. Whenever a line is not plainly well formed (too
-// long, near the end of the text, odd characters, a face that may go on to
-// the next line) the fast path declines and the exact reader takes over, so
-// results never depend on which path ran. Internal to the model library.
+// line_scan.h: fast paths for the common, well-formed OBJ lines. Text is
+// classified 16 bytes at a time into bit masks (blanks, digits, slashes,
+// points), from which a face's corners or a number line's words are found
+// without a branch per character. Whenever a line is not plainly well formed
+// (too long, near the end of the text, odd characters, a face that may go
+// on to the next line) the fast path declines and the exact reader takes
+// over, so results never depend on which path ran. Internal to the model
+// library.
 #ifndef PLINKAR_GLM_LINE_SCAN_H
 #define PLINKAR_GLM_LINE_SCAN_H
 
@@ -63,7 +64,6 @@ inline bool classify_line(const char* p, const char* end, LineMasks* m) {
   m->other = inside & ~(m->blank | m->digit | m->dot | m->minus);
   return true;
 }
-
 
 // A face line "f c c c ..." whose corners are plainly one of the four
 // forms, all alike, each value an unsigned number (of at most 8 digits when
@@ -223,9 +223,6 @@ inline bool fast_number_line(const char* after_word, const char* end, const char
 // next line starts.
 inline bool fast_numbers(const char* after_word, const char* end, int count, float* out,
                          const char** next) {
-  static const float kPowers[9] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f};
-  static const uint32_t kScales[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000,
-                                      100000000};
   LineMasks m;
   if (!classify_line(after_word, end, &m)) return false;
   const uint64_t word = ((uint64_t(1) << m.length) - 1) & ~m.blank;
@@ -243,12 +240,12 @@ inline bool fast_numbers(const char* after_word, const char* end, int count, flo
     const int point = dots ? __builtin_ctzll(dots) : stop;
     const int whole = point - digits_from;
     const int fraction = dots ? stop - point - 1 : 0;
-    if (whole + fraction == 0 || whole + fraction > 8) return false;
-    const uint32_t mantissa = parse_digits(after_word + digits_from, whole) * kScales[fraction] +
-                              parse_digits(after_word + point + 1, fraction);
-    if (mantissa > (uint32_t(1) << 24)) return false;
-    const float value = static_cast<float>(mantissa) / kPowers[fraction];
-    values[i] = digits_from > start ? -value : value;
+    uint32_t mantissa;
+    if (whole + fraction == 0 || whole + fraction > 8 ||
+        !plain_mantissa(after_word + digits_from, whole, after_word + point + 1, fraction,
+                        &mantissa))
+      return false;
+    values[i] = plain_value(mantissa, fraction, digits_from > start);
   }
   out[0] = values[0];
   out[1] = values[1];

@@ -75,34 +75,46 @@ inline int count_digits(const char* s) {
   return mask ? __builtin_ctz(mask) : 16;
 }
 
-// The common plain decimal ("-12.5", "0.287346"): no exponent, and at most
-// 8 digits that together make an integer no larger than 2^24. Such an
-// integer and the power of ten are both exact in a float, so one division
-// rounds exactly as strtof does. Declines everything else.
-inline bool plain_float(const char*& p, const char* end, float& out) {
+// The value of a plain decimal whose whole and fraction digits, read as
+// one integer, give mantissa: exact as strtof when mantissa is at most 2^24
+// and fraction at most 8 digits, for then the integer and the power of ten
+// are both exact in a float and one division rounds as strtof does.
+inline float plain_value(uint32_t mantissa, int fraction, bool negative) {
   static const float kPowers[9] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f};
+  const float value = static_cast<float>(mantissa) / kPowers[fraction];
+  return negative ? -value : value;
+}
+
+// Joins the whole and fraction digit runs (at most 8 digits in all) into
+// one integer; false when it is too large for plain_value.
+inline bool plain_mantissa(const char* whole, int whole_digits, const char* fraction,
+                           int fraction_digits, uint32_t* mantissa) {
   static const uint32_t kScales[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000,
                                       100000000};
+  *mantissa = parse_digits(whole, whole_digits) * kScales[fraction_digits] +
+              parse_digits(fraction, fraction_digits);
+  return *mantissa <= (uint32_t(1) << 24);
+}
+
+// The common plain decimal ("-12.5", "0.287346"): no exponent, at most 8
+// digits (see plain_value). Declines everything else.
+inline bool plain_float(const char*& p, const char* end, float& out) {
   if (end - p < 40) return false;
   const char* q = p;
-  bool negative = *q == '-';
+  const bool negative = *q == '-';
   q += negative;
-  int whole = count_digits(q);
-  if (whole > 8) return false;
-  uint32_t mantissa = parse_digits(q, whole);
-  q += whole;
-  int fraction = 0;
-  if (*q == '.') {
-    q++;
-    fraction = count_digits(q);
-    if (whole + fraction > 8) return false;
-    mantissa = mantissa * kScales[fraction] + parse_digits(q, fraction);
-    q += fraction;
-  }
-  if (whole + fraction == 0 || *q == 'e' || *q == 'E' || mantissa > (uint32_t(1) << 24))
+  const char* whole = q;
+  const int whole_digits = count_digits(q);
+  q += whole_digits;
+  int fraction_digits = 0;
+  if (*q == '.') fraction_digits = count_digits(++q);
+  const char* fraction = q;
+  q += fraction_digits;
+  uint32_t mantissa;
+  if (whole_digits + fraction_digits == 0 || whole_digits + fraction_digits > 8 || *q == 'e' ||
+      *q == 'E' || !plain_mantissa(whole, whole_digits, fraction, fraction_digits, &mantissa))
     return false;
-  float value = static_cast<float>(mantissa) / kPowers[fraction];
-  out = negative ? -value : value;
+  out = plain_value(mantissa, fraction_digits, negative);
   p = q;
   return true;
 }
