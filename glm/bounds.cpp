@@ -29,8 +29,7 @@ static void scan_box(const Model* model, float* min, float* max) {
 // Extent is |max| + |min|, not max - min: the two agree once a model is
 // centred, and models are fitted that way.
 static void extents(const float* min, const float* max, float* dimensions) {
-  for (int axis = 0; axis < 3; axis++)
-    dimensions[axis] = glm_abs(max[axis]) + glm_abs(min[axis]);
+  for (int axis = 0; axis < 3; axis++) dimensions[axis] = glm_abs(max[axis]) + glm_abs(min[axis]);
 }
 
 float glmFitToUnitCube(Model* model) {

@@ -32,10 +32,10 @@ struct ModelFace {
 };
 
 struct ModelGroup {
-  char* name;              // compared byte for byte
+  char* name;  // compared byte for byte
   uint32_t facecount;
-  uint32_t* faceindices;   // 0-based indices into Model::faces, file order
-  uint32_t mtlindex;       // into Model::mtltable; 0 when created
+  uint32_t* faceindices;  // 0-based indices into Model::faces, file order
+  uint32_t mtlindex;      // into Model::mtltable; 0 when created
   ModelGroup* next;
 };
 
@@ -52,17 +52,17 @@ struct ModelMaterial {
 // an array for n items has n + 1 of them. faces, group face lists and the
 // material table are 0-based. The model owns everything it points to.
 struct Model {
-  char* objpath;   // path given to glmReadOBJ
-  char* mtlfile;   // name on the mtllib line, or null
+  char* objpath;  // path given to glmReadOBJ
+  char* mtlfile;  // name on the mtllib line, or null
 
   uint32_t vertexcount;
-  float* vertices;    // 3 * (vertexcount + 1)
+  float* vertices;  // 3 * (vertexcount + 1)
 
   uint32_t normalcount;
-  float* normals;     // 3 * (normalcount + 1), or null
+  float* normals;  // 3 * (normalcount + 1), or null
 
   uint32_t uvcount;
-  float* uvs;         // 2 * (uvcount + 1), or null
+  float* uvs;  // 2 * (uvcount + 1), or null
 
   uint32_t facetnormcount;
   float* facetnorms;  // 3 * (facetnormcount + 1), or null
@@ -74,7 +74,7 @@ struct Model {
   ModelMaterial* mtltable;  // or null when no library was named
 
   uint32_t groupcount;
-  ModelGroup* grouplist;    // newest first; "default" is last
+  ModelGroup* grouplist;  // newest first; "default" is last
 };
 
 // Model record and look-ups.

@@ -44,8 +44,8 @@ void glmFreeText(GlmText* text);
 // model and locates the material library. On failure *out is null and
 // everything allocated has been freed. fast_paths off reads every line with
 // the exact reader alone (the tests compare the two).
-GlmFailure glmReadOBJText(const char* objpath, const char* data, size_t size,
-                          Model** out, bool fast_paths = true);
+GlmFailure glmReadOBJText(const char* objpath, const char* data, size_t size, Model** out,
+                          bool fast_paths = true);
 
 // The MTL reader: reads the library name next to model->objpath into the
 // model's material table, replacing any table it had.

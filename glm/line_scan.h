@@ -9,10 +9,10 @@
 #ifndef PLINKAR_GLM_LINE_SCAN_H
 #define PLINKAR_GLM_LINE_SCAN_H
 
+#include <emmintrin.h>
+
 #include <cstdint>
 #include <cstring>
-
-#include <emmintrin.h>
 
 #include "glm/text_scan.h"
 
@@ -20,12 +20,12 @@ namespace glm_scan {
 
 // Bit i describes line[i], for the first 64 bytes of a number line.
 struct LineMasks {
-  uint64_t blank;   // ' ', '\t', '\r'
+  uint64_t blank;  // ' ', '\t', '\r'
   uint64_t digit;
   uint64_t dot;
   uint64_t minus;
-  uint64_t other;   // anything else before the line end
-  int length;       // index of the '\n'
+  uint64_t other;  // anything else before the line end
+  int length;      // index of the '\n'
 };
 
 inline uint64_t movemask64(__m128i a, __m128i b, __m128i c, __m128i d) {

@@ -130,8 +130,8 @@ void glmVertexNormals(Model* model, float angle) {
 
   free(model->normals);
   model->normalcount = static_cast<uint32_t>(normalcount);
-  float* normals = static_cast<float*>(
-      glmAlloc("glmVertexNormals", 3 * (normalcount + 1), sizeof(float)));
+  float* normals =
+      static_cast<float*>(glmAlloc("glmVertexNormals", 3 * (normalcount + 1), sizeof(float)));
   model->normals = normals;
 
   // A vertex's shared normal comes first, then a copy of the facet normal of

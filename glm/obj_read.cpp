@@ -4,13 +4,13 @@
 // then allocated at its exact size, and the fill pass (glmFillPass) stores
 // the values. Because both passes consume the text identically, the fill can
 // never outgrow what the count allocated.
+#include <sys/mman.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <sys/mman.h>
 
 #include "glm/glm_internal.h"
 #include "glm/line_scan.h"
@@ -37,9 +37,9 @@ struct ObjPass {
   const char* end;
   GlmFailure* failure;
   ModelGroup* group = nullptr;
-  uint32_t room = 0;        // fill: face indices the current group still has
-  uint32_t material = 0;    // fill: current material
-  uint64_t read[3] = {};    // vertices, texture coordinates, normals so far
+  uint32_t room = 0;      // fill: face indices the current group still has
+  uint32_t material = 0;  // fill: current material
+  uint64_t read[3] = {};  // vertices, texture coordinates, normals so far
   uint64_t triangles = 0;
   // The values of the last corner read, raw and resolved: a corner that
   // cannot be read keeps them, as scanf leaves its targets alone.
@@ -69,8 +69,7 @@ const char* const kSlotName[3] = {"vertex", "texture coordinate", "normal"};
 const char* const kSlotPlural[3] = {"vertices", "texture coordinates", "normals"};
 
 inline uint32_t slot_count(const Model* model, int slot) {
-  return slot == SLOT_V ? model->vertexcount : slot == SLOT_T ? model->uvcount
-                                                              : model->normalcount;
+  return slot == SLOT_V ? model->vertexcount : slot == SLOT_T ? model->uvcount : model->normalcount;
 }
 
 inline bool form_has(CornerForm form, int slot) {
@@ -128,7 +127,8 @@ bool take_corner(ObjPass& s, CornerForm form, unsigned updated, const char* at) 
       snprintf(context, sizeof context, "the file has no %s", kSlotPlural[slot]);
     else
       snprintf(context, sizeof context, "the file has %u %s", count, kSlotPlural[slot]);
-    glmFail(s.failure, false, "glmReadOBJ() failed: \"%s\" line %u: %s index %lld is out of range (%s).\n",
+    glmFail(s.failure, false,
+            "glmReadOBJ() failed: \"%s\" line %u: %s index %lld is out of range (%s).\n",
             s.model->objpath, line_number(s.begin, skip_space(at, s.end)), kSlotName[slot],
             static_cast<long long>(s.raw[slot]), context);
     return false;
@@ -146,7 +146,7 @@ inline Corner current_corner(const ObjPass& s) {
 }
 
 inline bool emit_triangle(ObjPass& s, CornerForm form, const Corner& a, const Corner& b,
-                   const Corner& c) {
+                          const Corner& c) {
   if (s.triangles >= s.model->facecount || s.room == 0) {
     glmFail(s.failure, false, "glmReadOBJ() failed: \"%s\": the passes disagree on the faces.\n",
             s.model->objpath);
@@ -347,8 +347,7 @@ bool read_statements(ObjPass& s) {
                                                                   : word_end(word, end);
         p = after;
         const char* next;
-        if (!Fill && s.fast &&
-            fast_number_line(after, end, &next) &&
+        if (!Fill && s.fast && fast_number_line(after, end, &next) &&
             (after - word == 1 || word[1] == 'n' || word[1] == 't')) {
           s.read[after - word == 1 ? SLOT_V : word[1] == 'n' ? SLOT_N : SLOT_T]++;
           p = next;
@@ -468,8 +467,8 @@ static GlmFailure read_obj_text(const char* objpath, const GlmText& text, Model*
 
   bool ok = glmFirstPass(s);
   if (ok) {
-    model->vertices =
-        static_cast<float*>(glmAlloc("glmReadOBJ", 3 * (size_t(model->vertexcount) + 1), sizeof(float)));
+    model->vertices = static_cast<float*>(
+        glmAlloc("glmReadOBJ", 3 * (size_t(model->vertexcount) + 1), sizeof(float)));
     model->faces =
         static_cast<ModelFace*>(glmAlloc("glmReadOBJ", model->facecount, sizeof(ModelFace)));
     if (model->normalcount)

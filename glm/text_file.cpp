@@ -1,15 +1,15 @@
 // text_file.cpp: reading whole files into memory for the readers, and the
 // failure and allocation helpers every operation of the library shares.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "glm/glm_internal.h"
 
@@ -49,8 +49,8 @@ void glmDie(const GlmFailure& failure) {
 void* glmAlloc(const char* operation, size_t count, size_t size) {
   void* block = calloc(count ? count : 1, size ? size : 1);
   if (!block) {
-    fprintf(stderr, "%s() failed: out of memory (%zu items of %zu bytes).\n",
-            operation, count, size);
+    fprintf(stderr, "%s() failed: out of memory (%zu items of %zu bytes).\n", operation, count,
+            size);
     exit(1);
   }
   // Every array is filled right away: fault a big one in with one call

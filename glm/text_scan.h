@@ -6,22 +6,19 @@
 #ifndef PLINKAR_GLM_TEXT_SCAN_H
 #define PLINKAR_GLM_TEXT_SCAN_H
 
+#include <emmintrin.h>
+#include <fast_float/fast_float.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
 
-#include <emmintrin.h>
-
-#include <fast_float/fast_float.h>
-
 namespace glm_scan {
 
 // The whitespace of isspace() in the C locale. A carriage return is a blank
 // between words; only '\n' ends a line.
-inline bool is_space(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
+inline bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -89,8 +86,8 @@ inline float plain_value(uint32_t mantissa, int fraction, bool negative) {
 // one integer; false when it is too large for plain_value.
 inline bool plain_mantissa(const char* whole, int whole_digits, const char* fraction,
                            int fraction_digits, uint32_t* mantissa) {
-  static const uint32_t kScales[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000,
-                                      100000000};
+  static const uint32_t kScales[9] = {1,      10,      100,      1000,     10000,
+                                      100000, 1000000, 10000000, 100000000};
   *mantissa = parse_digits(whole, whole_digits) * kScales[fraction_digits] +
               parse_digits(fraction, fraction_digits);
   return *mantissa <= (uint32_t(1) << 24);

@@ -1,8 +1,8 @@
 // Measuring, fitting, scaling, moving and rewinding a model.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "test_util.h"
 

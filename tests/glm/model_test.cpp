@@ -1,8 +1,8 @@
 // The model record's groups and materials.
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <cstring>
-
-#include <gtest/gtest.h>
 
 #include "test_util.h"
 

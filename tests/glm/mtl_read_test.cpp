@@ -1,11 +1,10 @@
 // MTL reading: the material table, its initial values, the exponent scale,
 // and where the library is looked for.
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "test_util.h"
 
@@ -37,8 +36,9 @@ TEST(MtlTable, UntouchedMaterialsKeepTheirInitialValues) {
 }
 
 TEST(MtlTable, ColoursSetTheCurrentMaterialAndDefaultBeforeAnyNewmtl) {
-  ModelPtr m = read_library("Kd 0.1 0.2 0.3\nnewmtl red\nKd 1 0 0\nKa 0.5 0.5 0.5\nKs 0.9 0.8 0.7\n"
-                            "newmtl part\nKd 0.25 x\n");
+  ModelPtr m = read_library(
+      "Kd 0.1 0.2 0.3\nnewmtl red\nKd 1 0 0\nKa 0.5 0.5 0.5\nKs 0.9 0.8 0.7\n"
+      "newmtl part\nKd 0.25 x\n");
   EXPECT_EQ(m->mtltable[0].kd[2], 0.3f);
   EXPECT_EQ(m->mtltable[1].kd[0], 1.0f);
   EXPECT_EQ(m->mtltable[1].kd[1], 0.0f);
@@ -50,8 +50,9 @@ TEST(MtlTable, ColoursSetTheCurrentMaterialAndDefaultBeforeAnyNewmtl) {
 }
 
 TEST(MtlExponent, EveryNWordSetsItScaledTo128) {
-  ModelPtr m = read_library("newmtl a\nNs 500\nnewmtl b\nNs 0\nnewmtl c\nNs 1000\nNi 1.5\n"
-                            "newmtl d\nNs\nnewmtl e\n");
+  ModelPtr m = read_library(
+      "newmtl a\nNs 500\nnewmtl b\nNs 0\nnewmtl c\nNs 1000\nNi 1.5\n"
+      "newmtl d\nNs\nnewmtl e\n");
   EXPECT_EQ(m->mtltable[1].exponent, 64.0f);
   EXPECT_EQ(m->mtltable[2].exponent, 0.0f);
   EXPECT_FLOAT_EQ(m->mtltable[3].exponent, 0.192f);
@@ -64,8 +65,11 @@ TEST(MtlPath, PrefixIsEverythingUpToTheLastSlash) {
   struct Case {
     const char* path;
     const char* prefix;
-  } cases[] = {{"data/piano.obj", "data/"}, {"a/b/c.obj", "a/b/"}, {"/x.obj", "/"},
-               {"data\\piano.obj", ""}, {"piano.obj", ""}};
+  } cases[] = {{"data/piano.obj", "data/"},
+               {"a/b/c.obj", "a/b/"},
+               {"/x.obj", "/"},
+               {"data\\piano.obj", ""},
+               {"piano.obj", ""}};
   for (const Case& c : cases) {
     char* prefix = glmPathPrefix(c.path);
     EXPECT_STREQ(prefix, c.prefix) << c.path;

@@ -1,8 +1,8 @@
 // Facet normals, smoothed vertex normals and the angle threshold.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "test_util.h"
 

@@ -1,12 +1,12 @@
 // The reader's fast paths for well-formed lines must give exactly what the
 // character-by-character reader gives, on any text. Random OBJ-like files,
 // well formed and not, are read both ways and compared in full.
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <memory>
 #include <random>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "glm/glm_internal.h"
 #include "test_util.h"
@@ -14,8 +14,8 @@
 namespace {
 
 std::string random_number(std::mt19937& rng) {
-  static const char* const odd[] = {"1e", "-.5", "+2", "1.5e3", "7.", "-", "nan", "0x10", "3e-2x",
-                                    "123456789.25", "0.000000001"};
+  static const char* const odd[] = {"1e",  "-.5",  "+2",    "1.5e3",        "7.",         "-",
+                                    "nan", "0x10", "3e-2x", "123456789.25", "0.000000001"};
   if (rng() % 12 == 0) return odd[rng() % 11];
   char text[32];
   snprintf(text, sizeof text, "%.*f", static_cast<int>(rng() % 7),
@@ -35,10 +35,14 @@ std::string random_index(std::mt19937& rng, int count, bool bad) {
 std::string random_corner(std::mt19937& rng, int form, int count, bool bad) {
   std::string v = random_index(rng, count, bad);
   switch (form) {
-    case 1: return v + "/" + random_index(rng, count, bad);
-    case 2: return v + "/" + random_index(rng, count, bad) + "/" + random_index(rng, count, bad);
-    case 3: return v + "//" + random_index(rng, count, bad);
-    default: return v;
+    case 1:
+      return v + "/" + random_index(rng, count, bad);
+    case 2:
+      return v + "/" + random_index(rng, count, bad) + "/" + random_index(rng, count, bad);
+    case 3:
+      return v + "//" + random_index(rng, count, bad);
+    default:
+      return v;
   }
 }
 

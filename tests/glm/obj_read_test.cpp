@@ -1,6 +1,8 @@
 // OBJ reading: the dialect and its quirks, bad input, and agreement with an
 // independent reader on a file shaped like real ones.
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <tiny_obj_loader.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -9,15 +11,11 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-#include <tiny_obj_loader.h>
-
 #include "test_util.h"
 
 using Corners = std::array<uint32_t, 3>;
 
-static const char kSquare[] =
-    "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0.5 1.5 0\n";
+static const char kSquare[] = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0.5 1.5 0\n";
 
 // Lines near the end of a file are read the careful way; a long comment
 // after them lets the quick way for well-formed lines take them too.
@@ -61,8 +59,8 @@ TEST(ObjFaces, EachFormStoresOnlyWhatItCarries) {
 TEST(ObjFaces, TheFirstCornerDecidesHowTheOthersAreRead) {
   // "2" and "3" read with "%d/%d/%d" set only the vertex: texture and normal
   // stay those of the corner before.
-  ModelPtr m = read_obj(std::string(kSquare) + "vt 0 0\nvt 1 1\nvn 0 0 1\nvn 1 0 0\n" +
-                        "f 1/2/1 2 3\n");
+  ModelPtr m =
+      read_obj(std::string(kSquare) + "vt 0 0\nvt 1 1\nvn 0 0 1\nvn 1 0 0\n" + "f 1/2/1 2 3\n");
   ASSERT_EQ(m->facecount, 1u);
   EXPECT_EQ(corners(m->faces[0].vertexidx), (Corners{1, 2, 3}));
   EXPECT_EQ(corners(m->faces[0].uvidx), (Corners{2, 2, 2}));
@@ -77,8 +75,8 @@ TEST(ObjFaces, AFaceGoesOnWhileTheNextWordIsANumber) {
 }
 
 TEST(ObjFaces, EveryKindOfBlankSeparatesCorners) {
-  ModelPtr m = read_obj(padded(std::string(kSquare) + "f 1/1/1 \t\v\f 2/1/1\r 3/1/1 \t\n" +
-                               "vt 0 0\nvn 0 0 1\n"));
+  ModelPtr m = read_obj(
+      padded(std::string(kSquare) + "f 1/1/1 \t\v\f 2/1/1\r 3/1/1 \t\n" + "vt 0 0\nvn 0 0 1\n"));
   ASSERT_EQ(m->facecount, 1u);
   EXPECT_EQ(corners(m->faces[0].vertexidx), (Corners{1, 2, 3}));
 }
@@ -91,8 +89,9 @@ TEST(ObjFaces, FewerThanThreeCornersStillMakeATriangle) {
 }
 
 TEST(ObjFaces, NegativeIndicesCountBackFromTheLatestElement) {
-  ModelPtr m = read_obj("v 0 0 0\nv 1 0 0\nv 1 1 0\nvt 0 0\nvn 0 0 1\nf -3/-1/-1 -2/-1/-1 -1/-1/-1\n"
-                        "v 0 1 0\nf -4 -2 -1\n");
+  ModelPtr m = read_obj(
+      "v 0 0 0\nv 1 0 0\nv 1 1 0\nvt 0 0\nvn 0 0 1\nf -3/-1/-1 -2/-1/-1 -1/-1/-1\n"
+      "v 0 1 0\nf -4 -2 -1\n");
   ASSERT_EQ(m->facecount, 2u);
   EXPECT_EQ(corners(m->faces[0].vertexidx), (Corners{1, 2, 3}));
   EXPECT_EQ(corners(m->faces[0].uvidx), (Corners{1, 1, 1}));
@@ -156,9 +155,9 @@ TEST(ObjGroups, LastLineWithoutLineEndLosesItsLastCharacter) {
 TEST(ObjGroups, LongNamesAndWordsAreReadWhole) {
   std::string name(300, 'n');
   std::string library(200, 'l');
-  ModelPtr m = read_obj("v 0 0 0\ng " + name + "\nmtllib " + library + ".mtl\nusemtl " + name +
-                            "\nf 1 1 1\n",
-                        "newmtl " + name + "\nKd 0 0 1\n", library + ".mtl");
+  ModelPtr m = read_obj(
+      "v 0 0 0\ng " + name + "\nmtllib " + library + ".mtl\nusemtl " + name + "\nf 1 1 1\n",
+      "newmtl " + name + "\nKd 0 0 1\n", library + ".mtl");
   ModelGroup* group = glmLookupGroup(m.get(), (" " + name).c_str());
   ASSERT_NE(group, nullptr);
   EXPECT_EQ(m->mtlfile, library + ".mtl");
@@ -194,8 +193,9 @@ TEST(ObjMaterials, UsemtlWithoutALibraryWarnsOncePerLine) {
   testing::internal::CaptureStdout();
   ModelPtr m = read_obj(std::string(kSquare) + "usemtl wood\ng x\nusemtl wood\nf 1 2 3\n");
   std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(out, "glmFindMaterial():  can't find material \"wood\".\n"
-                 "glmFindMaterial():  can't find material \"wood\".\n");
+  EXPECT_EQ(out,
+            "glmFindMaterial():  can't find material \"wood\".\n"
+            "glmFindMaterial():  can't find material \"wood\".\n");
   EXPECT_EQ(glmLookupGroup(m.get(), " x")->mtlindex, 0u);
 }
 
@@ -220,8 +220,7 @@ TEST_F(ObjFailuresDeathTest, MissingFile) {
 TEST_F(ObjFailuresDeathTest, MissingLibraryNamesTheComposedPath) {
   std::string obj = write_fixture("lib.obj", "mtllib a b\nv 0 0 0\n");
   EXPECT_EXIT(glmReadOBJ(obj.c_str()), testing::ExitedWithCode(1),
-              "^glmReadMTL\\(\\) failed: can't open material file \"" + fixture_dir() +
-                  "/b\".\n$");
+              "^glmReadMTL\\(\\) failed: can't open material file \"" + fixture_dir() + "/b\".\n$");
 }
 
 TEST_F(ObjFailuresDeathTest, UnknownVWordGoesToStandardOutput) {
@@ -302,7 +301,8 @@ TEST(ObjVertices, NumbersRoundExactlyLikeStrtof) {
     std::string digits = std::to_string(rng() % 1000000000u);
     digits.resize(1 + rng() % digits.size());
     size_t point = rng() % (digits.size() + 1);
-    std::string text = (rng() % 2 ? "-" : "") + digits.substr(0, point) + "." + digits.substr(point);
+    std::string text =
+        (rng() % 2 ? "-" : "") + digits.substr(0, point) + "." + digits.substr(point);
     if (text == "." || text == "-.") text += "5";
     if (rng() % 10 == 0) text += "e" + std::to_string(static_cast<int>(rng() % 20) - 10);
     numbers.push_back(text);
