@@ -215,6 +215,9 @@ TEST_F(ObjFailuresDeathTest, MissingFile) {
   std::string path = fixture_dir() + "/absent.obj";
   EXPECT_EXIT(glmReadOBJ(path.c_str()), testing::ExitedWithCode(1),
               "^glmReadOBJ\\(\\) failed: can't open data file \"" + path + "\".\n$");
+  // A directory opens, but cannot be read as one.
+  EXPECT_EXIT(glmReadOBJ(fixture_dir().c_str()), testing::ExitedWithCode(1),
+              "^glmReadOBJ\\(\\) failed: can't open data file \"" + fixture_dir() + "\".\n$");
 }
 
 TEST_F(ObjFailuresDeathTest, MissingLibraryNamesTheComposedPath) {
