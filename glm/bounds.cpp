@@ -5,9 +5,6 @@
 
 #include "glm/glm_internal.h"
 
-static float glm_abs(float f) { return f < 0 ? -f : f; }
-static float glm_max(float a, float b) { return a < b ? b : a; }
-
 // Box of vertices 1..vertexcount. A model without vertices has the empty
 // box at the origin.
 static void scan_box(const Model* model, float* min, float* max) {
@@ -29,7 +26,7 @@ static void scan_box(const Model* model, float* min, float* max) {
 // Extent is |max| + |min|, not max - min: the two agree once a model is
 // centred, and models are fitted that way.
 static void extents(const float* min, const float* max, float* dimensions) {
-  for (int axis = 0; axis < 3; axis++) dimensions[axis] = glm_abs(max[axis]) + glm_abs(min[axis]);
+  for (int axis = 0; axis < 3; axis++) dimensions[axis] = glmAbs(max[axis]) + glmAbs(min[axis]);
 }
 
 float glmFitToUnitCube(Model* model) {
@@ -43,7 +40,7 @@ float glmFitToUnitCube(Model* model) {
 
   // All vertices at the origin (or none at all) leave nothing to scale by;
   // keep the model's size instead of filling it with NaN.
-  float scale = 2.0f / glm_max(glm_max(size[0], size[1]), size[2]);
+  float scale = 2.0f / glmMax(glmMax(size[0], size[1]), size[2]);
   if (!std::isfinite(scale)) scale = 1.0f;
 
   float* v = model->vertices;

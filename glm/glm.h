@@ -102,4 +102,25 @@ void glmCrossProduct(const float* u, const float* v, float* n);
 void glmNormalizeVector(float* v);
 float glmDotProduct(const float* u, const float* v);
 
+// Drawing with OpenGL, on the thread that holds the context. mode is a set
+// of the MODE_ flags; what the model lacks is dropped with a warning.
+void glmDraw(Model* model, unsigned int mode);
+unsigned int glmCompileList(Model* model, unsigned int mode);  // a display list
+
+// Generated texture coordinates, replacing any the model had.
+void glmPlanarUVs(Model* model);
+void glmSphereMapUVs(Model* model);
+
+// Welding: vertices within epsilon of a kept one on every axis join it.
+bool glmNearlyEqual(const float* u, const float* v, float epsilon);
+float* glmMergeVectors(float* vectors, uint32_t* count, float epsilon);
+void glmWeldVertices(Model* model, float epsilon);
+
+// Writing, in the dialect glmReadOBJ reads. mode picks the attributes.
+void glmWriteOBJ(Model* model, const char* path, unsigned int mode);
+void glmWriteMTL(Model* model, const char* objpath, const char* name);
+
+// A binary "P6" PPM image: width * height * 3 bytes (free() it), or null.
+unsigned char* glmReadRawPPM(const char* filename, int* width, int* height);
+
 #endif  // PLINKAR_GLM_GLM_H

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "glm/glm.h"
@@ -22,6 +23,11 @@ struct GlmFailure {
 // Records a failure; message is printf-style and should end in "\n".
 void glmFail(GlmFailure* failure, bool to_stdout, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
+
+// The float helpers of the bounds, texture and weld code: x < 0 gives -x,
+// anything else x; a < b gives b, anything else (equal values too) a.
+inline float glmAbs(float x) { return x < 0 ? -x : x; }
+inline float glmMax(float a, float b) { return a < b ? b : a; }
 
 // Prints the failure and ends the process with status 1.
 [[noreturn]] void glmDie(const GlmFailure& failure);
@@ -51,5 +57,18 @@ GlmFailure glmReadOBJText(const char* objpath, const char* data, size_t size, Mo
 // model's material table, replacing any table it had.
 GlmFailure glmReadMTLFile(Model* model, const char* name);
 GlmFailure glmReadMTLText(Model* model, const char* data, size_t size);
+
+// The welding search behind glmMergeVectors: map[i] (i = 1..*count) gets
+// the 1-based index of the distinct vector that vector i joins; returns the
+// distinct vectors and sets *count to their number. The plain search
+// compares each vector with every distinct one so far; the default one
+// finds the same answer through a grid of cells twice epsilon wide.
+float* glmMergeVectorsMap(const float* vectors, uint32_t* count, float epsilon, uint32_t* map);
+float* glmMergeVectorsPlain(const float* vectors, uint32_t* count, float epsilon,
+                            uint32_t* map);
+
+// The PPM reader over an open stream; name is used in messages. Does not
+// close the stream.
+unsigned char* glmReadRawPPMStream(FILE* file, const char* name, int* width, int* height);
 
 #endif  // PLINKAR_GLM_GLM_INTERNAL_H
