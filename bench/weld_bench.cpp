@@ -47,8 +47,7 @@ std::vector<float> grid_vectors(uint32_t target, float noise) {
 }
 
 double milliseconds(std::chrono::steady_clock::time_point from) {
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - from)
-      .count();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - from).count();
 }
 
 }  // namespace

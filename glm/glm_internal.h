@@ -64,8 +64,7 @@ GlmFailure glmReadMTLText(Model* model, const char* data, size_t size);
 // compares each vector with every distinct one so far; the default one
 // finds the same answer through a grid of cells twice epsilon wide.
 float* glmMergeVectorsMap(const float* vectors, uint32_t* count, float epsilon, uint32_t* map);
-float* glmMergeVectorsPlain(const float* vectors, uint32_t* count, float epsilon,
-                            uint32_t* map);
+float* glmMergeVectorsPlain(const float* vectors, uint32_t* count, float epsilon, uint32_t* map);
 
 // The PPM reader over an open stream; name is used in messages. Does not
 // close the stream.

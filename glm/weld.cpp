@@ -14,8 +14,7 @@ bool glmNearlyEqual(const float* u, const float* v, float epsilon) {
          glmAbs(u[2] - v[2]) < epsilon;
 }
 
-float* glmMergeVectorsPlain(const float* vectors, uint32_t* count, float epsilon,
-                            uint32_t* map) {
+float* glmMergeVectorsPlain(const float* vectors, uint32_t* count, float epsilon, uint32_t* map) {
   float* kept = static_cast<float*>(glmAlloc("glmMergeVectors", 3 * (size_t(*count) + 1), 4));
   uint32_t distinct = 0;
   for (uint32_t i = 1; i <= *count; i++) {
@@ -83,7 +82,8 @@ float* glmMergeVectorsMap(const float* vectors, uint32_t* count, float epsilon, 
     // Nothing is within 0 (or within NaN) of anything: all stay distinct.
     // An infinite epsilon joins everything finite, which the plain search
     // does fine in one pass.
-    if (std::isinf(epsilon) && epsilon > 0) return glmMergeVectorsPlain(vectors, count, epsilon, map);
+    if (std::isinf(epsilon) && epsilon > 0)
+      return glmMergeVectorsPlain(vectors, count, epsilon, map);
     float* kept = static_cast<float*>(glmAlloc("glmMergeVectors", 3 * (size_t(n) + 1), 4));
     memcpy(kept, vectors, 3 * (size_t(n) + 1) * sizeof(float));
     for (uint32_t i = 1; i <= n; i++) map[i] = i;

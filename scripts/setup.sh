@@ -7,6 +7,8 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libfast-float-dev libtinyobjloader-dev
+  libgl-dev libglu1-mesa-dev libosmesa6-dev freeglut3-dev
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -1,11 +1,11 @@
 // Welding: which vertices merge, where they end up, and that the grid
 // search agrees with comparing against every kept vertex.
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <random>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "glm/glm_internal.h"
 #include "test_util.h"

@@ -1,0 +1,250 @@
+// Tests for the objtool command: the real binary is run on small OBJ files
+// and its output, files and exit status are checked.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Result {
+  int status = -1;  // exit status, or -1 when the process did not exit
+  std::string out;
+  std::string err;
+};
+
+const std::string& temp_dir() {
+  static const std::string dir = [] {
+    char pattern[] = "/tmp/objtool-test-XXXXXX";
+    if (!mkdtemp(pattern)) abort();
+    return std::string(pattern);
+  }();
+  return dir;
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string write_file(const std::string& name, const std::string& text) {
+  std::string path = temp_dir() + "/" + name;
+  std::ofstream(path, std::ios::binary) << text;
+  return path;
+}
+
+// Runs objtool with args; its output goes through files so neither stream
+// can fill up and block it.
+Result objtool(const std::vector<std::string>& args) {
+  std::string out_path = temp_dir() + "/stdout", err_path = temp_dir() + "/stderr";
+  pid_t pid = fork();
+  if (pid == 0) {
+    int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
+    std::vector<char*> argv{const_cast<char*>(OBJTOOL_PATH)};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(OBJTOOL_PATH, argv.data());
+    _exit(127);
+  }
+  Result run;
+  int wstatus = 0;
+  if (pid > 0 && waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus))
+    run.status = WEXITSTATUS(wstatus);
+  run.out = read_file(out_path);
+  run.err = read_file(err_path);
+  return run;
+}
+
+std::vector<std::string> lines_starting(const std::string& text, const std::string& prefix) {
+  std::vector<std::string> found;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    if (line.compare(0, prefix.size(), prefix) == 0) found.push_back(line);
+  return found;
+}
+
+// The three numbers on the first line of text that starts with label.
+std::vector<float> row(const std::string& text, const std::string& label) {
+  std::vector<std::string> lines = lines_starting(text, label);
+  float x, y, z;
+  if (lines.empty() || sscanf(lines[0].c_str() + label.size(), "%f %f %f", &x, &y, &z) != 3)
+    return {};
+  return {x, y, z};
+}
+
+// A square as two triangles in two groups, with a material each.
+const char kTwoGroups[] =
+    "mtllib two.mtl\n"
+    "v -1 -0.5 0\nv 3 -0.5 0\nv 3 1.5 0\nv -1 1.5 4\n"
+    "g body\nusemtl wood\nf 1 2 3\nf 1 3 4\n"
+    "g lid\nusemtl red\nf 1 2 4\n";
+const char kTwoMtl[] = "newmtl wood\nKd 0.5 0.3 0.1\nnewmtl red\nKd 1 0 0\n";
+
+std::string two_groups() {
+  write_file("two.mtl", kTwoMtl);
+  return write_file("two.obj", kTwoGroups);
+}
+
+TEST(ObjtoolInfo, ReportsCountsGroupsBoxAndDimensions) {
+  Result run = objtool({"info", two_groups()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(lines_starting(run.out, "vertices ").at(0), "vertices      4");
+  EXPECT_EQ(lines_starting(run.out, "triangles ").at(0), "triangles     3");
+  EXPECT_EQ(lines_starting(run.out, "normals ").at(0), "normals       0");
+  EXPECT_EQ(lines_starting(run.out, "groups ").at(0), "groups        3");
+  EXPECT_EQ(lines_starting(run.out, "materials ").at(0), "materials     3");
+  EXPECT_EQ(lines_starting(run.out, "mtllib ").at(0), "mtllib        \"two.mtl\"");
+
+  std::vector<std::string> groups = lines_starting(run.out, "group ");
+  ASSERT_EQ(groups.size(), 3u) << run.out;
+  EXPECT_TRUE(
+      std::regex_match(groups[0], std::regex(R"(group " lid": +1 triangle, +material "red")")))
+      << groups[0];
+  EXPECT_TRUE(
+      std::regex_match(groups[1], std::regex(R"(group " body": +2 triangles, +material "wood")")))
+      << groups[1];
+  EXPECT_NE(groups[2].find("group \"default\":"), std::string::npos) << groups[2];
+
+  EXPECT_EQ(row(run.out, "  min"), (std::vector<float>{-1, -0.5f, 0}));
+  EXPECT_EQ(row(run.out, "  max"), (std::vector<float>{3, 1.5f, 4}));
+  EXPECT_EQ(row(run.out, "dimensions"), (std::vector<float>{4, 2, 4}));
+}
+
+TEST(ObjtoolInfo, SaysWhenThereAreNoVertices) {
+  Result run = objtool({"info", write_file("empty.obj", "# nothing\n")});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("no vertices"), std::string::npos) << run.out;
+  EXPECT_EQ(lines_starting(run.out, "mtllib ").at(0), "mtllib        none");
+  EXPECT_EQ(row(run.out, "dimensions"), (std::vector<float>{0, 0, 0}));
+}
+
+TEST(ObjtoolConvert, FitPutsTheModelInTheUnitCube) {
+  std::string out = temp_dir() + "/fit.obj";
+  Result convert = objtool({"convert", two_groups(), out, "--fit"});
+  ASSERT_EQ(convert.status, 0) << convert.err;
+  Result info = objtool({"info", out});
+  ASSERT_EQ(info.status, 0) << info.err;
+  std::vector<float> min = row(info.out, "  min"), max = row(info.out, "  max");
+  ASSERT_EQ(min.size(), 3u) << info.out;
+  ASSERT_EQ(max.size(), 3u) << info.out;
+  for (int axis = 0; axis < 3; axis++) {
+    EXPECT_GE(min[axis], -1.0001f);
+    EXPECT_LE(max[axis], 1.0001f);
+  }
+  EXPECT_FLOAT_EQ(max[0] - min[0], 2.0f);  // the widest axis fills the cube
+}
+
+TEST(ObjtoolConvert, SmoothWritesVertexNormals) {
+  std::string out = temp_dir() + "/smooth.obj";
+  Result run = objtool({"convert", two_groups(), out, "--smooth", "90", "--mode", "smooth"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::string text = read_file(out);
+  EXPECT_FALSE(lines_starting(text, "vn ").empty()) << text;
+  std::vector<std::string> faces = lines_starting(text, "f ");
+  ASSERT_EQ(faces.size(), 3u) << text;
+  for (const std::string& face : faces)
+    EXPECT_TRUE(std::regex_match(face, std::regex(R"(f( \d+//\d+){3}\s*)"))) << face;
+}
+
+TEST(ObjtoolConvert, WeldMergesCoincidentVertices) {
+  // Two triangles sharing an edge, each with its own copies of its corners.
+  std::string in = write_file("split.obj",
+                              "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 0 0\nv 1 1 0\nv 0 1 0\n"
+                              "f 1 2 3\nf 4 5 6\n");
+  std::string out = temp_dir() + "/welded.obj";
+  Result run = objtool({"convert", in, out, "--weld", "0.001"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(lines_starting(read_file(out), "v ").size(), 4u) << read_file(out);
+}
+
+TEST(ObjtoolConvert, PlanarUvsWriteTextureCoordinates) {
+  std::string out = temp_dir() + "/planar.obj";
+  Result run = objtool({"convert", two_groups(), out, "--planar-uvs", "--mode", "texture"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::string text = read_file(out);
+  EXPECT_FALSE(lines_starting(text, "vt ").empty()) << text;
+  for (const std::string& face : lines_starting(text, "f "))
+    EXPECT_TRUE(std::regex_match(face, std::regex(R"(f( \d+/\d+){3}\s*)"))) << face;
+}
+
+TEST(ObjtoolConvert, MaterialModeWritesTheLibraryBesideTheOutput) {
+  std::string dir = temp_dir() + "/materials";
+  ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+  Result run = objtool({"convert", two_groups(), dir + "/out.obj", "--mode", "material"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::string obj = read_file(dir + "/out.obj");
+  EXPECT_NE(obj.find("mtllib two.mtl"), std::string::npos) << obj;
+  EXPECT_NE(obj.find("usemtl wood"), std::string::npos) << obj;
+  EXPECT_NE(read_file(dir + "/two.mtl").find("newmtl wood"), std::string::npos);
+}
+
+TEST(ObjtoolConvert, UnwritableOutputFails) {
+  Result run = objtool({"convert", two_groups(), temp_dir() + "/no/such/dir/out.obj"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_FALSE(run.err.empty());
+}
+
+TEST(ObjtoolArguments, HelpPrintsTheUsage) {
+  for (const char* flag : {"--help", "-h"}) {
+    Result run = objtool({flag});
+    EXPECT_EQ(run.status, 0) << flag;
+    EXPECT_EQ(run.out.rfind("usage: objtool", 0), 0u) << run.out;
+    EXPECT_EQ(run.err, "");
+  }
+}
+
+TEST(ObjtoolArguments, BadArgumentsExitTwoWithTheUsage) {
+  const std::string in = two_groups(), out = temp_dir() + "/never.obj";
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"frobnicate"},
+      {"info"},
+      {"info", in, in},
+      {"info", in, "--fit"},
+      {"convert", in},
+      {"convert", in, out, "extra.obj"},
+      {"convert", in, out, "--bogus"},
+      {"convert", in, out, "--scale"},
+      {"convert", in, out, "--scale", "2x"},
+      {"convert", in, out, "--scale", "nan"},
+      {"convert", in, out, "--scale", "inf"},
+      {"convert", in, out, "--scale", ""},
+      {"convert", in, out, "--translate", "1,2"},
+      {"convert", in, out, "--translate", "1,,2"},
+      {"convert", in, out, "--smooth", "-5"},
+      {"convert", in, out, "--weld", "-0.1"},
+      {"convert", in, out, "--mode", "smooth,shiny"},
+      {"convert", in, out, "--planar-uvs", "--sphere-uvs"},
+  };
+  for (const std::vector<std::string>& args : cases) {
+    std::string shown;
+    for (const std::string& arg : args) shown += " [" + arg + "]";
+    Result run = objtool(args);
+    EXPECT_EQ(run.status, 2) << shown;
+    EXPECT_EQ(run.err.rfind("objtool: ", 0), 0u) << shown << "\n" << run.err;
+    EXPECT_NE(run.err.find("\nusage: objtool"), std::string::npos) << shown;
+    EXPECT_EQ(run.out, "") << shown;
+  }
+  EXPECT_NE(access(out.c_str(), F_OK), 0) << "a rejected convert wrote its output";
+}
+
+TEST(ObjtoolArguments, MissingInputExitsOne) {
+  Result run = objtool({"info", temp_dir() + "/absent.obj"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("glmReadOBJ() failed"), std::string::npos) << run.err;
+}
+
+}  // namespace
