@@ -10,49 +10,26 @@
 
 namespace {
 
-struct Reconcile {
-  unsigned int flag;
-  bool (*lacking)(const Model*, unsigned int);
-  const char* message;
+// What each step of mode reconciliation prints when it drops a request.
+const char* const kDrawWarnings[7] = {
+    "glmDraw() warning: flat render mode requested with no facet normals defined.\n",
+    "glmDraw() warning: smooth render mode requested with no normals defined.\n",
+    "glmDraw() warning: texture render mode requested with no texture coordinates "
+    "defined.\n",
+    "glmDraw() warning: flat render mode requested and smooth render mode requested (using "
+    "smooth).\n",
+    "glmDraw() warning: color render mode requested with no materials defined.\n",
+    "glmDraw() warning: material render mode requested with no materials defined.\n",
+    "glmDraw() warning: color and material render mode requested using only material "
+    "mode.\n",
 };
-
-// Drops what the model cannot give, in a fixed order, each step seeing the
-// mode as the steps before left it.
-unsigned int reconcile(const Model* model, unsigned int mode) {
-  static const Reconcile steps[] = {
-      {MODE_FLAT, [](const Model* m, unsigned) { return !m->facetnorms; },
-       "glmDraw() warning: flat render mode requested with no facet normals defined.\n"},
-      {MODE_SMOOTH, [](const Model* m, unsigned) { return !m->normals; },
-       "glmDraw() warning: smooth render mode requested with no normals defined.\n"},
-      {MODE_TEXTURE, [](const Model* m, unsigned) { return !m->uvs; },
-       "glmDraw() warning: texture render mode requested with no texture coordinates "
-       "defined.\n"},
-      {MODE_FLAT, [](const Model*, unsigned mode) { return (mode & MODE_SMOOTH) != 0; },
-       "glmDraw() warning: flat render mode requested and smooth render mode requested (using "
-       "smooth).\n"},
-      {MODE_COLOR, [](const Model* m, unsigned) { return !m->mtltable; },
-       "glmDraw() warning: color render mode requested with no materials defined.\n"},
-      {MODE_MATERIAL, [](const Model* m, unsigned) { return !m->mtltable; },
-       "glmDraw() warning: material render mode requested with no materials defined.\n"},
-      {MODE_COLOR, [](const Model*, unsigned mode) { return (mode & MODE_MATERIAL) != 0; },
-       "glmDraw() warning: color and material render mode requested using only material "
-       "mode.\n"},
-  };
-  for (const Reconcile& step : steps) {
-    if ((mode & step.flag) && step.lacking(model, mode)) {
-      fputs(step.message, stdout);
-      mode &= ~step.flag;
-    }
-  }
-  return mode;
-}
 
 }  // namespace
 
 void glmDraw(Model* model, unsigned int mode) {
   assert(model);
   assert(model->vertices);
-  mode = reconcile(model, mode);
+  mode = glmReconcileMode(model, mode, kDrawWarnings);
 
   if (mode & MODE_COLOR)
     glEnable(GL_COLOR_MATERIAL);

@@ -29,6 +29,14 @@ void glmFail(GlmFailure* failure, bool to_stdout, const char* format, ...)
 inline float glmAbs(float x) { return x < 0 ? -x : x; }
 inline float glmMax(float a, float b) { return a < b ? b : a; }
 
+// Drops from mode what the model cannot give, the way drawing and writing
+// both do it: seven steps in a fixed order, each seeing the mode as the
+// steps before left it, each printing its own message (to standard output)
+// when it drops something. The steps: flat without facet normals, smooth
+// without normals, texture without coordinates, flat with smooth, colour
+// without materials, material without materials, colour with material.
+unsigned int glmReconcileMode(const Model* model, unsigned int mode, const char* const messages[7]);
+
 // Prints the failure and ends the process with status 1.
 [[noreturn]] void glmDie(const GlmFailure& failure);
 

@@ -55,3 +55,21 @@ void glmDestroy(Model* model) {
   }
   free(model);
 }
+
+unsigned int glmReconcileMode(const Model* model, unsigned int mode,
+                              const char* const messages[7]) {
+  const auto drop = [&](int step, unsigned int flag, bool lacking) {
+    if ((mode & flag) && lacking) {
+      fputs(messages[step], stdout);
+      mode &= ~flag;
+    }
+  };
+  drop(0, MODE_FLAT, !model->facetnorms);
+  drop(1, MODE_SMOOTH, !model->normals);
+  drop(2, MODE_TEXTURE, !model->uvs);
+  drop(3, MODE_FLAT, (mode & MODE_SMOOTH) != 0);
+  drop(4, MODE_COLOR, !model->mtltable);
+  drop(5, MODE_MATERIAL, !model->mtltable);
+  drop(6, MODE_COLOR, (mode & MODE_MATERIAL) != 0);
+  return mode;
+}

@@ -19,42 +19,19 @@ const char kHeaderLines[] =
     "#  Faces are triangles; groups are listed newest first.\n"
     "#  Normals and texture coordinates as the model held them.\n";
 
-struct Reconcile {
-  unsigned int flag;
-  bool (*lacking)(const Model*, unsigned int);
-  const char* message;
+// What each step of mode reconciliation prints when it drops a request.
+const char* const kWriteWarnings[7] = {
+    "glmWriteOBJ() warning: flat normal output requested with no facet normals defined.\n",
+    "glmWriteOBJ() warning: smooth normal output requested with no normals defined.\n",
+    "glmWriteOBJ() warning: texture coordinate output requested with no texture coordinates "
+    "defined.\n",
+    "glmWriteOBJ() warning: flat normal output requested and smooth normal output requested "
+    "(using smooth).\n",
+    "glmWriteOBJ() warning: color output requested with no colors (materials) defined.\n",
+    "glmWriteOBJ() warning: material output requested with no materials defined.\n",
+    "glmWriteOBJ() warning: color and material output requested outputting only "
+    "materials.\n",
 };
-
-// Drops what the model cannot give, in a fixed order, each step seeing the
-// mode as the steps before left it.
-unsigned int reconcile(const Model* model, unsigned int mode) {
-  static const Reconcile steps[] = {
-      {MODE_FLAT, [](const Model* m, unsigned) { return !m->facetnorms; },
-       "glmWriteOBJ() warning: flat normal output requested with no facet normals defined.\n"},
-      {MODE_SMOOTH, [](const Model* m, unsigned) { return !m->normals; },
-       "glmWriteOBJ() warning: smooth normal output requested with no normals defined.\n"},
-      {MODE_TEXTURE, [](const Model* m, unsigned) { return !m->uvs; },
-       "glmWriteOBJ() warning: texture coordinate output requested with no texture coordinates "
-       "defined.\n"},
-      {MODE_FLAT, [](const Model*, unsigned mode) { return (mode & MODE_SMOOTH) != 0; },
-       "glmWriteOBJ() warning: flat normal output requested and smooth normal output requested "
-       "(using smooth).\n"},
-      {MODE_COLOR, [](const Model* m, unsigned) { return !m->mtltable; },
-       "glmWriteOBJ() warning: color output requested with no colors (materials) defined.\n"},
-      {MODE_MATERIAL, [](const Model* m, unsigned) { return !m->mtltable; },
-       "glmWriteOBJ() warning: material output requested with no materials defined.\n"},
-      {MODE_COLOR, [](const Model*, unsigned mode) { return (mode & MODE_MATERIAL) != 0; },
-       "glmWriteOBJ() warning: color and material output requested outputting only "
-       "materials.\n"},
-  };
-  for (const Reconcile& step : steps) {
-    if ((mode & step.flag) && step.lacking(model, mode)) {
-      fputs(step.message, stdout);
-      mode &= ~step.flag;
-    }
-  }
-  return mode;
-}
 
 // Closes the file and ends the process if anything written did not reach it.
 void finish(FILE* file, const char* operation, const std::string& path) {
@@ -109,7 +86,7 @@ void glmWriteMTL(Model* model, const char* objpath, const char* name) {
 
 void glmWriteOBJ(Model* model, const char* path, unsigned int mode) {
   assert(model);
-  mode = reconcile(model, mode);
+  mode = glmReconcileMode(model, mode, kWriteWarnings);
   FILE* file = fopen(path, "w");
   if (!file) {
     fprintf(stderr, "glmWriteOBJ() failed: can't open file \"%s\" to write.\n", path);
