@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -14,10 +15,7 @@
 
 namespace {
 
-struct FreeDeleter {
-  void operator()(unsigned char* p) const { free(p); }
-};
-using Pixels = std::unique_ptr<unsigned char, FreeDeleter>;
+using Pixels = std::unique_ptr<unsigned char, void (*)(void*)>;
 
 std::string ppm_dir() {
   static const std::string dir = [] {
@@ -29,41 +27,35 @@ std::string ppm_dir() {
   return dir;
 }
 
-std::string write_ppm(const std::string& name, const std::string& bytes) {
-  std::string path = ppm_dir() + "/" + name;
-  FILE* file = fopen(path.c_str(), "wb");
-  if (!file) abort();
-  fwrite(bytes.data(), 1, bytes.size(), file);
-  fclose(file);
-  return path;
-}
-
 // Width and height start at values no read stores, so "untouched" shows.
 struct Read {
-  Pixels pixels;
-  int width = -7;
-  int height = -9;
-  std::string err;
-  std::string path;
+  Pixels pixels{nullptr, free};
+  int width = -7, height = -9;
+  std::string err, path;
 };
 
-Read read_file(const std::string& name, const std::string& bytes) {
+Read read_path(const std::string& path) {
   Read r;
-  r.path = write_ppm(name, bytes);
+  r.path = path;
   testing::internal::CaptureStderr();
   r.pixels.reset(glmReadRawPPM(r.path.c_str(), &r.width, &r.height));
   r.err = testing::internal::GetCapturedStderr();
   return r;
 }
 
+// Every read gets a file of its own, left behind for a look after a failure.
+Read read_file(const std::string& bytes) {
+  static int count = 0;
+  std::string path = ppm_dir() + "/" + std::to_string(count++) + ".ppm";
+  std::ofstream(path, std::ios::binary) << bytes;
+  return read_path(path);
+}
+
 // 24 bytes holding a zero, a newline, '#' and high bytes: all pass through.
 std::string pixel_bytes(size_t n) {
+  const char base[] = {'\0', '\n', '#', '\xff', '9', ' ', 'a'};
   std::string s;
-  for (size_t i = 0; i < n; ++i)
-    s += static_cast<char>(
-        "\0\n#\xff"
-        "9 a"[i % 7] +
-        i / 7);
+  for (size_t i = 0; i < n; ++i) s += static_cast<char>(base[i % 7] + i / 7);
   return s;
 }
 
@@ -74,56 +66,43 @@ void expect_refused(const Read& r, const std::string& message) {
   EXPECT_EQ(r.err, r.path + ": " + message + "\n");
 }
 
-void expect_pixels(const Read& r, int w, int h, const std::string& bytes) {
+void expect_refused(const char* why, const std::string& bytes, const std::string& message) {
+  SCOPED_TRACE(why);
+  expect_refused(read_file(bytes), message);
+}
+
+// The header, then exactly the w * h * 3 pixel bytes it asks for.
+void expect_pixels(const char* why, const std::string& header, int w, int h) {
+  SCOPED_TRACE(why);
+  std::string px = pixel_bytes(w * h * 3);
+  Read r = read_file(header + px);
   ASSERT_NE(r.pixels, nullptr) << r.err;
   EXPECT_EQ(r.width, w);
   EXPECT_EQ(r.height, h);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(r.pixels.get()), bytes.size()), bytes);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(r.pixels.get()), px.size()), px);
   EXPECT_EQ(r.err, "");
+}
+
+// A line is read 69 characters at a time, and each piece is a line of its
+// own: the piece after a long comment's first 69 is not a comment.
+std::string comment(size_t dashes, const std::string& tail = "") {
+  return "#" + std::string(dashes, '-') + tail;
 }
 
 }  // namespace
 
-TEST(PpmRead, CommentSizeAndMaximumLinesThenPixels) {
-  std::string px = pixel_bytes(24);
-  Read r = read_file("a.ppm", "P6\n# made by hand\n4 2\n255\n" + px);
-  expect_pixels(r, 4, 2, px);
-}
-
-TEST(PpmRead, AllThreeValuesOnOneLine) {
-  std::string px = pixel_bytes(9);
-  expect_pixels(read_file("b.ppm", "P6\n3 1 255\n" + px), 3, 1, px);
-}
-
-TEST(PpmRead, CommentLineBetweenSizeAndMaximumIsSkipped) {
-  std::string px = pixel_bytes(6);
-  expect_pixels(read_file("c.ppm", "P6\n2 1\n# maximum next\n255\n" + px), 2, 1, px);
-}
-
-TEST(PpmRead, ValuesOnTheMagicLineAreIgnored) {
-  std::string px = pixel_bytes(24);
-  expect_pixels(read_file("d.ppm", "P6 9 9 9\n4 2\n255\n" + px), 4, 2, px);
-}
-
-TEST(PpmRead, MaximumAbove255StillReadsThreeBytesPerPixel) {
+TEST(PpmRead, HeaderLayoutsGiveTheSizeAndThePixelsAsStored) {
+  expect_pixels("comment, size and maximum lines", "P6\n# made by hand\n4 2\n255\n", 4, 2);
+  expect_pixels("all three values on one line", "P6\n3 1 255\n", 3, 1);
+  expect_pixels("comment between size and maximum", "P6\n2 1\n# maximum next\n255\n", 2, 1);
+  expect_pixels("values on the magic line are ignored", "P6 9 9 9\n4 2\n255\n", 4, 2);
   // Exactly 6 bytes follow: reading two bytes a sample would run short.
-  std::string px = pixel_bytes(6);
-  expect_pixels(read_file("e.ppm", "P6\n2 1\n65535\n" + px), 2, 1, px);
-}
-
-TEST(PpmRead, AsciiP3IsNotRaw) {
-  expect_refused(read_file("f.ppm", "P3\n1 1\n255\n0 0 0\n"), "Not a raw PPM file");
-}
-
-TEST(PpmRead, EmptyFileIsNotRaw) { expect_refused(read_file("g.ppm", ""), "Not a raw PPM file"); }
-
-TEST(PpmRead, MissingFileIsReportedWithItsName) {
-  Read r;
-  r.path = ppm_dir() + "/absent.ppm";
-  testing::internal::CaptureStderr();
-  r.pixels.reset(glmReadRawPPM(r.path.c_str(), &r.width, &r.height));
-  r.err = testing::internal::GetCapturedStderr();
-  expect_refused(r, strerror(ENOENT));
+  expect_pixels("maximum above 255, still 3 bytes a pixel", "P6\n2 1\n65535\n", 2, 1);
+  expect_pixels("comment of 68 characters is one line", "P6\n" + comment(67) + "\n2 1\n255\n", 2,
+                1);
+  ASSERT_EQ(comment(68, "2 1 99").size(), 75u);
+  expect_pixels("tail of a 75-character comment is read for values",
+                "P6\n" + comment(68, "2 1 99") + "\n", 2, 1);
 }
 
 TEST(PpmRead, StreamIsLeftOpenJustAfterThePixels) {
@@ -131,82 +110,42 @@ TEST(PpmRead, StreamIsLeftOpenJustAfterThePixels) {
   FILE* file = fmemopen(&bytes[0], bytes.size(), "rb");
   ASSERT_NE(file, nullptr);
   int w = 0, h = 0;
-  Pixels pixels(glmReadRawPPMStream(file, "mem", &w, &h));
+  Pixels pixels(glmReadRawPPMStream(file, "mem", &w, &h), free);
   ASSERT_NE(pixels, nullptr);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(pixels.get()), 3), "abc");
   EXPECT_EQ(fgetc(file), 'Z');
   fclose(file);
 }
 
-// A line is read 69 characters at a time, and each piece is a line of its
-// own: the piece after a long comment's first 69 is not a comment.
-TEST(PpmLongLine, CommentOf68CharactersIsOneLine) {
-  std::string px = pixel_bytes(6);
-  std::string comment = "#" + std::string(67, '-');
-  expect_pixels(read_file("h.ppm", "P6\n" + comment + "\n2 1\n255\n" + px), 2, 1, px);
-}
+TEST(PpmRefused, EachBadFileNamesItsFaultAndLeavesTheSizeUntouched) {
+  // A missing file is reported with its name, as perror does.
+  expect_refused(read_path(ppm_dir() + "/absent.ppm"), strerror(ENOENT));
+  expect_refused("ascii P3", "P3\n1 1\n255\n0 0 0\n", "Not a raw PPM file");
+  expect_refused("empty file", "", "Not a raw PPM file");
 
-TEST(PpmLongLine, TailOfA75CharacterCommentIsReadForValues) {
-  std::string px = pixel_bytes(6);
-  std::string comment = "#" + std::string(68, '-') + "2 1 99";
-  ASSERT_EQ(comment.size(), 75u);
-  expect_pixels(read_file("i.ppm", "P6\n" + comment + "\n" + px), 2, 1, px);
-}
+  const std::string ends = "PPM header ends before width, height and maximum";
+  expect_refused("ends before the maximum", "P6\n4 2\n", ends);
+  expect_refused("only the magic line", "P6", ends);
 
-TEST(PpmLongLine, TailOfA75CharacterCommentWithoutValuesIsRefused) {
-  std::string comment = "#" + std::string(74, '-');
-  Read r = read_file("j.ppm", "P6\n" + comment + "\n2 1\n255\n" + pixel_bytes(6));
-  expect_refused(r, "PPM header line holds no value");
-}
+  const std::string no_value = "PPM header line holds no value";
+  expect_refused("blank header line", "P6\n4 2\n\n255\n" + pixel_bytes(24), no_value);
+  expect_refused("line without a number", "P6\nwide 2\n255\n" + pixel_bytes(24), no_value);
+  expect_refused("tail of a 75-character comment without values",
+                 "P6\n" + comment(74) + "\n2 1\n255\n" + pixel_bytes(6), no_value);
+  expect_refused("comment of 69 characters leaves an empty piece",
+                 "P6\n" + comment(68) + "\n2 1\n255\n" + pixel_bytes(6), no_value);
 
-TEST(PpmLongLine, CommentOf69CharactersLeavesAnEmptyPiece) {
-  std::string comment = "#" + std::string(68, '-');
-  Read r = read_file("k.ppm", "P6\n" + comment + "\n2 1\n255\n" + pixel_bytes(6));
-  expect_refused(r, "PPM header line holds no value");
-}
-
-TEST(PpmRefused, HeaderEndsBeforeTheMaximum) {
-  expect_refused(read_file("l.ppm", "P6\n4 2\n"),
-                 "PPM header ends before width, height and maximum");
-}
-
-TEST(PpmRefused, OnlyTheMagicLine) {
-  expect_refused(read_file("m.ppm", "P6"), "PPM header ends before width, height and maximum");
-}
-
-TEST(PpmRefused, BlankHeaderLine) {
-  Read r = read_file("n.ppm", "P6\n4 2\n\n255\n" + pixel_bytes(24));
-  expect_refused(r, "PPM header line holds no value");
-}
-
-TEST(PpmRefused, HeaderLineWithoutANumber) {
-  Read r = read_file("o.ppm", "P6\nwide 2\n255\n" + pixel_bytes(24));
-  expect_refused(r, "PPM header line holds no value");
-}
-
-TEST(PpmRefused, ZeroWidth) {
-  expect_refused(read_file("p.ppm", "P6\n0 2\n255\n"), "bad PPM size 0 x 2");
-}
-
-TEST(PpmRefused, NegativeHeight) {
-  expect_refused(read_file("q.ppm", "P6\n4 -2\n255\n" + pixel_bytes(24)), "bad PPM size 4 x -2");
-}
-
-TEST(PpmRefused, SizeWhoseByteCountOverflows) {
-  expect_refused(read_file("r.ppm", "P6\n2147483647 2147483647 255\n"),
+  expect_refused("zero width", "P6\n0 2\n255\n", "bad PPM size 0 x 2");
+  expect_refused("negative height", "P6\n4 -2\n255\n" + pixel_bytes(24), "bad PPM size 4 x -2");
+  expect_refused("2147483647 squared", "P6\n2147483647 2147483647 255\n",
                  "bad PPM size 2147483647 x 2147483647");
-  expect_refused(read_file("s.ppm", "P6\n65536 65536 255\n"), "bad PPM size 65536 x 65536");
+  expect_refused("65536 squared", "P6\n65536 65536 255\n", "bad PPM size 65536 x 65536");
   // Beyond int: refused, not wrapped round to a width of 2.
-  expect_refused(read_file("s2.ppm", "P6\n4294967298 1 255\n" + pixel_bytes(6)),
+  expect_refused("width beyond int", "P6\n4294967298 1 255\n" + pixel_bytes(6),
                  "bad PPM size 4294967298 x 1");
-}
-
-TEST(PpmRefused, SizeJustOverOneGibibyte) {
   // 357913942 * 3 = 1073741826 bytes, two over the limit.
-  expect_refused(read_file("t.ppm", "P6\n357913942 1 255\n"), "bad PPM size 357913942 x 1");
-}
+  expect_refused("just over one gibibyte", "P6\n357913942 1 255\n", "bad PPM size 357913942 x 1");
 
-TEST(PpmRefused, ShortPixelBlock) {
-  expect_refused(read_file("u.ppm", "P6\n4 2\n255\n" + pixel_bytes(23)),
+  expect_refused("short pixel block", "P6\n4 2\n255\n" + pixel_bytes(23),
                  "PPM pixel data ends early");
 }

@@ -18,8 +18,7 @@ namespace {
 
 struct Result {
   int status = -1;  // exit status, or -1 when the process did not exit
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
 const std::string& temp_dir() {
@@ -32,9 +31,8 @@ const std::string& temp_dir() {
 }
 
 std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
   std::stringstream text;
-  text << in.rdbuf();
+  text << std::ifstream(path, std::ios::binary).rdbuf();
   return text.str();
 }
 
@@ -48,24 +46,21 @@ std::string write_file(const std::string& name, const std::string& text) {
 // can fill up and block it.
 Result objtool(const std::vector<std::string>& args) {
   std::string out_path = temp_dir() + "/stdout", err_path = temp_dir() + "/stderr";
+  std::vector<char*> argv{const_cast<char*>(OBJTOOL_PATH)};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
   pid_t pid = fork();
   if (pid == 0) {
     int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
-    std::vector<char*> argv{const_cast<char*>(OBJTOOL_PATH)};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
     execv(OBJTOOL_PATH, argv.data());
     _exit(127);
   }
-  Result run;
-  int wstatus = 0;
+  int wstatus = 0, status = -1;
   if (pid > 0 && waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus))
-    run.status = WEXITSTATUS(wstatus);
-  run.out = read_file(out_path);
-  run.err = read_file(err_path);
-  return run;
+    status = WEXITSTATUS(wstatus);
+  return {status, read_file(out_path), read_file(err_path)};
 }
 
 std::vector<std::string> lines_starting(const std::string& text, const std::string& prefix) {
@@ -85,37 +80,45 @@ std::vector<float> row(const std::string& text, const std::string& label) {
   return {x, y, z};
 }
 
-// A square as two triangles in two groups, with a material each.
-const char kTwoGroups[] =
-    "mtllib two.mtl\n"
-    "v -1 -0.5 0\nv 3 -0.5 0\nv 3 1.5 0\nv -1 1.5 4\n"
-    "g body\nusemtl wood\nf 1 2 3\nf 1 3 4\n"
-    "g lid\nusemtl red\nf 1 2 4\n";
-const char kTwoMtl[] = "newmtl wood\nKd 0.5 0.3 0.1\nnewmtl red\nKd 1 0 0\n";
+// Whether all of text matches pattern; the text is shown when it does not.
+testing::AssertionResult matches(const std::string& text, const char* pattern) {
+  if (std::regex_match(text, std::regex(pattern))) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << text;
+}
 
+// A square as two triangles in two groups, with a material each.
 std::string two_groups() {
-  write_file("two.mtl", kTwoMtl);
-  return write_file("two.obj", kTwoGroups);
+  write_file("two.mtl", "newmtl wood\nKd 0.5 0.3 0.1\nnewmtl red\nKd 1 0 0\n");
+  return write_file("two.obj",
+                    "mtllib two.mtl\n"
+                    "v -1 -0.5 0\nv 3 -0.5 0\nv 3 1.5 0\nv -1 1.5 4\n"
+                    "g body\nusemtl wood\nf 1 2 3\nf 1 3 4\n"
+                    "g lid\nusemtl red\nf 1 2 4\n");
+}
+
+// Converts in to out with the given options and returns what was written.
+std::string convert(const std::string& in, const std::vector<std::string>& options,
+                    const std::string& out = temp_dir() + "/out.obj") {
+  std::remove(out.c_str());  // so that a failed run cannot show an earlier output
+  std::vector<std::string> args = {"convert", in, out};
+  args.insert(args.end(), options.begin(), options.end());
+  Result run = objtool(args);
+  EXPECT_EQ(run.status, 0) << run.err;
+  return read_file(out);
 }
 
 TEST(ObjtoolInfo, ReportsCountsGroupsBoxAndDimensions) {
   Result run = objtool({"info", two_groups()});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(lines_starting(run.out, "vertices ").at(0), "vertices      4");
-  EXPECT_EQ(lines_starting(run.out, "triangles ").at(0), "triangles     3");
-  EXPECT_EQ(lines_starting(run.out, "normals ").at(0), "normals       0");
-  EXPECT_EQ(lines_starting(run.out, "groups ").at(0), "groups        3");
-  EXPECT_EQ(lines_starting(run.out, "materials ").at(0), "materials     3");
-  EXPECT_EQ(lines_starting(run.out, "mtllib ").at(0), "mtllib        \"two.mtl\"");
+  // Each must be the first line starting with its own first word.
+  for (const std::string line : {"vertices      4", "triangles     3", "normals       0",
+                                 "groups        3", "materials     3", "mtllib        \"two.mtl\""})
+    EXPECT_EQ(lines_starting(run.out, line.substr(0, line.find(' ') + 1)).at(0), line);
 
   std::vector<std::string> groups = lines_starting(run.out, "group ");
   ASSERT_EQ(groups.size(), 3u) << run.out;
-  EXPECT_TRUE(
-      std::regex_match(groups[0], std::regex(R"(group " lid": +1 triangle, +material "red")")))
-      << groups[0];
-  EXPECT_TRUE(
-      std::regex_match(groups[1], std::regex(R"(group " body": +2 triangles, +material "wood")")))
-      << groups[1];
+  EXPECT_TRUE(matches(groups[0], R"(group " lid": +1 triangle, +material "red")"));
+  EXPECT_TRUE(matches(groups[1], R"(group " body": +2 triangles, +material "wood")"));
   EXPECT_NE(groups[2].find("group \"default\":"), std::string::npos) << groups[2];
 
   EXPECT_EQ(row(run.out, "  min"), (std::vector<float>{-1, -0.5f, 0}));
@@ -132,9 +135,8 @@ TEST(ObjtoolInfo, SaysWhenThereAreNoVertices) {
 }
 
 TEST(ObjtoolConvert, FitPutsTheModelInTheUnitCube) {
-  std::string out = temp_dir() + "/fit.obj";
-  Result convert = objtool({"convert", two_groups(), out, "--fit"});
-  ASSERT_EQ(convert.status, 0) << convert.err;
+  const std::string out = temp_dir() + "/fit.obj";
+  convert(two_groups(), {"--fit"}, out);
   Result info = objtool({"info", out});
   ASSERT_EQ(info.status, 0) << info.err;
   std::vector<float> min = row(info.out, "  min"), max = row(info.out, "  max");
@@ -148,15 +150,18 @@ TEST(ObjtoolConvert, FitPutsTheModelInTheUnitCube) {
 }
 
 TEST(ObjtoolConvert, SmoothWritesVertexNormals) {
-  std::string out = temp_dir() + "/smooth.obj";
-  Result run = objtool({"convert", two_groups(), out, "--smooth", "90", "--mode", "smooth"});
-  ASSERT_EQ(run.status, 0) << run.err;
-  std::string text = read_file(out);
+  std::string text = convert(two_groups(), {"--smooth", "90", "--mode", "smooth"});
   EXPECT_FALSE(lines_starting(text, "vn ").empty()) << text;
   std::vector<std::string> faces = lines_starting(text, "f ");
   ASSERT_EQ(faces.size(), 3u) << text;
-  for (const std::string& face : faces)
-    EXPECT_TRUE(std::regex_match(face, std::regex(R"(f( \d+//\d+){3}\s*)"))) << face;
+  for (const std::string& face : faces) EXPECT_TRUE(matches(face, R"(f( \d+//\d+){3}\s*)"));
+}
+
+TEST(ObjtoolConvert, PlanarUvsWriteTextureCoordinates) {
+  std::string text = convert(two_groups(), {"--planar-uvs", "--mode", "texture"});
+  EXPECT_FALSE(lines_starting(text, "vt ").empty()) << text;
+  for (const std::string& face : lines_starting(text, "f "))
+    EXPECT_TRUE(matches(face, R"(f( \d+/\d+){3}\s*)"));
 }
 
 TEST(ObjtoolConvert, WeldMergesCoincidentVertices) {
@@ -164,37 +169,17 @@ TEST(ObjtoolConvert, WeldMergesCoincidentVertices) {
   std::string in = write_file("split.obj",
                               "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 0 0\nv 1 1 0\nv 0 1 0\n"
                               "f 1 2 3\nf 4 5 6\n");
-  std::string out = temp_dir() + "/welded.obj";
-  Result run = objtool({"convert", in, out, "--weld", "0.001"});
-  ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(lines_starting(read_file(out), "v ").size(), 4u) << read_file(out);
-}
-
-TEST(ObjtoolConvert, PlanarUvsWriteTextureCoordinates) {
-  std::string out = temp_dir() + "/planar.obj";
-  Result run = objtool({"convert", two_groups(), out, "--planar-uvs", "--mode", "texture"});
-  ASSERT_EQ(run.status, 0) << run.err;
-  std::string text = read_file(out);
-  EXPECT_FALSE(lines_starting(text, "vt ").empty()) << text;
-  for (const std::string& face : lines_starting(text, "f "))
-    EXPECT_TRUE(std::regex_match(face, std::regex(R"(f( \d+/\d+){3}\s*)"))) << face;
+  std::string text = convert(in, {"--weld", "0.001"});
+  EXPECT_EQ(lines_starting(text, "v ").size(), 4u) << text;
 }
 
 TEST(ObjtoolConvert, MaterialModeWritesTheLibraryBesideTheOutput) {
   std::string dir = temp_dir() + "/materials";
   ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
-  Result run = objtool({"convert", two_groups(), dir + "/out.obj", "--mode", "material"});
-  ASSERT_EQ(run.status, 0) << run.err;
-  std::string obj = read_file(dir + "/out.obj");
+  std::string obj = convert(two_groups(), {"--mode", "material"}, dir + "/out.obj");
   EXPECT_NE(obj.find("mtllib two.mtl"), std::string::npos) << obj;
   EXPECT_NE(obj.find("usemtl wood"), std::string::npos) << obj;
   EXPECT_NE(read_file(dir + "/two.mtl").find("newmtl wood"), std::string::npos);
-}
-
-TEST(ObjtoolConvert, UnwritableOutputFails) {
-  Result run = objtool({"convert", two_groups(), temp_dir() + "/no/such/dir/out.obj"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_FALSE(run.err.empty());
 }
 
 TEST(ObjtoolArguments, HelpPrintsTheUsage) {
@@ -230,21 +215,24 @@ TEST(ObjtoolArguments, BadArgumentsExitTwoWithTheUsage) {
       {"convert", in, out, "--planar-uvs", "--sphere-uvs"},
   };
   for (const std::vector<std::string>& args : cases) {
-    std::string shown;
-    for (const std::string& arg : args) shown += " [" + arg + "]";
+    SCOPED_TRACE(testing::PrintToString(args));
     Result run = objtool(args);
-    EXPECT_EQ(run.status, 2) << shown;
-    EXPECT_EQ(run.err.rfind("objtool: ", 0), 0u) << shown << "\n" << run.err;
-    EXPECT_NE(run.err.find("\nusage: objtool"), std::string::npos) << shown;
-    EXPECT_EQ(run.out, "") << shown;
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err.rfind("objtool: ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find("\nusage: objtool"), std::string::npos);
+    EXPECT_EQ(run.out, "");
   }
   EXPECT_NE(access(out.c_str(), F_OK), 0) << "a rejected convert wrote its output";
 }
 
-TEST(ObjtoolArguments, MissingInputExitsOne) {
+// A file that cannot be read or written: status 1 and a message.
+TEST(ObjtoolFiles, UnreadableInputOrUnwritableOutputExitsOne) {
   Result run = objtool({"info", temp_dir() + "/absent.obj"});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("glmReadOBJ() failed"), std::string::npos) << run.err;
+  run = objtool({"convert", two_groups(), temp_dir() + "/no/such/dir/out.obj"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_FALSE(run.err.empty());
 }
 
 }  // namespace
