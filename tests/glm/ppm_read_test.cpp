@@ -6,26 +6,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <string>
 
 #include "glm/glm.h"
 #include "glm/glm_internal.h"
+#include "test_util.h"
 
 namespace {
 
 using Pixels = std::unique_ptr<unsigned char, void (*)(void*)>;
-
-std::string ppm_dir() {
-  static const std::string dir = [] {
-    char pattern[] = "/tmp/plinkar-ppm-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    if (!made) abort();
-    return std::string(made);
-  }();
-  return dir;
-}
 
 // Width and height start at values no read stores, so "untouched" shows.
 struct Read {
@@ -46,9 +36,7 @@ Read read_path(const std::string& path) {
 // Every read gets a file of its own, left behind for a look after a failure.
 Read read_file(const std::string& bytes) {
   static int count = 0;
-  std::string path = ppm_dir() + "/" + std::to_string(count++) + ".ppm";
-  std::ofstream(path, std::ios::binary) << bytes;
-  return read_path(path);
+  return read_path(write_fixture(std::to_string(count++) + ".ppm", bytes));
 }
 
 // 24 bytes holding a zero, a newline, '#' and high bytes: all pass through.
@@ -119,7 +107,7 @@ TEST(PpmRead, StreamIsLeftOpenJustAfterThePixels) {
 
 TEST(PpmRefused, EachBadFileNamesItsFaultAndLeavesTheSizeUntouched) {
   // A missing file is reported with its name, as perror does.
-  expect_refused(read_path(ppm_dir() + "/absent.ppm"), strerror(ENOENT));
+  expect_refused(read_path(fixture_dir() + "/absent.ppm"), strerror(ENOENT));
   expect_refused("ascii P3", "P3\n1 1\n255\n0 0 0\n", "Not a raw PPM file");
   expect_refused("empty file", "", "Not a raw PPM file");
 
