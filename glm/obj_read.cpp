@@ -248,7 +248,8 @@ bool fast_face_line(ObjPass& s, const char* word, const char*& p) {
   }
   if (s.room < triangles || s.model->facecount - s.triangles < triangles) return false;
 
-  // An unread corner keeps the one before it.
+  // An unread corner keeps the one before it (a face the fast path takes
+  // has at least one corner).
   for (int c = ff.corners; c < 3; c++) memcpy(ff.value[c], ff.value[c - 1], sizeof ff.value[c]);
   static const CornerForm kForms[4] = {FORM_V, FORM_VT, FORM_VTN, FORM_VN};
   const CornerForm form = kForms[ff.form];

@@ -33,7 +33,7 @@ namespace {
 // One grid cell holding kept vectors, in the order they were kept.
 struct Cell {
   int64_t key[3];
-  uint32_t first, last;  // kept vectors, linked through next; 0 when empty
+  uint32_t first, last;  // kept vectors, linked through next_in_cell; 0 when empty
 };
 
 struct Grid {
@@ -96,7 +96,7 @@ float* glmMergeVectorsMap(const float* vectors, uint32_t* count, float epsilon, 
   while (size < 2 * size_t(n)) size *= 2;
   grid.cells.assign(size, Cell{{0, 0, 0}, 0, 0});
   grid.mask = size - 1;
-  std::vector<uint32_t> next(size_t(n) + 1, 0);
+  std::vector<uint32_t> next_in_cell(size_t(n) + 1, 0);
 
   float* kept = static_cast<float*>(glmAlloc("glmMergeVectors", 3 * (size_t(n) + 1), 4));
   uint32_t distinct = 0;
@@ -119,7 +119,7 @@ float* glmMergeVectorsMap(const float* vectors, uint32_t* count, float epsilon, 
         if (!cell) continue;
         // Kept vectors in a cell are in increasing order: the first match
         // is the cell's lowest.
-        for (uint32_t j = cell->first; j && (!found || j < found); j = next[j]) {
+        for (uint32_t j = cell->first; j && (!found || j < found); j = next_in_cell[j]) {
           if (glmNearlyEqual(v, &kept[3 * j], epsilon)) {
             found = j;
             break;
@@ -135,7 +135,7 @@ float* glmMergeVectorsMap(const float* vectors, uint32_t* count, float epsilon, 
       if (finite) {
         Cell* cell = find_cell(grid, home, true);
         if (cell->last)
-          next[cell->last] = found;
+          next_in_cell[cell->last] = found;
         else
           cell->first = found;
         cell->last = found;
