@@ -34,34 +34,41 @@ inline uint64_t movemask64(__m128i a, __m128i b, __m128i c, __m128i d) {
          uint64_t(uint16_t(_mm_movemask_epi8(d))) << 48;
 }
 
-// Classifies the line starting at p. False when the line does not end
-// within 64 bytes or fewer than 72 bytes of text remain.
+// Classifies the line starting at p, 16 bytes at a time up to its line
+// end. False when the line does not end within 64 bytes or fewer than 72
+// bytes of text remain.
 inline bool classify_line(const char* p, const char* end, LineMasks* m) {
-  // 64 bytes to classify, and 8 more for reading digits near the line end.
+  // 64 bytes to classify at most, and 8 more for reading digits near the
+  // line end.
   if (end - p < 72) return false;
-  __m128i blank[4], digit[4], dot[4], minus[4], newline[4];
   const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t'), cr = _mm_set1_epi8('\r');
   const __m128i nl = _mm_set1_epi8('\n'), point = _mm_set1_epi8('.'), dash = _mm_set1_epi8('-');
   const __m128i shift = _mm_set1_epi8(static_cast<char>(128 - '0'));
   const __m128i ten = _mm_set1_epi8(static_cast<char>(-128 + 10));
-  for (int i = 0; i < 4; i++) {
-    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-    blank[i] = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, space), _mm_cmpeq_epi8(x, tab)),
-                            _mm_cmpeq_epi8(x, cr));
-    digit[i] = _mm_cmplt_epi8(_mm_add_epi8(x, shift), ten);
-    dot[i] = _mm_cmpeq_epi8(x, point);
-    minus[i] = _mm_cmpeq_epi8(x, dash);
-    newline[i] = _mm_cmpeq_epi8(x, nl);
+  uint64_t blank = 0, digit = 0, dot = 0, known = 0, newline = 0;
+  for (int i = 0; i < 4 && !newline; i++) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+    const __m128i b = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, space), _mm_cmpeq_epi8(x, tab)),
+                                   _mm_cmpeq_epi8(x, cr));
+    const __m128i d = _mm_cmplt_epi8(_mm_add_epi8(x, shift), ten);
+    const __m128i o = _mm_cmpeq_epi8(x, point);
+    const __m128i k = _mm_or_si128(_mm_or_si128(b, d), _mm_or_si128(o, _mm_cmpeq_epi8(x, dash)));
+    const int at = 16 * i;
+    blank |= uint64_t(uint16_t(_mm_movemask_epi8(b))) << at;
+    digit |= uint64_t(uint16_t(_mm_movemask_epi8(d))) << at;
+    dot |= uint64_t(uint16_t(_mm_movemask_epi8(o))) << at;
+    known |= uint64_t(uint16_t(_mm_movemask_epi8(k))) << at;
+    newline |= uint64_t(uint16_t(_mm_movemask_epi8(_mm_cmpeq_epi8(x, nl)))) << at;
   }
-  uint64_t nlmask = movemask64(newline[0], newline[1], newline[2], newline[3]);
-  if (!nlmask) return false;
-  m->length = __builtin_ctzll(nlmask);
-  uint64_t inside = (uint64_t(1) << m->length) - 1;
-  m->blank = movemask64(blank[0], blank[1], blank[2], blank[3]) & inside;
-  m->digit = movemask64(digit[0], digit[1], digit[2], digit[3]) & inside;
-  m->dot = movemask64(dot[0], dot[1], dot[2], dot[3]) & inside;
-  m->minus = movemask64(minus[0], minus[1], minus[2], minus[3]) & inside;
-  m->other = inside & ~(m->blank | m->digit | m->dot | m->minus);
+  if (!newline) return false;
+  m->length = __builtin_ctzll(newline);
+  const uint64_t inside = (uint64_t(1) << m->length) - 1;
+  m->blank = blank & inside;
+  m->digit = digit & inside;
+  m->dot = dot & inside;
+  m->other = inside & ~known;
+  // What is left of the known bytes after blanks, digits and points.
+  m->minus = inside & known & ~(blank | digit | dot);
   return true;
 }
 
