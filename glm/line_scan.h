@@ -28,12 +28,6 @@ struct LineMasks {
   int length;      // index of the '\n'
 };
 
-inline uint64_t movemask64(__m128i a, __m128i b, __m128i c, __m128i d) {
-  return uint64_t(uint16_t(_mm_movemask_epi8(a))) | uint64_t(uint16_t(_mm_movemask_epi8(b))) << 16 |
-         uint64_t(uint16_t(_mm_movemask_epi8(c))) << 32 |
-         uint64_t(uint16_t(_mm_movemask_epi8(d))) << 48;
-}
-
 // Classifies the line starting at p, 16 bytes at a time up to its line
 // end. False when the line does not end within 64 bytes or fewer than 72
 // bytes of text remain.

@@ -291,15 +291,15 @@ bool fast_face_line(ObjPass& s, const char* word, const char*& p) {
 // end: the name keeps the blank after "g", and a last line without a line
 // end loses its last character.
 std::string group_name(const char*& p, const char* end) {
-  const char* nl = static_cast<const char*>(memchr(p, '\n', static_cast<size_t>(end - p)));
+  const char* nl = line_end(p, end);
   const char* stop;
-  if (nl) {
+  if (nl < end) {
     stop = (nl > p && nl[-1] == '\r') ? nl - 1 : nl;
   } else {
     stop = end > p ? end - 1 : p;
   }
   std::string name(p, stop);
-  p = nl ? nl + 1 : end;
+  p = nl < end ? nl + 1 : end;
   return name;
 }
 
@@ -328,7 +328,11 @@ inline void read_element(ObjPass& s, const char*& p, int slot, float* array, int
     else
       read_floats(p, s.end, values, width);
   } else {
-    skip_floats(p, s.end, width);
+    const char* next;
+    if (!Fill && s.fast && fast_number_line(p, s.end, &next))
+      p = next;
+    else
+      skip_floats(p, s.end, width);
   }
 }
 
@@ -347,12 +351,7 @@ bool read_statements(ObjPass& s) {
                             : word + 2 < end && is_space(word[2]) ? word + 2
                                                                   : word_end(word, end);
         p = after;
-        const char* next;
-        if (!Fill && s.fast && fast_number_line(after, end, &next) &&
-            (after - word == 1 || word[1] == 'n' || word[1] == 't')) {
-          s.read[after - word == 1 ? SLOT_V : word[1] == 'n' ? SLOT_N : SLOT_T]++;
-          p = next;
-        } else if (after - word == 1) {
+        if (after - word == 1) {
           read_element<Fill>(s, p, SLOT_V, model->vertices, 3);
         } else if (word[1] == 'n') {
           read_element<Fill>(s, p, SLOT_N, model->normals, 3);
