@@ -1,0 +1,15 @@
+// sound.h: the Windows sound call the player uses, on SDL2 audio.
+//
+// Keeps the three effects the player relies on: playback starts at once and
+// the call returns; a new call cuts off the sound still playing; a null name
+// only stops. Paths may use backslashes and code-page-949 bytes; files on disk
+// have '/' separators and UTF-8 names. A missing file is silent.
+#ifndef PLINKAR_PLATFORM_SOUND_H
+#define PLINKAR_PLATFORM_SOUND_H
+
+#define SND_ASYNC 0x0001
+
+// Returns 1 when the sound started (or was stopped, for a null name), else 0.
+int sndPlaySoundA(const char* name, unsigned flags);
+
+#endif  // PLINKAR_PLATFORM_SOUND_H
