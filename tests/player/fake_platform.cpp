@@ -1,0 +1,31 @@
+#include "tests/player/fake_platform.h"
+
+#include <GL/freeglut.h>
+
+#include "app/app_state.h"
+#include "platform/sound.h"
+
+PlatformCalls calls;
+
+void glutPostRedisplay() { calls.redisplays++; }
+
+void glutTimerFunc(unsigned delay, void (*callback)(int), int value) {
+  calls.timers.push_back({delay, callback, value});
+}
+
+int sndPlaySoundA(const char* name, unsigned) {
+  calls.sounds.push_back({name == nullptr, name ? name : ""});
+  return 1;
+}
+
+void fireTimers() {
+  std::vector<PlatformCalls::Timer> pending;
+  pending.swap(calls.timers);
+  for (const auto& timer : pending) timer.callback(timer.value);
+}
+
+void resetPlayer() {
+  appState = AppState();
+  initAppState();
+  calls = PlatformCalls();
+}

@@ -1,0 +1,33 @@
+// What the player asked of GLUT and of the sound call, recorded instead of
+// done, so that its state changes can be tested without a window.
+#ifndef PLINKAR_TESTS_PLAYER_FAKE_PLATFORM_H
+#define PLINKAR_TESTS_PLAYER_FAKE_PLATFORM_H
+
+#include <string>
+#include <vector>
+
+struct PlatformCalls {
+  struct Sound {
+    bool stop;          // a null name
+    std::string name;   // the bytes passed, as given
+  };
+  struct Timer {
+    unsigned delay;
+    void (*callback)(int);
+    int value;
+  };
+  std::vector<Sound> sounds;
+  std::vector<Timer> timers;
+  int redisplays = 0;
+};
+
+extern PlatformCalls calls;
+
+// Fires the pending timers in the order they were armed (every timer the
+// player arms has the same delay) and forgets them.
+void fireTimers();
+
+// A fresh run: start state, nothing recorded.
+void resetPlayer();
+
+#endif  // PLINKAR_TESTS_PLAYER_FAKE_PLATFORM_H
