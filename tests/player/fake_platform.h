@@ -8,8 +8,8 @@
 
 struct PlatformCalls {
   struct Sound {
-    bool stop;          // a null name
-    std::string name;   // the bytes passed, as given
+    bool stop;         // a null name
+    std::string name;  // the bytes passed, as given
   };
   struct Timer {
     unsigned delay;

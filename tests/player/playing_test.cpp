@@ -19,8 +19,8 @@ TEST(PianoTest, WhiteKeysPlayTheirNotesAndTilt) {
   resetPlayer();
   appState.shown[Piano] = 1;
   pressKeys("zxcvbnmasdfghjkl;");
-  const char* expected[17] = {"do",  "re", "me", "pa", "sol", "ra", "si", "ddo", "re",
-                              "me",  "pa", "sol", "ra", "si", "ddo", "re", "mi"};
+  const char* expected[17] = {"do", "re", "me",  "pa", "sol", "ra",  "si", "ddo", "re",
+                              "me", "pa", "sol", "ra", "si",  "ddo", "re", "mi"};
   ASSERT_EQ(calls.sounds.size(), 17u);
   for (int i = 0; i < 17; i++) {
     EXPECT_EQ(calls.sounds[i].name, std::string("wav\\piano\\") + expected[i] + ".wav") << i;
@@ -124,8 +124,8 @@ TEST(DrumTest, BassDrumMovesNoStickAndArmsNoTimer) {
 
 TEST(DrumTest, HiddenKitPlaysNothingButArrowsStillWalk) {
   resetPlayer();
-  for (int key : {GLUT_KEY_INSERT, GLUT_KEY_HOME, GLUT_KEY_PAGE_UP, GLUT_KEY_END,
-                  GLUT_KEY_PAGE_DOWN})
+  for (int key :
+       {GLUT_KEY_INSERT, GLUT_KEY_HOME, GLUT_KEY_PAGE_UP, GLUT_KEY_END, GLUT_KEY_PAGE_DOWN})
     special(key, 0, 0);
   EXPECT_TRUE(calls.sounds.empty());
   EXPECT_TRUE(calls.timers.empty());
