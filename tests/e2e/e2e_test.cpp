@@ -1,0 +1,283 @@
+// The real player, played the way a user plays it.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "image/bmp.h"
+#include "tests/e2e/player_process.h"
+
+namespace {
+
+// Where a scene-frame point shows in the 500x500 player window at the start
+// view: eye (0, 0, 10), scene scaled by 4 and turned -90 degrees about x.
+void projectSceneFrame(double x, double y, double z, int* px, int* py) {
+  const double wx = 4 * x, wy = 4 * z, wz = -4 * y;
+  const double depth = 10 - wz;
+  const double t = std::tan(30 * M_PI / 180);
+  *px = static_cast<int>((wx / (depth * t) + 1) * 250);
+  *py = static_cast<int>((1 - wy / (depth * t)) * 250);
+}
+
+// Pixels that differ by more than a little, and their centre.
+int countChanged(const Screenshot& a, const Screenshot& b, double* cx = nullptr,
+                 double* cy = nullptr) {
+  int changed = 0;
+  double sx = 0, sy = 0;
+  for (int y = 0; y < a.height; y++)
+    for (int x = 0; x < a.width; x++) {
+      const uint8_t *p = a.at(x, y), *q = b.at(x, y);
+      if (std::abs(p[0] - q[0]) + std::abs(p[1] - q[1]) + std::abs(p[2] - q[2]) > 24) {
+        changed++;
+        sx += x;
+        sy += y;
+      }
+    }
+  if (changed && cx) *cx = sx / changed;
+  if (changed && cy) *cy = sy / changed;
+  return changed;
+}
+
+int countReddish(const Screenshot& s) {
+  int n = 0;
+  for (size_t i = 0; i + 2 < s.rgb.size(); i += 3)
+    if (s.rgb[i] > 120 && s.rgb[i + 1] < 60 && s.rgb[i + 2] < 60) n++;
+  return n;
+}
+
+struct Wav {
+  int channels = 0, rate = 0;
+  std::vector<int16_t> left;  // first channel
+};
+
+Wav readWav(const std::string& path) {
+  Wav wav;
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  size_t at = 12;
+  while (at + 8 <= bytes.size()) {
+    uint32_t size;
+    std::memcpy(&size, &bytes[at + 4], 4);
+    if (std::memcmp(&bytes[at], "fmt ", 4) == 0) {
+      uint16_t channels;
+      uint32_t rate;
+      std::memcpy(&channels, &bytes[at + 10], 2);
+      std::memcpy(&rate, &bytes[at + 12], 4);
+      wav.channels = channels;
+      wav.rate = static_cast<int>(rate);
+    } else if (std::memcmp(&bytes[at], "data", 4) == 0 && wav.channels > 0) {
+      const size_t end = std::min(bytes.size(), at + 8 + size);
+      for (size_t i = at + 8; i + 2 <= end; i += 2 * wav.channels) {
+        int16_t sample;
+        std::memcpy(&sample, &bytes[i], 2);
+        wav.left.push_back(sample);
+      }
+    }
+    at += 8 + size + (size & 1);
+  }
+  return wav;
+}
+
+// What the disk driver wrote: 16-bit samples, channel count as the player's
+// sound device was opened; the first channel.
+std::vector<int16_t> readOutput(const std::string& path, int channels) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<int16_t> out;
+  for (size_t i = 0; i + 2 <= bytes.size(); i += 2 * channels) {
+    int16_t sample;
+    std::memcpy(&sample, &bytes[i], 2);
+    out.push_back(sample);
+  }
+  return out;
+}
+
+// Where the sound's first loud stretch starts in the output, or -1.
+long findSound(const std::vector<int16_t>& output, const std::vector<int16_t>& sound,
+               size_t* soundStart) {
+  size_t s = 0;
+  while (s < sound.size() && std::abs(sound[s]) < 2000) s++;
+  const size_t n = 256;
+  if (s + n > sound.size()) return -1;
+  *soundStart = s;
+  for (size_t o = 0; o + n <= output.size(); o++) {
+    size_t k = 0;
+    while (k < n && std::abs(output[o + k] - sound[s + k]) <= 2) k++;
+    if (k == n) return static_cast<long>(o);
+  }
+  return -1;
+}
+
+class PlayerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "these tests need an X display";
+    ASSERT_TRUE(startPlayer(&player_)) << "the player did not open its two windows";
+  }
+  void TearDown() override { stopPlayer(&player_); }
+  std::string window() const { return std::to_string(player_.playerWindow); }
+
+  PlayerProcess player_;
+};
+
+TEST_F(PlayerTest, WindowsOpenAtTheirSizesAndShowTheBackdrop) {
+  int w = 0, h = 0;
+  ASSERT_TRUE(windowSize(player_.playerWindow, &w, &h));
+  EXPECT_EQ(w, 500);
+  EXPECT_EQ(h, 500);
+  ASSERT_TRUE(windowSize(player_.helpCardWindow, &w, &h));
+  EXPECT_EQ(w, 800);
+  EXPECT_EQ(h, 600);
+
+  // Nothing chosen yet: only the clear colour.
+  const Screenshot empty = grab(player_.playerWindow);
+  ASSERT_EQ(empty.width, 500);
+  const uint8_t* centre = empty.at(250, 250);
+  EXPECT_EQ(centre[0], 64);
+  EXPECT_EQ(centre[2], 64);
+
+  BmpImage backdrop{0, 0, nullptr};
+  ReadBmpImage(SOURCE_DIR "/resources/backdrop.bmp", &backdrop);
+  ASSERT_NE(backdrop.Pixels, nullptr);
+  const Screenshot card = grab(player_.helpCardWindow);
+  ASSERT_EQ(card.width, 800);
+  // The reader keeps the file's bottom-up row order.
+  int differing = 0;
+  for (int y = 0; y < 600; y += 7)
+    for (int x = 0; x < 800; x += 7) {
+      const uint8_t* want = &backdrop.Pixels[((599 - y) * 800 + x) * 3];
+      const uint8_t* got = card.at(x, y);
+      if (std::abs(want[0] - got[0]) + std::abs(want[1] - got[1]) + std::abs(want[2] - got[2]) > 6)
+        differing++;
+    }
+  EXPECT_EQ(differing, 0);
+  free(backdrop.Pixels);
+}
+
+TEST_F(PlayerTest, PianoKeyGoesDownWithItsSoundAndABlackKeyCutsItOff) {
+  chooseMenuEntry(player_.playerWindow, 250, 420, 3, 0);  // "Piano"
+  const Screenshot rest = grab(player_.playerWindow);
+  EXPECT_GT(countChanged(rest, grab(player_.playerWindow)), -1);
+
+  xdotool("key --window " + window() + " z");
+  sleepMs(40);
+  const Screenshot down = grab(player_.playerWindow);
+  sleepMs(400);
+  const Screenshot up = grab(player_.playerWindow);
+
+  double cx = 0, cy = 0;
+  const int changed = countChanged(rest, down, &cx, &cy);
+  EXPECT_GT(changed, 20) << "the key did not move";
+  int kx, ky;
+  projectSceneFrame(0, 0, 0, &kx, &ky);  // the keybed's centre, for scale
+  int key0x, key0y;
+  {
+    // White key 0's centre: (-0.8, 0.35, 0.15) turned 130 degrees about x.
+    const double a = 130 * M_PI / 180;
+    projectSceneFrame(-0.8, 0.35 * std::cos(a) - 0.15 * std::sin(a),
+                      0.35 * std::sin(a) + 0.15 * std::cos(a), &key0x, &key0y);
+  }
+  EXPECT_NEAR(cx, key0x, 30) << "changes are not at the leftmost key";
+  EXPECT_NEAR(cy, key0y, 40);
+  EXPECT_LT(countChanged(rest, up), 10) << "the key did not come back";
+
+  sleepMs(300);
+  xdotool("key --window " + window() + " q");
+  sleepMs(1800);  // longer than the note, had it played on
+
+  const Wav note = readWav(SOURCE_DIR "/wav/piano/do.wav");
+  ASSERT_GT(note.left.size(), 1000u);
+  std::vector<int16_t> output;
+  long at = -1;
+  size_t start = 0;
+  for (int channels : {2, 1}) {
+    output = readOutput(player_.audioFile, channels);
+    at = findSound(output, note.left, &start);
+    if (at >= 0) break;
+  }
+  ASSERT_GE(at, 0) << "do.wav's samples are not in the sound output";
+
+  // The note plays as it is in the file until q, then silence.
+  size_t played = 0;
+  while (start + played < note.left.size() && static_cast<size_t>(at) + played < output.size() &&
+         std::abs(output[at + played] - note.left[start + played]) <= 2)
+    played++;
+  const double seconds = static_cast<double>(played) / note.rate;
+  EXPECT_GT(seconds, 0.3);
+  EXPECT_LT(start + played + note.rate / 10, note.left.size()) << "the note was not cut off";
+  size_t silent = 0;
+  for (size_t i = at + played; i < output.size() && output[i] == 0; i++) silent++;
+  EXPECT_GT(silent, static_cast<size_t>(note.rate / 2));
+}
+
+TEST_F(PlayerTest, ChordMarkerShowsWhileTheKeyIsHeld) {
+  chooseMenuEntry(player_.playerWindow, 250, 420, 3, 2);  // "Guiter"
+  // Turn towards the front guitar copy, on the right.
+  for (int i = 0; i < 5; i++) xdotool("key --window " + window() + " Right");
+  sleepMs(200);
+  const Screenshot before = grab(player_.playerWindow);
+  xdotool("keydown --window " + window() + " 1");
+  sleepMs(300);
+  const Screenshot held = grab(player_.playerWindow);
+  xdotool("keyup --window " + window() + " 1");
+  sleepMs(300);
+  const Screenshot after = grab(player_.playerWindow);
+
+  EXPECT_GT(countReddish(held), countReddish(before) + 30) << "no red Am marker while held";
+  EXPECT_LT(countChanged(before, after), 10) << "the marker stayed after the release";
+}
+
+TEST_F(PlayerTest, ExitFromTheHelpCardMenuEndsWithStatusZero) {
+  chooseMenuEntry(player_.helpCardWindow, 300, 200, 3, 0);  // "Exit"
+  EXPECT_EQ(waitForExit(&player_, 3000), 0);
+}
+
+TEST_F(PlayerTest, ThousandsOfRandomInputsLeaveItRunningAtRestAndFlat) {
+  chooseMenuEntry(player_.playerWindow, 250, 420, 3, 0);
+  chooseMenuEntry(player_.playerWindow, 250, 420, 3, 1);
+  chooseMenuEntry(player_.playerWindow, 250, 420, 3, 2);
+  const long startKb = residentKilobytes(player_);
+
+  std::mt19937 random(12345);
+  const char* keys[] = {
+      "z",    "x",  "a",    "semicolon", "q",     "bracketright", "1",       "2",     "5",
+      "6",    "8",  "9",    "0",         "minus", "Insert",       "Home",    "Prior", "End",
+      "Next", "Up", "Down", "Left",      "Right", "F1",           "Shift_L", "Z"};
+  const std::string w = window();
+  for (int batch = 0; batch < 40; batch++) {
+    std::string line;
+    for (int i = 0; i < 60; i++) {
+      const int what = random() % 10;
+      if (what < 7) {
+        line += " key --window " + w + " " + keys[random() % (sizeof keys / sizeof *keys)];
+      } else if (what < 9) {
+        const int x = 50 + random() % 400, y = 50 + random() % 400;
+        line += " mousemove --window " + w + " " + std::to_string(x) + " " + std::to_string(y) +
+                " mousedown 1 mousemove_relative -- " + std::to_string(int(random() % 41) - 20) +
+                " " + std::to_string(int(random() % 41) - 20) + " mouseup 1";
+      } else {
+        line += " click --window " + w + " 2";  // the material menu opens and closes
+        line += " key Escape";
+      }
+    }
+    xdotool(line);
+    if (batch % 8 == 7) chooseMenuEntry(player_.playerWindow, 250, 420, 3, random() % 3);
+    ASSERT_TRUE(isRunning(player_)) << "the player ended during batch " << batch;
+  }
+  sleepMs(500);
+  EXPECT_TRUE(isRunning(player_));
+  // Nothing animates once the keys are up: two frames apart are the same.
+  const Screenshot a = grab(player_.playerWindow);
+  sleepMs(300);
+  EXPECT_LT(countChanged(a, grab(player_.playerWindow)), 10) << "something is stuck down";
+  const long endKb = residentKilobytes(player_);
+  EXPECT_LT(endKb - startKb, 20 * 1024) << startKb << " kB grew to " << endKb << " kB";
+}
+
+}  // namespace

@@ -1,0 +1,49 @@
+// The real player as a child process, and the X and xdotool plumbing the
+// end-to-end tests drive it with.
+#ifndef PLINKAR_TESTS_E2E_PLAYER_PROCESS_H
+#define PLINKAR_TESTS_E2E_PLAYER_PROCESS_H
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct PlayerProcess {
+  pid_t pid = -1;
+  unsigned long playerWindow = 0;    // "Plinkar player", 500x500
+  unsigned long helpCardWindow = 0;  // "Plinkar", 800x600
+  std::string audioFile;             // what SDL's disk driver wrote
+};
+
+struct Screenshot {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgb;  // top-down rows
+  const uint8_t* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
+};
+
+// Starts the player from the repository root with sound going to a file,
+// and waits for both of its windows. False when it did not come up.
+bool startPlayer(PlayerProcess* player);
+// Ends it (if still running) and returns its exit status, or -1 when killed.
+int stopPlayer(PlayerProcess* player);
+// Waits up to timeout_ms for the process to end by itself; its exit status,
+// or -2 when it is still running.
+int waitForExit(PlayerProcess* player, int timeout_ms);
+bool isRunning(const PlayerProcess& player);
+long residentKilobytes(const PlayerProcess& player);
+
+// Runs an xdotool command line (arguments after "xdotool").
+void xdotool(const std::string& arguments);
+void sleepMs(int ms);
+
+// The window's pixels as the X server has them.
+Screenshot grab(unsigned long window);
+// Size of a window, and its title.
+bool windowSize(unsigned long window, int* width, int* height);
+
+// Opens the right-button menu at (x, y) in the window and picks entry k
+// (0 for the first).
+void chooseMenuEntry(unsigned long window, int x, int y, int button, int entry);
+
+#endif  // PLINKAR_TESTS_E2E_PLAYER_PROCESS_H
