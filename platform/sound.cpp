@@ -27,7 +27,8 @@
 
 namespace {
 
-// 256 frames at 44.1 kHz is 5.8 ms: a key press is heard within one buffer.
+// 256 frames at 44.1 kHz is 5.8 ms: a new sound reaches the device within one
+// buffer.
 constexpr int kWantedRate = 44100;
 constexpr int kWantedFrames = 256;
 
@@ -238,8 +239,8 @@ int sndPlaySoundA(const char* name, unsigned flags) {
         audio->spec.freq * audio->spec.channels * SDL_AUDIO_BITSIZE(audio->spec.format) / 8;
   }
   if ((flags & SND_ASYNC) == 0) {
-    // Like Windows, wait for the end; the bound keeps a stalled device from
-    // hanging the caller.
+    // Like Windows, wait for the end (the last sample handed to the device);
+    // the bound keeps a stalled device from hanging the caller.
     long long deadline = nowNanos() + 1000000000LL + bytes * 1000000000LL / bytesPerSecond;
     while (voiceBusy(serial) && nowNanos() < deadline) SDL_Delay(1);
   }
