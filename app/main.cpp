@@ -2,9 +2,11 @@
 #include "app/app_state.h"
 #include "app/start_glut.h"
 #include "platform/help_card.h"
+#include "platform/sound.h"
 
 int main() {
   initAppState();
+  soundStart();
   openHelpCard();
   startGlut();
   return 0;

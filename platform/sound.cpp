@@ -247,6 +247,11 @@ int sndPlaySoundA(const char* name, unsigned flags) {
   return 1;
 }
 
+void soundStart() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  runningAudio();
+}
+
 void soundShutdown() {
   std::lock_guard<std::mutex> lock(g_mutex);
   if (g_audio == nullptr) return;

@@ -12,4 +12,8 @@
 // Returns 1 when the sound started (or was stopped, for a null name), else 0.
 int sndPlaySoundA(const char* name, unsigned flags);
 
+// Starts audio now instead of on the first sound, whose key would otherwise
+// wait for the device to open (150 ms on a sound server).
+void soundStart();
+
 #endif  // PLINKAR_PLATFORM_SOUND_H
