@@ -47,7 +47,7 @@ midi_at() {
 hex_bytes() {
   local h f=""
   for h in $1; do f+="\\x$h"; done
-  printf "$f"
+  printf '%b' "$f"
 }
 
 # midi_end MS FILE: ends the track at MS and writes the file.
