@@ -168,14 +168,27 @@ void box(Mesh& mesh, const Frame& f, Vec h, double bevel) {
     loft(mesh, {ring_at(f, outline, -h.y), ring_at(f, outline, h.y)}, Cap{}, Cap{});
     return;
   }
-  const double b = bevel, s = bevel;
+  // A small box keeps every ring apart: the bevel shrinks to fit and the
+  // supporting rings go when there is no room for them. Across, the cap
+  // ring's cut corners must not meet (2 (b + s) < half size); up, the
+  // rings must not cross (b + s < half height).
+  const double across = std::fmin(h.x, h.z);
+  const double b = std::fmin(bevel, std::fmin(0.4 * h.y, 0.2 * across));
+  double s = std::fmin(b, std::fmin(0.8 * h.y - b, 0.4 * across - b));
+  if (s < 0.25 * b) s = 0;
   auto ring = [&](double inset, double y) {
     return ring_at(f, rect_outline(h.x - inset, h.z - inset, b, s), y);
   };
-  loft(mesh,
-       {ring(b + s, -h.y), ring(b, -h.y), ring(0, -h.y + b), ring(0, -h.y + b + s),
-        ring(0, h.y - b - s), ring(0, h.y - b), ring(b, h.y), ring(b + s, h.y)},
-       apex(place(f, {0, -h.y, 0})), apex(place(f, {0, h.y, 0})));
+  std::vector<Ring> rings;
+  if (s > 0) rings.push_back(ring(b + s, -h.y));
+  rings.push_back(ring(b, -h.y));
+  rings.push_back(ring(0, -h.y + b));
+  if (s > 0) rings.push_back(ring(0, -h.y + b + s));
+  if (s > 0) rings.push_back(ring(0, h.y - b - s));
+  rings.push_back(ring(0, h.y - b));
+  rings.push_back(ring(b, h.y));
+  if (s > 0) rings.push_back(ring(b + s, h.y));
+  loft(mesh, rings, apex(place(f, {0, -h.y, 0})), apex(place(f, {0, h.y, 0})));
 }
 
 std::vector<Point2> inset_polygon(const std::vector<Point2>& outline, double d) {
