@@ -99,6 +99,9 @@ bool openDevice(Audio* audio) {
 // Opens the driver SDL picks (or SDL_AUDIODRIVER names); failing that, the
 // dummy driver.
 void startAudio(Audio* audio) {
+  // SDL would turn SIGINT and SIGTERM into events that nobody reads here, and
+  // the player could then not be stopped from outside.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
     if (openDevice(audio)) return;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);

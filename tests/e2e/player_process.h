@@ -25,7 +25,8 @@ struct Screenshot {
 // Starts the player from the repository root with sound going to a file,
 // and waits for both of its windows. False when it did not come up.
 bool startPlayer(PlayerProcess* player);
-// Ends it (if still running) and returns its exit status, or -1 when killed.
+// Ends it (if still running) with SIGTERM and returns its exit status, -1
+// when the signal ended it, -3 when it ignored the signal and was killed.
 int stopPlayer(PlayerProcess* player);
 // Waits up to timeout_ms for the process to end by itself; its exit status,
 // or -2 when it is still running.
