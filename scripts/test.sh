@@ -12,7 +12,7 @@ jobs=$(nproc)
 # The player's tests need an X server; a private Xvfb when none is given.
 if [[ -z "${DISPLAY:-}" ]]; then
   export DISPLAY=:${PLINKAR_XVFB_DISPLAY:-87}
-  Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
   xvfb_pid=$!
   trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
   for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done

@@ -10,7 +10,7 @@ out=${1:-$root/docs}
 mkdir -p "$out"
 work=$(mktemp -d)
 export DISPLAY=:${SCREENSHOT_DISPLAY:-97}
-Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $player $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 player=
