@@ -86,6 +86,15 @@ size_t mismatchAt(const std::vector<int>& out, size_t start, const std::vector<i
   return kNoMismatch;
 }
 
+// The output holds the sound from its start, cut off partway, then silence.
+void expectCutOffPartway(const std::vector<int>& out, const std::vector<int>& samples) {
+  const size_t start = firstNonZero(out);
+  const size_t heard = mismatchAt(out, start, samples);
+  ASSERT_NE(heard, kNoMismatch) << "the sound played to its end";
+  EXPECT_GT(heard, 0u);
+  EXPECT_EQ(firstNonZero(out, start + heard), out.size()) << "silence after the stop";
+}
+
 // Polls until done() holds; the bound only keeps a broken device from hanging
 // the suite.
 bool waitUntil(const std::function<bool()>& done) {
@@ -256,13 +265,7 @@ TEST_F(SoundPlayback, NullNameStopsTheSound) {
   EXPECT_EQ(sndPlaySoundA(nullptr, SND_ASYNC), 1);
   EXPECT_FALSE(soundPlaying());
   ASSERT_TRUE(waitForBuffers(4));
-  std::vector<int> out = played();
-
-  size_t start = firstNonZero(out);
-  size_t heard = mismatchAt(out, start, samples);
-  ASSERT_NE(heard, kNoMismatch);
-  EXPECT_GT(heard, 0u);
-  EXPECT_EQ(firstNonZero(out, start + heard), out.size()) << "silence after the stop";
+  expectCutOffPartway(played(), samples);
 }
 
 TEST_F(SoundPlayback, MissingOrBadFilePlaysNothingAndCutsOff) {
@@ -279,13 +282,7 @@ TEST_F(SoundPlayback, MissingOrBadFilePlaysNothingAndCutsOff) {
   EXPECT_EQ(sndPlaySoundA((dir_ / "missing.wav").c_str(), SND_ASYNC), 0);
   EXPECT_FALSE(soundPlaying());
   ASSERT_TRUE(waitForBuffers(4));
-  std::vector<int> out = played();
-
-  size_t start = firstNonZero(out);
-  size_t heard = mismatchAt(out, start, samples);
-  ASSERT_NE(heard, kNoMismatch);
-  EXPECT_GT(heard, 0u);
-  EXPECT_EQ(firstNonZero(out, start + heard), out.size());
+  expectCutOffPartway(played(), samples);
 }
 
 TEST_F(SoundPlayback, BackslashCp949NameOpensTheUtf8File) {
