@@ -121,7 +121,8 @@ class PlayerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "these tests need an X display";
-    ASSERT_TRUE(startPlayer(&player_)) << "the player did not open its two windows";
+    ASSERT_TRUE(startPlayer(&player_)) << "the player did not open its two windows; it said:\n"
+                                       << playerLog(player_);
   }
   void TearDown() override { EXPECT_NE(stopPlayer(&player_), -3) << "SIGTERM was ignored"; }
   std::string window() const { return std::to_string(player_.playerWindow); }

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 // A failed request fails the check that made it, not the whole test run.
@@ -56,15 +57,21 @@ bool startPlayer(PlayerProcess* player) {
   if (fd < 0) return false;
   close(fd);
   player->audioFile = audio;
+  char log[] = "/tmp/plinkar-e2e-log-XXXXXX";
+  const int logFd = mkstemp(log);
+  if (logFd < 0) return false;
+  player->logFile = log;
   player->pid = fork();
   if (player->pid == 0) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives a test run that died
+    dup2(logFd, 2);
     if (chdir(SOURCE_DIR) != 0) _exit(127);
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", audio, 1);
     execl(PLINKAR_PATH, PLINKAR_PATH, static_cast<char*>(nullptr));
     _exit(127);
   }
+  close(logFd);
   if (player->pid < 0) return false;
   player->helpCardWindow = findWindow(player->pid, "Plinkar");
   player->playerWindow = findWindow(player->pid, "Plinkar player");
@@ -102,7 +109,13 @@ int stopPlayer(PlayerProcess* player) {
     }
   }
   if (!player->audioFile.empty()) unlink(player->audioFile.c_str());
+  if (!player->logFile.empty()) unlink(player->logFile.c_str());
   return result;
+}
+
+std::string playerLog(const PlayerProcess& player) {
+  std::ifstream in(player.logFile);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 long residentKilobytes(const PlayerProcess& player) {

@@ -14,6 +14,7 @@ struct PlayerProcess {
   unsigned long playerWindow = 0;    // "Plinkar player", 500x500
   unsigned long helpCardWindow = 0;  // "Plinkar", 800x600
   std::string audioFile;             // what SDL's disk driver wrote
+  std::string logFile;               // its standard error
 };
 
 struct Screenshot {
@@ -25,6 +26,8 @@ struct Screenshot {
 // Starts the player from the repository root with sound going to a file,
 // and waits for both of its windows. False when it did not come up.
 bool startPlayer(PlayerProcess* player);
+// What the player wrote to standard error so far.
+std::string playerLog(const PlayerProcess& player);
 // Ends it (if still running) with SIGTERM and returns its exit status, -1
 // when the signal ended it, -3 when it ignored the signal and was killed.
 int stopPlayer(PlayerProcess* player);
