@@ -1,7 +1,8 @@
 #include "platform/sound_win32.h"
 
-#include <mmsystem.h>
 #include <windows.h>
+// After <windows.h>, whose types it uses.
+#include <mmsystem.h>
 
 static bool hasHighBytes(const char* name) {
   for (const char* p = name; *p; p++)
