@@ -3,7 +3,8 @@
 # private Xvfb and drives it with real clicks and key presses (xdotool):
 # the shell window opens first and shows the backdrop, Help > About opens the
 # About box and OK, Enter and Escape close it, the player window draws the
-# piano and a key press moves a key, File > Exit closes the shell window.
+# piano and a key press moves a key, a guitar chord shows its marker, File >
+# Exit closes the shell window.
 # Also checks that the guitar's code-page-949 file names reach the files.
 # Run scripts/build-windows.sh first. Exits non-zero when a check fails.
 set -euo pipefail
@@ -221,6 +222,42 @@ key_back() {
 }
 sleep 0.4
 check "the key comes back up" within 3 key_back
+
+# The guitar's chords play files with code-page-949 names; the red marker
+# shows while the key is held, and the program carries on.
+xdotool mousemove --window "$player" 250 420
+sleep 0.3
+xdotool click 3
+sleep 1
+xdotool mousemove --window "$player" 262 461
+sleep 0.3
+xdotool click 1
+sleep 2
+xdotool mousemove --window "$player" 480 480 click 1
+sleep 0.3
+# Turn towards the front guitar, on the right.
+for _ in 1 2 3 4 5; do
+  xdotool key Right
+  sleep 0.1
+done
+sleep 1
+reddish() {
+  convert "$1" -fx "r > 0.5 && g < 0.3 && b < 0.3" -format "%[fx:int(mean*w*h+.5)]" info:
+}
+import -window "$player" "$shots/guitar.png"
+xdotool keydown 1
+sleep 0.3
+import -window "$player" "$shots/chord.png"
+xdotool keyup 1
+sleep 0.5
+import -window "$player" "$shots/chord_released.png"
+red_before=$(reddish "$shots/guitar.png")
+red_held=$(reddish "$shots/chord.png")
+check "holding 1 shows the Am chord's red marker ($red_before, then $red_held red pixels)" \
+  test "$red_held" -gt $((red_before + 30))
+check "the marker goes with the key" \
+  test "$(changed "$shots/guitar.png" "$shots/chord_released.png")" -lt 10
+check "the program runs on after the chord" kill -0 "$player_pid"
 
 xdotool mousemove --window "$shell" 400 300 click 1
 sleep 0.3
