@@ -56,6 +56,7 @@ if [[ ! -f $freeglut/install/lib/libfreeglut_static.a ]]; then
   mkdir -p "$freeglut/source"
   (cd "$freeglut/source" && apt-get source -q freeglut >/dev/null 2>&1)
   src=$(find "$freeglut/source" -mindepth 1 -maxdepth 1 -type d -name 'freeglut-*' | head -1)
+  [[ -n $src ]] || { echo "build-windows: apt-get source freeglut failed"; exit 1; }
   cmake -S "$src" -B "$freeglut/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$freeglut/install" \
     -DFREEGLUT_BUILD_SHARED_LIBS=OFF -DFREEGLUT_BUILD_STATIC_LIBS=ON \
