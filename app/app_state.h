@@ -5,6 +5,19 @@
 
 #include <cstdint>
 
+#ifdef _WIN32
+// The handle types alone, so that not every file pulls in <windows.h>; these
+// are the same declarations <windows.h> makes.
+struct HINSTANCE__;
+struct HWND__;
+struct HDC__;
+struct HBITMAP__;
+typedef HINSTANCE__* HINSTANCE;
+typedef HWND__* HWND;
+typedef HDC__* HDC;
+typedef HBITMAP__* HBITMAP;
+#endif
+
 struct Model;
 
 enum Instrument { Piano = 0, Drum = 1, Guitar = 2 };
@@ -59,6 +72,16 @@ struct AppState {
   float moveStep = 0.5f;
   float sceneScale = 4.0f;
 
+#ifdef _WIN32
+  // The shell window and the device contexts that carry the backdrop.
+  HINSTANCE instance = nullptr;
+  HWND shellWindow = nullptr;
+  wchar_t windowTitle[100] = {};
+  wchar_t windowClassName[100] = {};
+  HDC shellDC = nullptr;
+  HDC backdropDC = nullptr;
+  HBITMAP backdropBitmap = nullptr;
+#else
   // Native shell-window handles. Linux shows the help card in a window of
   // its own, so these stay null there and the per-frame copy does nothing.
   void* instance = nullptr;
@@ -68,6 +91,7 @@ struct AppState {
   void* shellDC = nullptr;
   void* backdropDC = nullptr;
   void* backdropBitmap = nullptr;
+#endif
 };
 
 extern AppState appState;

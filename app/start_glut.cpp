@@ -1,7 +1,12 @@
 #include "app/start_glut.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #include <GL/freeglut.h>
+#ifndef _WIN32
 #include <GL/glx.h>
+#endif
 
 #include <cstring>
 
@@ -12,6 +17,22 @@
 #include "scene/lighting.h"
 #include "scene/scene.h"
 
+#ifdef _WIN32
+// Frames follow the display rate instead of spinning a core, where the driver
+// lists the swap-control extension.
+static void syncToDisplay() {
+  typedef const char*(WINAPI * ExtensionsString)();
+  typedef BOOL(WINAPI * SwapInterval)(int);
+  auto extensions = reinterpret_cast<ExtensionsString>(
+      reinterpret_cast<void*>(wglGetProcAddress("wglGetExtensionsStringEXT")));
+  if (!extensions) return;
+  const char* list = extensions();
+  if (!list || !std::strstr(list, "WGL_EXT_swap_control")) return;
+  auto setInterval = reinterpret_cast<SwapInterval>(
+      reinterpret_cast<void*>(wglGetProcAddress("wglSwapIntervalEXT")));
+  if (setInterval) setInterval(1);
+}
+#else
 // Frames follow the display rate instead of spinning a core. Mesa hands out
 // entry points for any name, so the extension list decides.
 static void syncToDisplay() {
@@ -30,6 +51,7 @@ static void syncToDisplay() {
   auto setInterval = reinterpret_cast<SwapInterval>(glXGetProcAddressARB(name));
   if (setInterval) setInterval(1);
 }
+#endif
 
 void idle() { glutPostRedisplay(); }
 

@@ -4,7 +4,9 @@
 // then allocated at its exact size, and the fill pass (glmFillPass) stores
 // the values. Because both passes consume the text identically, the fill can
 // never outgrow what the count allocated.
+#ifndef _WIN32
 #include <sys/mman.h>
+#endif
 
 #include <cstdint>
 #include <cstdlib>
@@ -56,6 +58,11 @@ struct ObjPass {
 // Releases the mapped pages before p in large steps; they are read again
 // from the page cache if the text is looked at later.
 inline void release_behind(ObjPass& s, const char* p) {
+#ifdef _WIN32
+  // Windows reads files into memory; there is no mapping to hand back.
+  (void)s;
+  (void)p;
+#else
   const size_t kStep = size_t(2) << 20;
   if (!s.mapped || static_cast<size_t>(p - s.released) < kStep) return;
   const uintptr_t page = 4096;
@@ -63,6 +70,7 @@ inline void release_behind(ObjPass& s, const char* p) {
   uintptr_t to = reinterpret_cast<uintptr_t>(p) & ~(page - 1);
   if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
   s.released = reinterpret_cast<const char*>(to);
+#endif
 }
 
 const char* const kSlotName[3] = {"vertex", "texture coordinate", "normal"};

@@ -1,9 +1,11 @@
 // text_file.cpp: reading whole files into memory for the readers, and the
 // failure and allocation helpers every operation of the library shares.
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdarg>
@@ -13,10 +15,12 @@
 
 #include "glm/glm_internal.h"
 
+#ifndef _WIN32
 #ifdef MADV_POPULATE_WRITE
 static const int kPopulateWrite = MADV_POPULATE_WRITE;
 #else
 static const int kPopulateWrite = 23;  // Linux 5.14; older headers lack the name
+#endif
 #endif
 
 void glmFail(GlmFailure* failure, bool to_stdout, const char* format, ...) {
@@ -53,6 +57,7 @@ void* glmAlloc(const char* operation, size_t count, size_t size) {
             size);
     exit(1);
   }
+#ifndef _WIN32
   // Every array is filled right away: fault a big one in with one call
   // rather than a trap per page. Kernels before 5.14 refuse; that is fine.
   const size_t bytes = count * size;
@@ -62,6 +67,7 @@ void* glmAlloc(const char* operation, size_t count, size_t size) {
     uintptr_t to = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(page - 1);
     if (to > from) madvise(reinterpret_cast<void*>(from), to - from, kPopulateWrite);
   }
+#endif
   return block;
 }
 
@@ -72,6 +78,52 @@ char* glmStrdup(const char* operation, const char* text, size_t length) {
   return copy;
 }
 
+#ifdef _WIN32
+// Reads the whole file in growing blocks, in binary mode so that the readers
+// see the bytes that are on disk.
+bool glmLoadText(const char* path, GlmText* text) {
+  text->data = nullptr;
+  text->size = 0;
+  text->mapped = false;
+  FILE* file = fopen(path, "rb");
+  if (!file) return false;
+  size_t capacity = 1 << 16;
+  char* data = static_cast<char*>(malloc(capacity + 1));
+  size_t size = 0;
+  bool ok = data != nullptr;
+  while (ok) {
+    if (size == capacity) {
+      capacity *= 2;
+      char* bigger = static_cast<char*>(realloc(data, capacity + 1));
+      if (!bigger) {
+        ok = false;
+        break;
+      }
+      data = bigger;
+    }
+    size_t got = fread(data + size, 1, capacity - size, file);
+    size += got;
+    if (got == 0) {
+      ok = !ferror(file);
+      break;
+    }
+  }
+  fclose(file);
+  if (!ok) {
+    free(data);
+    return false;
+  }
+  text->data = data;
+  text->size = size;
+  return true;
+}
+
+void glmFreeText(GlmText* text) {
+  free(text->data);
+  text->data = nullptr;
+  text->size = 0;
+}
+#else
 // Maps a regular file (no copy, no zeroed pages to fill); reads anything
 // else in growing blocks (pipes, /dev/stdin). A directory or an unreadable
 // file counts as one that cannot be opened.
@@ -133,3 +185,4 @@ void glmFreeText(GlmText* text) {
   text->data = nullptr;
   text->size = 0;
 }
+#endif

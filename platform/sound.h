@@ -1,4 +1,5 @@
-// sound.h: the Windows sound call the player uses, on SDL2 audio.
+// sound.h: the Windows sound call the player uses, on SDL2 audio; on Windows
+// the real one from winmm.
 //
 // Keeps the three effects the player relies on: playback starts at once and
 // the call returns; a new call cuts off the sound still playing; a null name
@@ -9,11 +10,18 @@
 
 #define SND_ASYNC 0x0001
 
+#ifdef _WIN32
+// winmm's own call, by way of the wrapper that also finds code-page-949 names
+// where that is not the ANSI code page.
+#include "platform/sound_win32.h"
+#define sndPlaySoundA sndPlaySoundAnyCodePage
+#else
 // Returns 1 when the sound started (or was stopped, for a null name), else 0.
 int sndPlaySoundA(const char* name, unsigned flags);
 
 // Starts audio now instead of on the first sound, whose key would otherwise
 // wait for the device to open (150 ms on a sound server).
 void soundStart();
+#endif
 
 #endif  // PLINKAR_PLATFORM_SOUND_H

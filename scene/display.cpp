@@ -1,3 +1,6 @@
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #include <GL/freeglut.h>
 
 #include "app/app_state.h"
@@ -63,8 +66,14 @@ void drawInstrumentModels() {
 
 void display() {
   const AppState& s = appState;
+#ifdef _WIN32
+  // The shell window's picture is not kept anywhere else; a null handle
+  // makes the copy do nothing.
+  BitBlt(s.shellDC, 0, 0, 800, 600, s.backdropDC, 0, 0, SRCCOPY);
+#else
   // The help card lives in a window of its own here (no shell device
   // contexts), so there is no backdrop to copy each frame.
+#endif
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
   glMatrixMode(GL_MODELVIEW);

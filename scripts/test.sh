@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds, and runs every test: the normal build, the
-# fuzzers (clang, each for a minute from its seeds), and a build with
+# fuzzers (clang, each for a minute from its seeds), the Windows program
+# (cross-built, run under Wine), and a build with
 # AddressSanitizer and UndefinedBehaviorSanitizer where any report fails.
 # Ends with ctest's summary.
 set -euo pipefail
@@ -28,6 +29,10 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DPLINKAR_FUZZ=ON -DPLINKAR_BUILD_
   -DPLINKAR_BUILD_BENCH=OFF -DPLINKAR_FUZZ_SECONDS="${FUZZ_SECONDS:-60}"
 cmake --build build-fuzz -j"$jobs" --target fuzz_obj fuzz_ppm fuzz_bmp
 (cd build-fuzz && ctest --output-on-failure -j"$jobs")
+
+# The Windows program, cross-built with mingw-w64 and played under Wine.
+scripts/build-windows.sh
+scripts/test-windows.sh
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DPLINKAR_SANITIZE=ON \
   -DPLINKAR_BUILD_BENCH=OFF

@@ -80,3 +80,34 @@ convert -size 84x26 "xc:$dialog" -font "$gothic" -pointsize 14 -fill "$dialog_in
   -fill none -stroke '#7a7a7a' -draw 'rectangle 0,0 83,25' \
   -stroke '#adadad' -draw 'rectangle 1,1 82,24' \
   "${bmp_out[@]}" "BMP3:$out/about_ok.bmp"
+
+# The Windows program's icons: the large one (the emblem on a yellow disc) and
+# the small one (the bolt alone on a yellow square), each at 16, 32 and 48
+# pixels, packed at 32, 8 and 4 bits per pixel (4 bits for 16 and 32 only).
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+c++ -std=c++17 -O2 -o "$work/ico_pack" "$root/tools/ico_pack.cpp"
+large=() small=()
+for s in 16 32 48; do
+  r=$(awk -v s="$s" 'BEGIN { printf "%.2f", s / 2 - 0.5 }')
+  convert -size "${s}x${s}" xc:none -fill "$ground" -stroke none \
+    -draw "circle $r,$r $r,0" \
+    -draw "$(emblem "$(awk -v s="$s" 'BEGIN { print s / 24 }')" \
+      "$(awk -v s="$s" 'BEGIN { print s / 24 }')" \
+      "$(awk -v s="$s" 'BEGIN { print s * 11 / 12 }')" \
+      "$(awk -v s="$s" 'BEGIN { print s / 12 }')" "$red")" \
+    -depth 8 "RGBA:$work/large$s.rgba"
+  convert -size "${s}x${s}" xc:none -fill "$ground" -stroke none \
+    -draw "roundrectangle 0,0 $((s - 1)),$((s - 1)) $((s / 6)),$((s / 6))" \
+    -fill "$red" -draw "polygon $(awk -v s="$s" 'BEGIN {
+      n = split("60 6 24 56 47 56 36 95 77 41 54 41 68 6", p, " ")
+      for (i = 1; i < n; i += 2) printf " %.2f,%.2f", p[i] * s / 100, p[i + 1] * s / 100
+    }')" \
+    -depth 8 "RGBA:$work/small$s.rgba"
+  four=""
+  [[ $s -le 32 ]] && four=":4"
+  large+=("$s:$work/large$s.rgba$four")
+  small+=("$s:$work/small$s.rgba$four")
+done
+"$work/ico_pack" "$out/plinkar.ico" "${large[@]}"
+"$work/ico_pack" "$out/plinkar_small.ico" "${small[@]}"

@@ -1,0 +1,127 @@
+// The player on Windows: the shell window with its menu, About box and help
+// card opens first; the first time the message queue runs empty, GLUT takes
+// over the thread.
+#include <GL/freeglut.h>
+#include <windows.h>
+
+#include "app/app_state.h"
+#include "app/start_glut.h"
+#include "platform/help_card.h"
+#include "resources/resource.h"
+
+// The backdrop's size: the shell window's client area matches it.
+static const int kBackdropWidth = 800;
+static const int kBackdropHeight = 600;
+
+void initGlutOnce() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  int argc = 1;
+  char name[] = "plinkar";
+  char* argv[] = {name, nullptr};
+  glutInit(&argc, argv);
+}
+
+// GLUT's idle redraw goes to the player window already: the shell window is
+// not a GLUT window and never becomes current.
+void setPlayerWindow(int) {}
+
+INT_PTR CALLBACK aboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+        EndDialog(dialog, LOWORD(wParam));
+        return TRUE;
+      }
+      break;
+  }
+  return FALSE;
+}
+
+LRESULT CALLBACK shellWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDM_ABOUT:
+          DialogBoxParamW(appState.instance, MAKEINTRESOURCEW(IDD_ABOUTBOX), window, aboutDlgProc,
+                          0);
+          return 0;
+        case IDM_EXIT:
+          DestroyWindow(window);
+          return 0;
+      }
+      return DefWindowProcW(window, message, wParam, lParam);
+    case WM_PAINT: {
+      // The picture comes from the display callback on the next frame.
+      PAINTSTRUCT ps;
+      BeginPaint(window, &ps);
+      EndPaint(window, &ps);
+      return 0;
+    }
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+ATOM registerShellClass(HINSTANCE instance) {
+  WNDCLASSEXW wcex = {};
+  wcex.cbSize = sizeof(wcex);
+  wcex.style = CS_HREDRAW | CS_VREDRAW;
+  wcex.lpfnWndProc = shellWndProc;
+  wcex.cbClsExtra = 0;
+  wcex.cbWndExtra = 0;
+  wcex.hInstance = instance;
+  wcex.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_PLINKAR));
+  wcex.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wcex.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  wcex.lpszMenuName = MAKEINTRESOURCEW(IDC_PLINKAR);
+  wcex.lpszClassName = appState.windowClassName;
+  wcex.hIconSm = LoadIconW(instance, MAKEINTRESOURCEW(IDI_SMALL));
+  return RegisterClassExW(&wcex);
+}
+
+bool createShellWindow(HINSTANCE instance, int showCommand) {
+  appState.instance = instance;
+  RECT rect = {0, 0, kBackdropWidth, kBackdropHeight};
+  AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, TRUE);
+  appState.shellWindow = CreateWindowExW(
+      0, appState.windowClassName, appState.windowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
+      rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance, nullptr);
+  if (!appState.shellWindow) return false;
+  initAppState();
+  ShowWindow(appState.shellWindow, showCommand);
+  UpdateWindow(appState.shellWindow);
+  return true;
+}
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  LoadStringW(instance, IDS_APP_TITLE, appState.windowTitle, 100);
+  LoadStringW(instance, IDC_PLINKAR, appState.windowClassName, 100);
+  registerShellClass(instance);
+  if (!createShellWindow(instance, showCommand)) return 0;
+
+  appState.shellDC = GetDC(appState.shellWindow);
+  appState.backdropDC = CreateCompatibleDC(nullptr);
+  appState.backdropBitmap = LoadBitmapW(instance, MAKEINTRESOURCEW(IDB_BACKDROP));
+  SelectObject(appState.backdropDC, appState.backdropBitmap);
+
+  // Messages already queued are handled here; GLUT's loop takes over the
+  // first time there are none, and never returns.
+  MSG msg;
+  for (;;) {
+    if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) break;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    } else {
+      startGlut();
+    }
+  }
+  ReleaseDC(appState.shellWindow, appState.shellDC);
+  return static_cast<int>(msg.wParam);
+}

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows program with mingw-w64 and packs it:
+# build-win/plinkar-windows.zip holds plinkar.exe, data/, wav/ and a readme.
+# freeglut comes from Debian's source package, built once as a static library
+# into build-win/freeglut. Installs the Debian packages it needs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+out=$root/build-win
+jobs=$(nproc)
+mkdir -p "$out"
+
+now() { date +%s.%N; }
+took() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f s", b - a }'; }
+
+sudo=""
+[[ $(id -u) -eq 0 ]] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+
+# freeglut's source needs a deb-src line; it uses the keyring of the existing
+# Debian entry, which apt requires to match.
+t=$(now)
+if ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  keyring=$(grep -hs '^Signed-By:' /etc/apt/sources.list.d/debian.sources | head -1 |
+    awk '{ print $2 }')
+  if [[ -n "$keyring" ]]; then
+    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm\nComponents: main\nSigned-By: %s\n' \
+      "$keyring" | $sudo tee /etc/apt/sources.list.d/plinkar-deb-src.sources >/dev/null
+  else
+    echo 'deb-src http://deb.debian.org/debian bookworm main' |
+      $sudo tee /etc/apt/sources.list.d/plinkar-deb-src.list >/dev/null
+  fi
+  fresh_sources=1
+fi
+packages=(g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev cmake make
+          dpkg-dev zip libfast-float-dev)
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+if ((${#missing[@]})) || [[ -n "${fresh_sources:-}" ]]; then
+  $sudo apt-get update -q >/dev/null
+fi
+if ((${#missing[@]})); then
+  echo "build-windows: installing ${missing[*]}"
+  $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+fi
+echo "build-windows: packages $(took "$t")"
+
+toolchain=$root/cmake/mingw-w64-x86_64.cmake
+freeglut=$out/freeglut
+t=$(now)
+if [[ ! -f $freeglut/install/lib/libfreeglut_static.a ]]; then
+  rm -rf "$freeglut"
+  mkdir -p "$freeglut/source"
+  (cd "$freeglut/source" && apt-get source -q freeglut >/dev/null 2>&1)
+  src=$(find "$freeglut/source" -mindepth 1 -maxdepth 1 -type d -name 'freeglut-*' | head -1)
+  [[ -n $src ]] || { echo "build-windows: apt-get source freeglut failed"; exit 1; }
+  cmake -S "$src" -B "$freeglut/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$freeglut/install" \
+    -DFREEGLUT_BUILD_SHARED_LIBS=OFF -DFREEGLUT_BUILD_STATIC_LIBS=ON \
+    -DFREEGLUT_BUILD_DEMOS=OFF >/dev/null
+  cmake --build "$freeglut/build" -j"$jobs" >/dev/null
+  cmake --install "$freeglut/build" >/dev/null
+fi
+echo "build-windows: freeglut $(took "$t")"
+
+# fast_float is header-only; its directory alone, not the host's include tree.
+mkdir -p "$out/include"
+ln -sfn /usr/include/fast_float "$out/include/fast_float"
+
+t=$(now)
+cmake -S "$root" -B "$out/plinkar" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  -DCMAKE_BUILD_TYPE=Release -DFREEGLUT_ROOT="$freeglut/install" \
+  -DFAST_FLOAT_DIR="$out/include" >/dev/null
+cmake --build "$out/plinkar" -j"$jobs"
+echo "build-windows: plinkar.exe $(took "$t")"
+
+stage=$out/package/plinkar
+rm -rf "$out/package" "$out/plinkar-windows.zip"
+mkdir -p "$stage"
+cp "$out/plinkar/plinkar.exe" "$stage/"
+cp -r "$root/data" "$root/wav" "$stage/"
+cat >"$stage/README.txt" <<'TEXT'
+Plinkar 1.0 for Windows
+
+Start plinkar.exe from this folder: it reads its models from data\ and its
+sounds from wav\. The window "Plinkar" lists the keys; play in the window
+"Plinkar player" after choosing an instrument with the right mouse button.
+
+  Piano   z x c v b n m a s d f g h j k l
+  Drums   Insert Home PageUp End PageDown
+  Guitar  1 to 7
+
+Arrow keys walk, the left mouse button turns the scene, the middle button
+picks the material. File > Exit in the "Plinkar" window ends the program.
+TEXT
+sed -i 's/$/\r/' "$stage/README.txt"
+(cd "$out/package" && zip -qr "$out/plinkar-windows.zip" plinkar)
+echo "build-windows: $(du -h "$out/plinkar-windows.zip" | cut -f1) in build-win/plinkar-windows.zip"

@@ -1,0 +1,279 @@
+#!/usr/bin/env bash
+# Runs the Windows program from build-win/plinkar-windows.zip under Wine on a
+# private Xvfb and drives it with real clicks and key presses (xdotool):
+# the shell window opens first and shows the backdrop, Help > About opens the
+# About box and OK, Enter and Escape close it, the player window draws the
+# piano and a key press moves a key, a guitar chord shows its marker, File >
+# Exit closes the shell window.
+# Also checks that the guitar's code-page-949 file names reach the files.
+# Run scripts/build-windows.sh first. Exits non-zero when a check fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+zip=$root/build-win/plinkar-windows.zip
+names_test=$root/build-win/plinkar/sound_names_test.exe
+[[ -f $zip && -f $names_test ]] || { echo "test-windows: run scripts/build-windows.sh first"; exit 1; }
+
+now() { date +%s.%N; }
+took() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f s", b - a }'; }
+start=$(now)
+
+t=$(now)
+packages=(wine wine64 xvfb xauth x11-utils xdotool imagemagick unzip)
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "test-windows: installing ${missing[*]}"
+  sudo=""
+  [[ $(id -u) -eq 0 ]] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -q >/dev/null
+  $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+fi
+echo "test-windows: packages $(took "$t")"
+
+# Screenshots and the program's output stay in build-win/test-windows.
+shots=$root/build-win/test-windows
+rm -rf "$shots"
+mkdir -p "$shots"
+work=$(mktemp -d)
+xvfb_pid="" player_pid=""
+cleanup() {
+  [[ -n $player_pid ]] && kill "$player_pid" 2>/dev/null || true
+  WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || true
+  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A display of its own, on the first free number.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" \
+  >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
+export DISPLAY=:$(head -1 "$work/display")
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+t=$(now)
+wineboot -i >/dev/null 2>&1
+echo "test-windows: wine prefix $(took "$t")"
+
+unzip -q "$zip" -d "$work"
+cd "$work/plinkar"
+
+checks=0 failures=0
+check() {  # check DESCRIPTION COMMAND...
+  checks=$((checks + 1))
+  if "${@:2}"; then
+    echo "ok - $1"
+  else
+    echo "FAIL - $1"
+    failures=$((failures + 1))
+  fi
+}
+
+# Waits up to SECONDS for COMMAND to succeed; the program answers slowly
+# when the two cores are busy.
+within() {
+  local deadline
+  deadline=$(awk -v a="$(now)" -v s="$1" 'BEGIN { printf "%.3f", a + s }')
+  while ! "${@:2}"; do
+    awk -v a="$(now)" -v d="$deadline" 'BEGIN { exit !(a > d) }' && return 1
+    sleep 0.1
+  done
+}
+
+visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
+shown() { [[ -n $(visible "$1") ]]; }
+gone() { [[ -z $(visible "$1") ]]; }
+
+# Red, green and blue of one pixel, 0 to 255, as "r g b".
+pixel() {
+  convert "$1" -format "%[fx:int(255*p{$2,$3}.r+.5)] %[fx:int(255*p{$2,$3}.g+.5)] %[fx:int(255*p{$2,$3}.b+.5)]" info:
+}
+# near FILE X Y R G B: the pixel is within 40 of the colour in every channel.
+near() {
+  local r g b
+  read -r r g b < <(pixel "$1" "$2" "$3")
+  awk -v r="$r" -v g="$g" -v b="$b" -v R="$4" -v G="$5" -v B="$6" 'BEGIN {
+    d = r - R; e = g - G; f = b - B
+    exit !(d * d < 1600 && e * e < 1600 && f * f < 1600) }'
+}
+# Pixels that differ between two pictures of the same size.
+changed() { compare -metric AE "$1" "$2" null: 2>&1 || true; }
+
+check "guitar file names in code page 949 name the files in wav/gita" \
+  wine "$names_test"
+
+wine plinkar.exe >"$shots/player.log" 2>&1 &
+player_pid=$!
+check "the shell window and the player window open" within 60 shown '^Plinkar player$'
+shell=$(visible '^Plinkar$')
+player=$(visible '^Plinkar player$')
+[[ -n $shell && -n $player ]] || { echo "test-windows: 0 of $checks checks ran"; exit 1; }
+
+# Window ids are handed out in creation order.
+check "the shell window is created before the player window" test "$shell" -lt "$player"
+# The first frames: the shell window shows the class background until the
+# display callback copies the backdrop.
+first_frame() {
+  import -window "$shell" "$shots/shell.png"
+  near "$shots/shell.png" 600 $(($(identify -format %h "$shots/shell.png") - 310)) 255 220 60
+}
+within 5 first_frame || true
+# The client area is at the bottom, below the menu bar (and inside a frame
+# of equal width on three sides where Wine draws one).
+width=$(identify -format %w "$shots/shell.png")
+height=$(identify -format %h "$shots/shell.png")
+frame=$(((width - 800) / 2))
+top=$((height - frame - 600))
+check "the shell window's client area is the backdrop's 800x600 ($width x $height outside)" \
+  test "$frame" -ge 0 -a "$frame" -lt 10 -a "$top" -gt 0
+# At first the player window covers the shell window's left part.
+check "the backdrop is in the shell window at once: yellow ground" \
+  near "$shots/shell.png" $((frame + 600)) $((top + 300)) 255 220 60
+check "the backdrop is in the shell window at once: red rule" \
+  near "$shots/shell.png" $((frame + 600)) $((top + 140)) 208 20 30
+
+# The player window beside the shell window rather than over it; the next
+# frames copy the whole backdrop.
+xdotool windowmove "$player" 770 0
+sleep 1
+import -window "$shell" "$shots/shell_whole.png"
+check "the whole backdrop is in the shell window: yellow ground at the left" \
+  near "$shots/shell_whole.png" $((frame + 20)) $((top + 300)) 255 220 60
+check "the whole backdrop is in the shell window: red rule at the left" \
+  near "$shots/shell_whole.png" $((frame + 100)) $((top + 140)) 208 20 30
+blue=$(convert "$shots/shell_whole.png" -crop 700x44+$((frame + 40))+$((top + 506)) +repage \
+  -fx "b > 0.55 && r < 0.35 && g < 0.5" -format "%[fx:int(mean*w*h+.5)]" info:)
+check "the whole backdrop is in the shell window: blue closing line ($blue blue pixels)" \
+  test "$blue" -gt 300
+
+open_about() {
+  xdotool mousemove --window "$shell" 400 300 click 1
+  sleep 0.3
+  xdotool key alt+h
+  sleep 0.5
+  xdotool key a
+  within 10 shown '^정보$'
+}
+# Without a window manager the windows have no captions, so the caption's
+# close button is not there to click.
+for way in Return Escape OK; do
+  if open_about; then
+    check "Help > About opens the About box" true
+    sleep 0.5
+    about=$(visible '^정보$')
+    read -r w h < <(xwininfo -id "$about" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w, h }')
+    case $way in
+      OK)
+        # The button's centre: dialog units 210, 11.5 of 230 x 75.
+        xdotool mousemove --window "$about" $((w * 210 / 230)) $((h * 23 / 150)) click 1
+        ;;
+      *) xdotool key "$way" ;;
+    esac
+    check "$way closes the About box" within 10 gone '^정보$'
+  else
+    check "Help > About opens the About box" false
+  fi
+done
+check "the shell window stays open after the About box" shown '^Plinkar$'
+
+# The instrument menu opens at the pointer; under Wine its entries are 16
+# pixels apart, the first just below the pointer.
+xdotool mousemove --window "$player" 250 420
+sleep 0.3
+import -window "$player" "$shots/empty.png"
+xdotool click 3
+sleep 1
+xdotool mousemove --window "$player" 262 429
+sleep 0.3
+xdotool click 1
+piano_drawn() {
+  import -window "$player" "$shots/piano.png"
+  (($(changed "$shots/empty.png" "$shots/piano.png") > 5000))
+}
+check "choosing Piano draws the piano" within 20 piano_drawn
+sleep 1
+xdotool mousemove --window "$player" 480 480 click 1
+sleep 0.5
+import -window "$player" "$shots/rest.png"
+xdotool key z
+sleep 0.08
+import -window "$player" "$shots/down.png"
+moved=$(changed "$shots/rest.png" "$shots/down.png")
+check "z moves a piano key ($moved pixels change)" test "$moved" -gt 20
+if ((moved > 0)); then
+  box=$(convert "$shots/rest.png" "$shots/down.png" -compose difference -composite \
+    -colorspace gray -threshold 2% -format %@ info:)
+  left=${box#*+}
+  left=${left%%+*}
+  width=${box%%x*}
+  check "the key that moves is at the left of the keyboard (x $left to $((left + width)))" \
+    test $((left + width / 2)) -lt 200
+fi
+key_back() {
+  import -window "$player" "$shots/up.png"
+  (($(changed "$shots/rest.png" "$shots/up.png") < 10))
+}
+sleep 0.4
+check "the key comes back up" within 3 key_back
+
+# The guitar's chords play files with code-page-949 names; the red marker
+# shows while the key is held, and the program carries on.
+xdotool mousemove --window "$player" 250 420
+sleep 0.3
+xdotool click 3
+sleep 1
+xdotool mousemove --window "$player" 262 461
+sleep 0.3
+xdotool click 1
+sleep 2
+xdotool mousemove --window "$player" 480 480 click 1
+sleep 0.3
+# Turn towards the front guitar, on the right.
+for _ in 1 2 3 4 5; do
+  xdotool key Right
+  sleep 0.1
+done
+sleep 1
+reddish() {
+  convert "$1" -fx "r > 0.5 && g < 0.3 && b < 0.3" -format "%[fx:int(mean*w*h+.5)]" info:
+}
+import -window "$player" "$shots/guitar.png"
+xdotool keydown 1
+sleep 0.3
+import -window "$player" "$shots/chord.png"
+xdotool keyup 1
+sleep 0.5
+import -window "$player" "$shots/chord_released.png"
+red_before=$(reddish "$shots/guitar.png")
+red_held=$(reddish "$shots/chord.png")
+check "holding 1 shows the Am chord's red marker ($red_before, then $red_held red pixels)" \
+  test "$red_held" -gt $((red_before + 30))
+check "the marker goes with the key" \
+  test "$(changed "$shots/guitar.png" "$shots/chord_released.png")" -lt 10
+check "the program runs on after the chord" kill -0 "$player_pid"
+
+xdotool mousemove --window "$shell" 400 300 click 1
+sleep 0.3
+xdotool key alt+f
+sleep 0.5
+xdotool key x
+check "File > Exit closes the shell window" within 15 gone '^Plinkar$'
+# freeglut ends the program when the quit message reaches its loop.
+status=0
+if within 15 bash -c "! kill -0 $player_pid 2>/dev/null"; then
+  wait "$player_pid" || status=$?
+  player_pid=""
+  check "the program then ends with exit code 0" test "$status" -eq 0
+else
+  check "the program then ends with exit code 0" false
+fi
+
+echo "test-windows: $((checks - failures)) of $checks checks passed in $(took "$start")"
+((failures == 0))
