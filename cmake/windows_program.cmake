@@ -9,29 +9,14 @@ enable_language(RC)
 set(PLINKAR_WARNINGS -Wall -Wextra)
 add_compile_definitions(UNICODE _UNICODE FREEGLUT_STATIC)
 
-add_library(plinkar_glm STATIC
-  glm/model.cpp glm/obj_read.cpp glm/mtl_read.cpp glm/text_file.cpp glm/bounds.cpp
-  glm/normals.cpp glm/draw.cpp glm/texcoords.cpp glm/weld.cpp glm/obj_write.cpp
-  glm/ppm_read.cpp)
+add_library(plinkar_glm STATIC ${PLINKAR_GLM_SOURCES})
 target_include_directories(plinkar_glm PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_include_directories(plinkar_glm SYSTEM PRIVATE ${FAST_FLOAT_DIR})
 target_compile_options(plinkar_glm PRIVATE ${PLINKAR_WARNINGS} -fno-exceptions -UNDEBUG)
 
 add_executable(plinkar WIN32
   app/win32_main.cpp
-  app/app_state.cpp
-  app/start_glut.cpp
-  scene/camera.cpp
-  scene/lighting.cpp
-  scene/display.cpp
-  scene/piano_keys.cpp
-  scene/drumsticks.cpp
-  scene/guitar_overlays.cpp
-  instruments/instrument_menu.cpp
-  instruments/piano.cpp
-  instruments/drum.cpp
-  instruments/guitar.cpp
-  instruments/keyboard.cpp
+  ${PLINKAR_PLAYER_SOURCES}
   platform/sound_win32.cpp
   resources/plinkar.rc
 )
