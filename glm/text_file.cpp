@@ -78,16 +78,11 @@ char* glmStrdup(const char* operation, const char* text, size_t length) {
   return copy;
 }
 
-#ifdef _WIN32
-// Reads the whole file in growing blocks, in binary mode so that the readers
-// see the bytes that are on disk.
-bool glmLoadText(const char* path, GlmText* text) {
-  text->data = nullptr;
-  text->size = 0;
-  text->mapped = false;
-  FILE* file = fopen(path, "rb");
-  if (!file) return false;
-  size_t capacity = 1 << 16;
+// Reads all that readSome gives into a block that doubles as it fills, with
+// room for a terminating byte. readSome returns the bytes read, 0 at the end
+// or -1 on an error; on an error nothing is kept.
+template <typename ReadSome>
+static bool glmReadGrowing(size_t capacity, GlmText* text, ReadSome readSome) {
   char* data = static_cast<char*>(malloc(capacity + 1));
   size_t size = 0;
   bool ok = data != nullptr;
@@ -101,14 +96,11 @@ bool glmLoadText(const char* path, GlmText* text) {
       }
       data = bigger;
     }
-    size_t got = fread(data + size, 1, capacity - size, file);
-    size += got;
-    if (got == 0) {
-      ok = !ferror(file);
-      break;
-    }
+    const long long got = readSome(data + size, capacity - size);
+    if (got < 0) ok = false;
+    if (got <= 0) break;
+    size += static_cast<size_t>(got);
   }
-  fclose(file);
   if (!ok) {
     free(data);
     return false;
@@ -116,6 +108,24 @@ bool glmLoadText(const char* path, GlmText* text) {
   text->data = data;
   text->size = size;
   return true;
+}
+
+#ifdef _WIN32
+// Reads the whole file in growing blocks, in binary mode so that the readers
+// see the bytes that are on disk.
+bool glmLoadText(const char* path, GlmText* text) {
+  text->data = nullptr;
+  text->size = 0;
+  text->mapped = false;
+  FILE* file = fopen(path, "rb");
+  if (!file) return false;
+  const bool ok = glmReadGrowing(size_t(1) << 16, text, [file](char* to, size_t room) -> long long {
+    const size_t got = fread(to, 1, room, file);
+    if (got == 0) return ferror(file) ? -1 : 0;
+    return static_cast<long long>(got);
+  });
+  fclose(file);
+  return ok;
 }
 
 void glmFreeText(GlmText* text) {
@@ -148,33 +158,15 @@ bool glmLoadText(const char* path, GlmText* text) {
     }
     capacity = size + 1;
   }
-  char* data = static_cast<char*>(malloc(capacity + 1));
-  size_t size = 0;
-  bool ok = data != nullptr;
-  while (ok) {
-    if (size == capacity) {
-      capacity *= 2;
-      char* bigger = static_cast<char*>(realloc(data, capacity + 1));
-      if (!bigger) {
-        ok = false;
-        break;
-      }
-      data = bigger;
+  const bool ok = glmReadGrowing(capacity, text, [fd](char* to, size_t room) -> long long {
+    for (;;) {
+      const ssize_t got = read(fd, to, room);
+      if (got < 0 && errno == EINTR) continue;
+      return got;
     }
-    ssize_t got = read(fd, data + size, capacity - size);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) ok = false;
-    if (got <= 0) break;
-    size += static_cast<size_t>(got);
-  }
+  });
   close(fd);
-  if (!ok) {
-    free(data);
-    return false;
-  }
-  text->data = data;
-  text->size = size;
-  return true;
+  return ok;
 }
 
 void glmFreeText(GlmText* text) {
