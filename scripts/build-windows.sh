@@ -34,18 +34,7 @@ if ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sour
 fi
 packages=(g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev cmake make
           dpkg-dev zip libfast-float-dev)
-missing=()
-for p in "${packages[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-  [[ "$status" == "install ok installed" ]] || missing+=("$p")
-done
-if ((${#missing[@]})) || [[ -n "${fresh_sources:-}" ]]; then
-  $sudo apt-get update -q >/dev/null
-fi
-if ((${#missing[@]})); then
-  echo "build-windows: installing ${missing[*]}"
-  $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
-fi
+"$root/scripts/install-packages.sh" build-windows ${fresh_sources:+--update} "${packages[@]}"
 echo "build-windows: packages $(took "$t")"
 
 toolchain=$root/cmake/mingw-w64-x86_64.cmake

@@ -20,19 +20,7 @@ start=$(now)
 
 t=$(now)
 packages=(wine wine64 xvfb xauth x11-utils xdotool imagemagick unzip)
-missing=()
-for p in "${packages[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-  [[ "$status" == "install ok installed" ]] || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "test-windows: installing ${missing[*]}"
-  sudo=""
-  [[ $(id -u) -eq 0 ]] || sudo="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -q >/dev/null
-  $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
-fi
+"$root/scripts/install-packages.sh" test-windows "${packages[@]}"
 echo "test-windows: packages $(took "$t")"
 
 # Screenshots and the program's output stay in build-win/test-windows.
