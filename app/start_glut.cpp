@@ -12,6 +12,7 @@
 
 #include "app/app_state.h"
 #include "instruments/instruments.h"
+#include "platform/glut_init.h"
 #include "platform/help_card.h"
 #include "scene/camera.h"
 #include "scene/lighting.h"

@@ -13,16 +13,6 @@
 static const int kBackdropWidth = 800;
 static const int kBackdropHeight = 600;
 
-void initGlutOnce() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  int argc = 1;
-  char name[] = "plinkar";
-  char* argv[] = {name, nullptr};
-  glutInit(&argc, argv);
-}
-
 // GLUT's idle redraw goes to the player window already: the shell window is
 // not a GLUT window and never becomes current.
 void setPlayerWindow(int) {}

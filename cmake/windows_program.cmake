@@ -17,6 +17,7 @@ target_compile_options(plinkar_glm PRIVATE ${PLINKAR_WARNINGS} -fno-exceptions -
 add_executable(plinkar WIN32
   app/win32_main.cpp
   ${PLINKAR_PLAYER_SOURCES}
+  platform/glut_init.cpp
   platform/sound_win32.cpp
   resources/plinkar.rc
 )

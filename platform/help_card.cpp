@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "image/bmp.h"
+#include "platform/glut_init.h"
 
 namespace {
 
@@ -234,16 +235,6 @@ void MenuChosen(int item) {
 void CardClosed() { std::exit(0); }
 
 }  // namespace
-
-void initGlutOnce() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  int argc = 1;
-  char name[] = "plinkar";
-  char* argv[] = {name, nullptr};
-  glutInit(&argc, argv);
-}
 
 void openHelpCard() {
   initGlutOnce();

@@ -3,10 +3,6 @@
 #ifndef PLINKAR_PLATFORM_HELP_CARD_H
 #define PLINKAR_PLATFORM_HELP_CARD_H
 
-// glutInit, at most once per process (the help card opens before the player
-// window, and both need it).
-void initGlutOnce();
-
 // Opens the help-card window; it redraws whenever the window system asks.
 void openHelpCard();
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/glut_init.h"
 #include "platform/help_card.h"
 
 namespace {

@@ -1,0 +1,9 @@
+// glut_init.h: GLUT's one initialisation, shared by every window that needs it.
+#ifndef PLINKAR_PLATFORM_GLUT_INIT_H
+#define PLINKAR_PLATFORM_GLUT_INIT_H
+
+// glutInit, at most once per process (the help card opens before the player
+// window, and both need it).
+void initGlutOnce();
+
+#endif  // PLINKAR_PLATFORM_GLUT_INIT_H
