@@ -42,12 +42,14 @@ Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display
   >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
+[[ -s $work/display ]] || { echo "test-windows: Xvfb did not start"; exit 1; }
 export DISPLAY=:$(head -1 "$work/display")
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 t=$(now)
-wineboot -i >/dev/null 2>&1
+wineboot -i >"$work/wineboot.log" 2>&1 ||
+  { echo "test-windows: wineboot failed:"; cat "$work/wineboot.log"; exit 1; }
 echo "test-windows: wine prefix $(took "$t")"
 
 unzip -q "$zip" -d "$work"
