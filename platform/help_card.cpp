@@ -231,8 +231,11 @@ void MenuChosen(int item) {
 }
 
 // Closing the help card ends the program whatever close action the player
-// has chosen for its own window.
-void CardClosed() { std::exit(0); }
+// has chosen for its own window: freeglut reads the action just after this
+// returns and exits with 0. This also runs from freeglut's exit handler while
+// exit() is under way, so it must not call exit() itself: re-entering it is
+// undefined, and glibc lets the second status replace a failure's 1.
+void CardClosed() { glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_EXIT); }
 
 }  // namespace
 

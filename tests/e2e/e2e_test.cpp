@@ -1,6 +1,8 @@
 // The real player, played the way a user plays it.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -233,9 +235,41 @@ TEST_F(PlayerTest, ChordMarkerShowsWhileTheKeyIsHeld) {
   EXPECT_LT(countChanged(before, after), 10) << "the marker stayed after the release";
 }
 
-TEST_F(PlayerTest, ExitFromTheHelpCardMenuEndsWithStatusZero) {
-  chooseMenuEntry(player_.helpCardWindow, 300, 200, 3, 0);  // "Exit"
-  EXPECT_EQ(waitForExit(&player_, 3000), 0);
+// Each way out ends with its own status, exit() running once: a model that
+// cannot be read ends with 1 even though closing the windows on the way out
+// runs the help card's close callback.
+TEST(PlayerEnding, EachWayOutEndsWithItsStatus) {
+  char empty[] = "/tmp/plinkar-e2e-empty-XXXXXX";
+  ASSERT_NE(mkdtemp(empty), nullptr);
+  struct Case {
+    const char* what;
+    bool withoutData;
+    void (*act)(const PlayerProcess&);
+    int status;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"Drum chosen without data/drum.obj", true,
+       [](const PlayerProcess& p) { chooseMenuEntry(p.playerWindow, 250, 420, 3, 1); }, 1,
+       "glmReadOBJ() failed: can't open data file \"data/drum.obj\".\n"},
+      {"Exit in the help card's menu", false,
+       [](const PlayerProcess& p) { chooseMenuEntry(p.helpCardWindow, 300, 200, 3, 0); }, 0, ""},
+      {"the help card closed", false,
+       [](const PlayerProcess& p) { closeLikeWindowManager(p.helpCardWindow); }, 0, ""},
+      {"the player window closed", false,
+       [](const PlayerProcess& p) { closeLikeWindowManager(p.playerWindow); }, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    PlayerProcess player;
+    if (c.withoutData) player.workDir = empty;
+    ASSERT_TRUE(startPlayer(&player)) << playerLog(player);
+    c.act(player);
+    EXPECT_EQ(waitForExit(&player, 3000), c.status);
+    EXPECT_NE(playerLog(player).find(c.says), std::string::npos) << playerLog(player);
+    stopPlayer(&player);
+  }
+  rmdir(empty);
 }
 
 TEST_F(PlayerTest, ThousandsOfRandomInputsLeaveItRunningAtRestAndFlat) {

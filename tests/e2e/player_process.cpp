@@ -65,7 +65,7 @@ bool startPlayer(PlayerProcess* player) {
   if (player->pid == 0) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives a test run that died
     dup2(logFd, 2);
-    if (chdir(SOURCE_DIR) != 0) _exit(127);
+    if (chdir(player->workDir.c_str()) != 0) _exit(127);
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", audio, 1);
     execl(PLINKAR_PATH, PLINKAR_PATH, static_cast<char*>(nullptr));
@@ -164,6 +164,19 @@ Screenshot grab(unsigned long window) {
     }
   XDestroyImage(image);
   return shot;
+}
+
+void closeLikeWindowManager(unsigned long window) {
+  Display* d = display();
+  XEvent event = {};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(d, window, False, NoEventMask, &event);
+  XFlush(d);
 }
 
 // freeglut lays a menu out downwards from the pointer, one entry per

@@ -15,6 +15,7 @@ struct PlayerProcess {
   unsigned long helpCardWindow = 0;  // "Plinkar", 800x600
   std::string audioFile;             // what SDL's disk driver wrote
   std::string logFile;               // its standard error
+  std::string workDir = SOURCE_DIR;  // where it is started
 };
 
 struct Screenshot {
@@ -45,6 +46,9 @@ void sleepMs(int ms);
 Screenshot grab(unsigned long window);
 // Size of a window, and its title.
 bool windowSize(unsigned long window, int* width, int* height);
+
+// What a window manager sends when the window's close button is used.
+void closeLikeWindowManager(unsigned long window);
 
 // Opens the right-button menu at (x, y) in the window and picks entry k
 // (0 for the first).
