@@ -6,6 +6,7 @@
 #include <GL/freeglut.h>
 #ifndef _WIN32
 #include <GL/glx.h>
+#include <X11/XKBlib.h>
 #endif
 
 #include <cstring>
@@ -56,6 +57,62 @@ static void syncToDisplay() {
 
 void idle() { glutPostRedisplay(); }
 
+// Keys held down. The window system repeats a held key; the arrow keys walk
+// on with every repeat, but a playing key plays once per press (a repeat
+// would restart its sound many times a second). Special keys sit above 255.
+static bool heldKeys[512];
+
+static bool walksOnRepeat(int key) {
+  return key == GLUT_KEY_UP || key == GLUT_KEY_DOWN || key == GLUT_KEY_LEFT ||
+         key == GLUT_KEY_RIGHT;
+}
+
+// True for a fresh press, false for a repeat of a held key.
+static bool pressKey(int code) {
+  if (code < 0 || code >= 512) return true;
+  const bool fresh = !heldKeys[code];
+  heldKeys[code] = true;
+  return fresh;
+}
+
+// A release reported under another character than its press (a modifier
+// changed in between) releases everything, so no key stays stuck as held.
+static void releaseKey(int code) {
+  if (code >= 0 && code < 512 && heldKeys[code])
+    heldKeys[code] = false;
+  else
+    std::memset(heldKeys, 0, sizeof heldKeys);
+}
+
+static void keyPressed(unsigned char key, int x, int y) {
+  if (pressKey(key)) keyboard(key, x, y);
+}
+
+static void keyReleased(unsigned char key, int x, int y) {
+  releaseKey(key);
+  keyboardUp(key, x, y);
+}
+
+static void specialPressed(int key, int x, int y) {
+  if (pressKey(256 + key) || walksOnRepeat(key)) special(key, x, y);
+}
+
+static void specialReleased(int key, int, int) { releaseKey(256 + key); }
+
+// Repeats must arrive as presses alone. X sends a release before each
+// repeated press unless told not to; where the server cannot, freeglut drops
+// every repeat instead, as it always did, and held arrows take one step.
+static void receiveKeyRepeats() {
+#ifdef _WIN32
+  glutIgnoreKeyRepeat(0);  // Windows repeats a key as presses alone
+#else
+  Bool detectable = False;
+  Display* display = glXGetCurrentDisplay();
+  if (display) XkbSetDetectableAutoRepeat(display, True, &detectable);
+  glutIgnoreKeyRepeat(detectable ? 0 : 1);
+#endif
+}
+
 void startGlut() {
   initGlutOnce();
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
@@ -63,14 +120,14 @@ void startGlut() {
   glutCreateWindow("Plinkar player");
   setPlayerWindow(glutGetWindow());
   syncToDisplay();
-  // A held key is one press and one release; repeats would restart sounds.
-  glutIgnoreKeyRepeat(1);
+  receiveKeyRepeats();
 
   glutDisplayFunc(display);
   glutReshapeFunc(reshape);
-  glutKeyboardFunc(keyboard);
-  glutKeyboardUpFunc(keyboardUp);
-  glutSpecialFunc(special);
+  glutKeyboardFunc(keyPressed);
+  glutKeyboardUpFunc(keyReleased);
+  glutSpecialFunc(specialPressed);
+  glutSpecialUpFunc(specialReleased);
   glutMouseFunc(mouse);
   glutMotionFunc(motion);
 

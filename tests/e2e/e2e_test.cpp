@@ -235,6 +235,31 @@ TEST_F(PlayerTest, ChordMarkerShowsWhileTheKeyIsHeld) {
   EXPECT_LT(countChanged(before, after), 10) << "the marker stayed after the release";
 }
 
+// Real held keys (XTEST, the server's auto-repeat on): a held arrow walks on
+// with every repeat, a held piano key plays its note once, uninterrupted.
+TEST_F(PlayerTest, HeldArrowWalksOnAndAHeldPianoKeyPlaysOnce) {
+  chooseMenuEntry(player_.playerWindow, 250, 420, 3, 0);  // "Piano"
+  xdotool("windowfocus --sync " + window());
+  const Screenshot start = grab(player_.playerWindow);
+  xdotool("keydown Left sleep 1.2 keyup Left key Right");
+  sleepMs(300);
+  EXPECT_GT(countChanged(start, grab(player_.playerWindow)), 1000)
+      << "one Right undid a held Left: it turned one step only";
+
+  xdotool("keydown z sleep 1.2 keyup z");
+  sleepMs(300);
+  const Wav note = readWav(SOURCE_DIR "/wav/piano/do.wav");
+  const std::vector<int16_t> output = readOutput(player_.audioFile);
+  size_t start_sample = 0;
+  const long at = findSound(output, note.mono, &start_sample);
+  ASSERT_GE(at, 0) << "do.wav's samples are not in the sound output";
+  size_t played = 0;
+  while (start_sample + played < note.mono.size() && at + played < output.size() &&
+         std::abs(output[at + played] - note.mono[start_sample + played]) <= 2)
+    played++;
+  EXPECT_GT(static_cast<double>(played) / note.rate, 1.0) << "the held key restarted its note";
+}
+
 // Each way out ends with its own status, exit() running once: a model that
 // cannot be read ends with 1 even though closing the windows on the way out
 // runs the help card's close callback.
