@@ -21,41 +21,52 @@
 
 #ifdef _WIN32
 // Frames follow the display rate instead of spinning a core, where the driver
-// lists the swap-control extension.
-static void syncToDisplay() {
+// lists the swap-control extension. False where it does not.
+static bool syncToDisplay() {
   typedef const char*(WINAPI * ExtensionsString)();
   typedef BOOL(WINAPI * SwapInterval)(int);
   auto extensions = reinterpret_cast<ExtensionsString>(
       reinterpret_cast<void*>(wglGetProcAddress("wglGetExtensionsStringEXT")));
-  if (!extensions) return;
+  if (!extensions) return false;
   const char* list = extensions();
-  if (!list || !std::strstr(list, "WGL_EXT_swap_control")) return;
+  if (!list || !std::strstr(list, "WGL_EXT_swap_control")) return false;
   auto setInterval = reinterpret_cast<SwapInterval>(
       reinterpret_cast<void*>(wglGetProcAddress("wglSwapIntervalEXT")));
-  if (setInterval) setInterval(1);
+  return setInterval && setInterval(1);  // TRUE on success
 }
 #else
 // Frames follow the display rate instead of spinning a core. Mesa hands out
-// entry points for any name, so the extension list decides.
-static void syncToDisplay() {
+// entry points for any name, so the extension list decides. False where
+// there is no swap control.
+static bool syncToDisplay() {
   Display* display = glXGetCurrentDisplay();
-  if (!display) return;
+  if (!display) return false;
   const char* extensions = glXQueryExtensionsString(display, DefaultScreen(display));
-  if (!extensions) return;
+  if (!extensions) return false;
   const GLubyte* name = nullptr;
   if (std::strstr(extensions, "GLX_MESA_swap_control"))
     name = reinterpret_cast<const GLubyte*>("glXSwapIntervalMESA");
   else if (std::strstr(extensions, "GLX_SGI_swap_control"))
     name = reinterpret_cast<const GLubyte*>("glXSwapIntervalSGI");
-  if (!name) return;
+  if (!name) return false;
   // Both take the interval and return 0 on success.
   typedef int (*SwapInterval)(int);
   auto setInterval = reinterpret_cast<SwapInterval>(glXGetProcAddressARB(name));
-  if (setInterval) setInterval(1);
+  return setInterval && setInterval(1) == 0;
 }
 #endif
 
 void idle() { glutPostRedisplay(); }
+
+static int playerWindow = 0;
+
+// Without swap control the idle redraw would spin a core on frames no
+// display shows; a timer brings them at about the display rate instead and
+// freeglut sleeps in between. A key still posts its own redisplay at once.
+static void paceFrames(int) {
+  glutTimerFunc(16, paceFrames, 0);
+  glutPostWindowRedisplay(playerWindow);
+}
 
 // Keys held down. The window system repeats a held key; the arrow keys walk
 // on with every repeat, but a playing key plays once per press (a repeat
@@ -118,8 +129,9 @@ void startGlut() {
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
   glutInitWindowSize(500, 500);
   glutCreateWindow("Plinkar player");
-  setPlayerWindow(glutGetWindow());
-  syncToDisplay();
+  playerWindow = glutGetWindow();
+  setPlayerWindow(playerWindow);
+  const bool synced = syncToDisplay();
   receiveKeyRepeats();
 
   glutDisplayFunc(display);
@@ -142,7 +154,10 @@ void startGlut() {
   glutAttachMenu(GLUT_RIGHT_BUTTON);
 
   glutTimerFunc(40, resetTimer, 1);
-  glutIdleFunc(idle);
+  if (synced)
+    glutIdleFunc(idle);
+  else
+    glutTimerFunc(16, paceFrames, 0);
   initLighting();
   glutMainLoop();
 }

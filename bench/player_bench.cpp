@@ -1,17 +1,22 @@
-// player_bench: frame time with all three instruments shown, and the time an
-// instrument-menu choice takes to reload every shown model.
+// player_bench: frame time with all three instruments shown, the time an
+// instrument-menu choice takes to reload every shown model, and the share of
+// a core the idle player takes.
 //
 // Run from anywhere with an X display (Xvfb will do):
 //   build/bench/player_bench
 // It reads the shipped models from the source tree, draws 500x500 frames
 // exactly as the player does, and prints medians.
 #include <GL/freeglut.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "app/app_state.h"
@@ -38,6 +43,35 @@ std::vector<double> timeMs(int runs, F&& f) {
     ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
   }
   return ms;
+}
+
+// User plus system CPU time of a process, in clock ticks.
+long cpuTicks(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string field;
+  long ticks = 0;
+  for (int i = 1; i <= 15 && stat >> field; i++)
+    if (i == 14 || i == 15) ticks += std::atol(field.c_str());
+  return ticks;
+}
+
+// The real player left alone at its start view: the share of one core it
+// takes over a few seconds.
+double idlePlayerCpuPercent() {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    execl(PLINKAR_PATH, PLINKAR_PATH, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  usleep(1500 * 1000);
+  const long before = cpuTicks(pid);
+  const int seconds = 4;
+  sleep(seconds);
+  const long after = cpuTicks(pid);
+  kill(pid, SIGTERM);
+  waitpid(pid, nullptr, 0);
+  return 100.0 * static_cast<double>(after - before) / (seconds * sysconf(_SC_CLK_TCK));
 }
 
 }  // namespace
@@ -83,5 +117,6 @@ int main(int argc, char** argv) {
     glFinish();
   });
   std::printf("frame, keys down and a chord held: median %.2f ms\n", median(busy));
+  std::printf("idle player at its start view: %.0f %% of a core\n", idlePlayerCpuPercent());
   return 0;
 }

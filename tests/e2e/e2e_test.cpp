@@ -235,6 +235,14 @@ TEST_F(PlayerTest, ChordMarkerShowsWhileTheKeyIsHeld) {
   EXPECT_LT(countChanged(before, after), 10) << "the marker stayed after the release";
 }
 
+// Xvfb offers no swap control: frames must still come, but not as fast as
+// a core can draw them.
+TEST_F(PlayerTest, IdleRedrawDoesNotSpinACore) {
+  const long before = cpuTicks(player_);
+  sleepMs(2000);
+  EXPECT_LT(cpuTicks(player_) - before, sysconf(_SC_CLK_TCK)) << "over half a core while idle";
+}
+
 // Real held keys (XTEST, the server's auto-repeat on): a held arrow walks on
 // with every repeat, a held piano key plays its note once, uninterrupted.
 TEST_F(PlayerTest, HeldArrowWalksOnAndAHeldPianoKeyPlaysOnce) {

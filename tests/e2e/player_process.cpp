@@ -126,6 +126,15 @@ long residentKilobytes(const PlayerProcess& player) {
   return -1;
 }
 
+long cpuTicks(const PlayerProcess& player) {
+  std::ifstream stat("/proc/" + std::to_string(player.pid) + "/stat");
+  std::string field;
+  long ticks = 0;
+  for (int i = 1; i <= 15 && stat >> field; i++)
+    if (i == 14 || i == 15) ticks += std::strtol(field.c_str(), nullptr, 10);
+  return ticks;
+}
+
 bool windowSize(unsigned long window, int* width, int* height) {
   XWindowAttributes attributes;
   if (!XGetWindowAttributes(display(), window, &attributes)) return false;

@@ -37,6 +37,8 @@ int stopPlayer(PlayerProcess* player);
 int waitForExit(PlayerProcess* player, int timeout_ms);
 bool isRunning(const PlayerProcess& player);
 long residentKilobytes(const PlayerProcess& player);
+// User plus system CPU time it has used, in clock ticks.
+long cpuTicks(const PlayerProcess& player);
 
 // Runs an xdotool command line (arguments after "xdotool").
 void xdotool(const std::string& arguments);
