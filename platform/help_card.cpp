@@ -8,6 +8,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -20,6 +21,8 @@ constexpr int kCardWidth = 800;
 constexpr int kCardHeight = 600;
 constexpr int kAboutWidth = 340;
 constexpr int kAboutHeight = 150;
+constexpr int kPlayerWidth = 500;
+constexpr int kGap = 10;  // room for a window frame between the two
 
 // The card's plain background where no picture covers it; the About window's
 // matches the background its pictures were drawn on.
@@ -245,8 +248,9 @@ void openHelpCard() {
   LoadPicture(&state.Backdrop);
   for (Picture& piece : state.About) LoadPicture(&piece);
 
-  // Along the screen's right edge, clear of a player window at the left.
-  const int x = glutGet(GLUT_SCREEN_WIDTH) - kCardWidth;
+  // Along the screen's right edge, but never over the player window at the
+  // top left: on a narrow screen its blank right margin goes off the edge.
+  const int x = std::max(glutGet(GLUT_SCREEN_WIDTH) - kCardWidth, kPlayerWidth + kGap);
   const InitSettings saved = SaveInitSettings();
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE);
   glutInitWindowPosition(x > 0 ? x : 0, 0);

@@ -135,11 +135,16 @@ long cpuTicks(const PlayerProcess& player) {
   return ticks;
 }
 
-bool windowSize(unsigned long window, int* width, int* height) {
+bool windowSize(unsigned long window, int* width, int* height, int* left, int* top) {
   XWindowAttributes attributes;
   if (!XGetWindowAttributes(display(), window, &attributes)) return false;
   *width = attributes.width;
   *height = attributes.height;
+  int x = 0, y = 0;
+  Window child;
+  XTranslateCoordinates(display(), window, DefaultRootWindow(display()), 0, 0, &x, &y, &child);
+  if (left) *left = x;
+  if (top) *top = y;
   return true;
 }
 

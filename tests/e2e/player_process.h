@@ -46,8 +46,9 @@ void sleepMs(int ms);
 
 // The window's pixels as the X server has them.
 Screenshot grab(unsigned long window);
-// Size of a window, and its title.
-bool windowSize(unsigned long window, int* width, int* height);
+// Size of a window and, when asked, where it sits on the screen.
+bool windowSize(unsigned long window, int* width, int* height, int* left = nullptr,
+                int* top = nullptr);
 
 // What a window manager sends when the window's close button is used.
 void closeLikeWindowManager(unsigned long window);
