@@ -12,7 +12,8 @@
 static const int64_t kMaxPixelBytes = int64_t(1) << 30;
 
 unsigned char* glmReadRawPPMStream(FILE* file, const char* name, int* width, int* height) {
-  // Lines longer than the buffer are taken in pieces, each one a line.
+  // Lines longer than the buffer are taken in pieces, each one a line, but
+  // for comments.
   char head[70];
 
   // Only the first two characters are the magic; the rest of the line is
@@ -31,7 +32,13 @@ unsigned char* glmReadRawPPMStream(FILE* file, const char* name, int* width, int
       fprintf(stderr, "%s: PPM header ends before width, height and maximum\n", name);
       return nullptr;
     }
-    if (head[0] == '#') continue;
+    if (head[0] == '#') {
+      // A comment ends at its line end, however long: text from its tail
+      // must never be taken for a header value.
+      while (!strchr(head, '\n') && fgets(head, sizeof head, file)) {
+      }
+      continue;
+    }
     int found = 0;
     if (count == 0)
       found = sscanf(head, "%lld %lld %lld", &w, &h, &d);

@@ -122,14 +122,16 @@ void ReadBmpStream(FILE* file, BmpImage* image) {
     return;
   }
 
-  // A negative height marks a top-down file; rows are kept in file order
-  // either way, so only the magnitude matters.
+  // A negative height marks a top-down file. Its rows are turned round, so
+  // that every image comes back bottom row first, as the usual file has it.
   const uint32_t width = info.Width;
   uint32_t height = info.Height;
-  if (static_cast<int32_t>(height) < 0) height = 0u - height;
+  const bool topDown = static_cast<int32_t>(height) < 0;
+  if (topDown) height = 0u - height;
 
   const uint64_t pixelBytes = uint64_t{width} * height * 3;
-  if (width > kMaxDimension || height > kMaxDimension || pixelBytes > kMaxPixelBytes) {
+  if (width == 0 || height == 0 || width > kMaxDimension || height > kMaxDimension ||
+      pixelBytes > kMaxPixelBytes) {
     std::printf("Sorry, this code cannot read images of that size\n");
     return;
   }
@@ -145,11 +147,8 @@ void ReadBmpStream(FILE* file, BmpImage* image) {
 
   image->Width = width;
   image->Height = height;
-  // An empty image still gets a (1-byte) buffer so that a non-null Pixels
-  // always means the read went through. Zero-filled so that rows a short
-  // file never supplies read as black.
-  image->Pixels = static_cast<unsigned char*>(
-      std::calloc(pixelBytes > 0 ? static_cast<size_t>(pixelBytes) : 1, 1));
+  // Zero-filled so that rows a short file never supplies read as black.
+  image->Pixels = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(pixelBytes), 1));
   if (image->Pixels == nullptr) {
     std::printf("Error allocating pixel memory\n");
     return;
@@ -157,7 +156,6 @@ void ReadBmpStream(FILE* file, BmpImage* image) {
 
   const size_t storedRowBytes = size_t{width} * bytesPerPixel;
   const size_t bytesPerRow = (storedRowBytes + 3) / 4 * 4;
-  if (bytesPerRow == 0 || height == 0) return;  // no rows to read
 
   unsigned char* row = static_cast<unsigned char*>(std::malloc(bytesPerRow));
   if (row == nullptr) {
@@ -171,12 +169,13 @@ void ReadBmpStream(FILE* file, BmpImage* image) {
   // cannot be sought.
   const long offset = static_cast<long>(header.Offset);
   bool ok = offset >= 0 && std::fseek(file, offset, SEEK_SET) == 0;
-  unsigned char* out = image->Pixels;
+  const size_t outRowBytes = size_t{width} * 3;
   for (uint32_t y = 0; ok && y < height; ++y) {
     if (std::fread(row, bytesPerRow, 1, file) != 1) {
       ok = false;
       break;
     }
+    unsigned char* out = image->Pixels + (topDown ? height - 1 - y : y) * outRowBytes;
     if (bytesPerPixel == 1) {
       for (size_t x = 0; x < storedRowBytes; ++x) {
         const BmpColorTableEntry& entry = colorTable[row[x]];

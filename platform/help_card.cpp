@@ -120,7 +120,7 @@ void BeginDrawing(const GLfloat background[3]) {
   glClear(GL_COLOR_BUFFER_BIT);
 }
 
-// The reader keeps a bottom-up file's rows bottom first, which is the order
+// The reader hands every image back bottom row first, the order
 // glDrawPixels wants. The raster position starts at the always-visible origin
 // and is moved with an empty glBitmap, so a window smaller than the picture
 // still shows its top-left part.
