@@ -2,12 +2,22 @@
 
 #include <GL/freeglut.h>
 
+namespace {
+char programName[] = "plinkar";
+char* defaultArgv[] = {programName, nullptr};
+int defaultArgc = 1;
+int* glutArgc = &defaultArgc;
+char** glutArgv = defaultArgv;
+}  // namespace
+
+void setGlutArguments(int* argc, char** argv) {
+  glutArgc = argc;
+  glutArgv = argv;
+}
+
 void initGlutOnce() {
   static bool done = false;
   if (done) return;
   done = true;
-  int argc = 1;
-  char name[] = "plinkar";
-  char* argv[] = {name, nullptr};
-  glutInit(&argc, argv);
+  glutInit(glutArgc, glutArgv);
 }
