@@ -84,9 +84,22 @@ convert -size 84x26 "xc:$dialog" -font "$gothic" -pointsize 14 -fill "$dialog_in
 # The Windows program's icons: the large one (the emblem on a yellow disc) and
 # the small one (the bolt alone on a yellow square), each at 16, 32 and 48
 # pixels, packed at 32, 8 and 4 bits per pixel (4 bits for 16 and 32 only).
+# The large one is also the desktop icon, as PNGs from 16 to 256 pixels.
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 c++ -std=c++17 -O2 -o "$work/ico_pack" "$root/tools/ico_pack.cpp"
+mkdir -p "$out/icons"
+for s in 16 32 48 64 128 256; do
+  r=$(awk -v s="$s" 'BEGIN { printf "%.2f", s / 2 - 0.5 }')
+  # No time stamps in the file: the same bytes on every run.
+  convert -size "${s}x${s}" xc:none -fill "$ground" -stroke none \
+    -draw "circle $r,$r $r,0" \
+    -draw "$(emblem "$(awk -v s="$s" 'BEGIN { print s / 24 }')" \
+      "$(awk -v s="$s" 'BEGIN { print s / 24 }')" \
+      "$(awk -v s="$s" 'BEGIN { print s * 11 / 12 }')" \
+      "$(awk -v s="$s" 'BEGIN { print s / 12 }')" "$red")" \
+    -depth 8 -strip -define png:exclude-chunks=date,time "PNG32:$out/icons/plinkar-$s.png"
+done
 large=() small=()
 for s in 16 32 48; do
   r=$(awk -v s="$s" 'BEGIN { printf "%.2f", s / 2 - 0.5 }')
