@@ -21,7 +21,7 @@ fi
 # Sound goes nowhere in tests unless a test asks for SDL's disk driver.
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLINKAR_BUILD_TESTS=ON -DPLINKAR_BUILD_BENCH=ON
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
 

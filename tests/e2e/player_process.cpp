@@ -61,6 +61,12 @@ bool startPlayer(PlayerProcess* player) {
   const int logFd = mkstemp(log);
   if (logFd < 0) return false;
   player->logFile = log;
+  const char* program = std::getenv("PLINKAR_E2E_PLAYER");
+  if (!program) program = PLINKAR_PATH;
+  if (player->workDir.empty()) {
+    const char* dir = std::getenv("PLINKAR_E2E_WORKDIR");
+    player->workDir = dir ? dir : SOURCE_DIR;
+  }
   player->pid = fork();
   if (player->pid == 0) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives a test run that died
@@ -68,7 +74,7 @@ bool startPlayer(PlayerProcess* player) {
     if (chdir(player->workDir.c_str()) != 0) _exit(127);
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", audio, 1);
-    execl(PLINKAR_PATH, PLINKAR_PATH, static_cast<char*>(nullptr));
+    execl(program, program, static_cast<char*>(nullptr));
     _exit(127);
   }
   close(logFd);

@@ -15,7 +15,7 @@ struct PlayerProcess {
   unsigned long helpCardWindow = 0;  // "Plinkar", 800x600
   std::string audioFile;             // what SDL's disk driver wrote
   std::string logFile;               // its standard error
-  std::string workDir = SOURCE_DIR;  // where it is started
+  std::string workDir;                // where it is started
 };
 
 struct Screenshot {
@@ -24,8 +24,11 @@ struct Screenshot {
   const uint8_t* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
 };
 
-// Starts the player from the repository root with sound going to a file,
-// and waits for both of its windows. False when it did not come up.
+// Starts the player with sound going to a file, and waits for both of its
+// windows. False when it did not come up. It is the build's player, started
+// from the repository root, unless PLINKAR_E2E_PLAYER names another (an
+// installed one) and PLINKAR_E2E_WORKDIR where to start it; a workDir set on
+// the record wins.
 bool startPlayer(PlayerProcess* player);
 // What the player wrote to standard error so far.
 std::string playerLog(const PlayerProcess& player);
