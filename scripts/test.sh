@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds, and runs every test: the normal build, the
-# fuzzers (clang, each for a minute from its seeds), the Windows program
-# (cross-built, run under Wine), and a build with
+# Debian package, the fuzzers (clang, each for a minute from its seeds), the
+# Windows program (cross-built, run under Wine), and a build with
 # AddressSanitizer and UndefinedBehaviorSanitizer where any report fails.
 # Ends with ctest's summary.
 set -euo pipefail
@@ -24,6 +24,9 @@ export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLINKAR_BUILD_TESTS=ON -DPLINKAR_BUILD_BENCH=ON
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
+
+# The Debian package: built, validated, played unpacked, installed and removed.
+scripts/test-package.sh
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DPLINKAR_FUZZ=ON -DPLINKAR_BUILD_TESTS=OFF \
   -DPLINKAR_BUILD_BENCH=OFF -DPLINKAR_FUZZ_SECONDS="${FUZZ_SECONDS:-60}"
