@@ -35,6 +35,10 @@ cd /tmp
 [[ $("$player" --version) == "plinkar 1.0" ]] || fail "--version"
 status=0; "$player" --no-such-option 2>/dev/null || status=$?
 [[ $status == 2 ]] || fail "an unknown option ended with $status, not 2"
+status=0; env -u DISPLAY timeout 3 "$player" -display "$DISPLAY" >/dev/null 2>&1 || status=$?
+[[ $status == 124 ]] || fail "-display did not reach GLUT: it ended with $status"
+status=0; env -u DISPLAY "$player" >/dev/null 2>&1 || status=$?
+[[ $status == 1 ]] || fail "a start without a display ended with $status, not 1"
 mkdir -p "$scratch/bare/bin" && cp "$player" "$scratch/bare/bin/"
 status=0; message=$("$scratch/bare/bin/plinkar" 2>&1) || status=$?
 [[ $status == 1 && $message == *"can't find the player's data"* ]] ||

@@ -1,6 +1,7 @@
 // The real player, played the way a user plays it.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -279,8 +280,12 @@ TEST_F(PlayerTest, HeldArrowWalksOnAndAHeldPianoKeyPlaysOnce) {
 // cannot be read ends with 1 even though closing the windows on the way out
 // runs the help card's close callback.
 TEST(PlayerEnding, EachWayOutEndsWithItsStatus) {
+  // A folder with the piano's model alone, where the player starts.
   char empty[] = "/tmp/plinkar-e2e-empty-XXXXXX";
   ASSERT_NE(mkdtemp(empty), nullptr);
+  const std::string data = std::string(empty) + "/data";
+  ASSERT_EQ(mkdir(data.c_str(), 0755), 0);
+  ASSERT_EQ(symlink(SOURCE_DIR "/data/piano.obj", (data + "/piano.obj").c_str()), 0);
   struct Case {
     const char* what;
     bool withoutData;
@@ -309,6 +314,8 @@ TEST(PlayerEnding, EachWayOutEndsWithItsStatus) {
     EXPECT_NE(playerLog(player).find(c.says), std::string::npos) << playerLog(player);
     stopPlayer(&player);
   }
+  unlink((data + "/piano.obj").c_str());
+  rmdir(data.c_str());
   rmdir(empty);
 }
 
