@@ -123,7 +123,7 @@ void glmWriteOBJ(Model* model, const char* path, unsigned int mode) {
   fprintf(file, "\n# %u groups\n# %u faces (triangles)\n\n", model->groupcount, model->facecount);
   for (ModelGroup* group = model->grouplist; group; group = group->next) {
     fprintf(file, "g %s\n", group->name);
-    if (material) fprintf(file, "usemtl %s\n", model->mtltable[group->mtlindex].name);
+    if (material) fprintf(file, "usemtl %s\n", glmGroupMaterial(model, group).name);
     for (uint32_t i = 0; i < group->facecount; i++) {
       const ModelFace& f = model->faces[group->faceindices[i]];
       const uint32_t* v = f.vertexidx;

@@ -115,6 +115,20 @@ TEST(WriteRoundTrip, MaterialsGoToALibraryBesideTheFile) {
   EXPECT_EQ(glmLookupGroup(back.get(), "  a")->mtlindex, 2u);
 }
 
+// A library read since the groups were bound may hold fewer materials: the
+// group falls back to "default" rather than reading past the table.
+TEST(WriteMaterials, AGroupWhoseMaterialIsGoneGetsTheDefault) {
+  ModelPtr m =
+      read_obj("mtllib m.mtl\nv 0 0 0\ng a\nusemtl c\nf 1 1 1\n", "newmtl a\nnewmtl b\nnewmtl c\n");
+  write_fixture("small.mtl", "newmtl only\n");
+  glmReadMTL(m.get(), "small.mtl");
+  EXPECT_NE(write_and_slurp(m.get(), MODE_MATERIAL).find("g  a\nusemtl default\n"),
+            std::string::npos);
+  glmLookupGroup(m.get(), " a")->mtlindex = 7;
+  EXPECT_NE(write_and_slurp(m.get(), MODE_MATERIAL).find("g  a\nusemtl default\n"),
+            std::string::npos);
+}
+
 using WriteFailuresDeathTest = testing::Test;
 
 TEST_F(WriteFailuresDeathTest, UnopenableAndUnwritableFilesEndTheProcess) {
