@@ -52,6 +52,13 @@ void finish(FILE* file, const char* operation, const std::string& path) {
   }
 }
 
+// Whether all three corners of a face name an element of a list of count.
+bool all_set(const uint32_t index[3], uint32_t count) {
+  for (int k = 0; k < 3; k++)
+    if (index[k] < 1 || index[k] > count) return false;
+  return true;
+}
+
 void write_triples(FILE* file, const char* tag, const float* array, uint32_t count) {
   for (uint32_t i = 1; i <= count; i++)
     fprintf(file, "%s %f %f %f\n", tag, array[3 * i], array[3 * i + 1], array[3 * i + 2]);
@@ -131,13 +138,19 @@ void glmWriteOBJ(Model* model, const char* path, unsigned int mode) {
       // texture coordinates too, as v/t/n so that it reads back as written.
       const uint32_t n[3] = {flat ? f.facetidx : f.normalidx[0], flat ? f.facetidx : f.normalidx[1],
                              flat ? f.facetidx : f.normalidx[2]};
-      if ((smooth || flat) && texture)
+      // Each face in the form its own indices allow: one that never had
+      // normals or texture coordinates (the reader takes the form per face)
+      // is written without them rather than with indices that name nothing.
+      const bool normals =
+          (smooth && all_set(n, model->normalcount)) || (flat && all_set(n, model->facetnormcount));
+      const bool uvs = texture && all_set(f.uvidx, model->uvcount);
+      if (normals && uvs)
         fprintf(file, "f %u/%u/%u %u/%u/%u %u/%u/%u\n", v[0], f.uvidx[0], n[0], v[1], f.uvidx[1],
                 n[1], v[2], f.uvidx[2], n[2]);
-      else if (texture)
+      else if (uvs)
         fprintf(file, "f %u/%u %u/%u %u/%u\n", v[0], f.uvidx[0], v[1], f.uvidx[1], v[2],
                 f.uvidx[2]);
-      else if (smooth || flat)
+      else if (normals)
         fprintf(file, "f %u//%u %u//%u %u//%u\n", v[0], n[0], v[1], n[1], v[2], n[2]);
       else
         fprintf(file, "f %u %u %u\n", v[0], v[1], v[2]);
