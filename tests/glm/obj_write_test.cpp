@@ -1,7 +1,12 @@
 // Writing OBJ and MTL files: the layout byte for byte, the reader as an
 // oracle for round trips, and failures that must not pass as success.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <csignal>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -211,6 +216,41 @@ TEST(WriteMaterials, AGroupWhoseMaterialIsGoneGetsTheDefault) {
             std::string::npos);
 }
 
+TEST(WriteMaterials, TheLibraryGoesBesideTheFileUnderItsLastNameOnly) {
+  ModelPtr m = read_obj("mtllib m.mtl\nv 0 0 0\ng a\nusemtl red\nf 1 1 1\n", "newmtl red\n");
+  const std::string dir = fixture_dir() + "/named/sub";
+  ASSERT_EQ(system(("mkdir -p " + dir).c_str()), 0);
+  const std::string path = dir + "/o.obj";
+  const struct {
+    const char* name;
+    const char* written;  // null: refused
+  } cases[] = {{"../../escaped.mtl", "escaped.mtl"},
+               {"lib/x.mtl", "x.mtl"},
+               {"", nullptr},
+               {"..", nullptr},
+               {"lib/..", nullptr},
+               {"lib/", nullptr}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    free(m->mtlfile);
+    m->mtlfile = strdup(c.name);
+    testing::internal::CaptureStdout();
+    const std::string obj = write_and_slurp(m.get(), MODE_MATERIAL, "named/sub/o.obj");
+    const std::string said = testing::internal::GetCapturedStdout();
+    if (c.written) {
+      EXPECT_NE(obj.find("\nmtllib " + std::string(c.written) + "\n"), std::string::npos) << obj;
+      ModelPtr back(glmReadOBJ(path.c_str()));
+      EXPECT_EQ(back->mtlcount, 3u);
+      EXPECT_EQ(said, "");
+    } else {
+      EXPECT_EQ(obj.find("mtl"), std::string::npos) << obj;
+      EXPECT_EQ(said, "glmWriteOBJ() warning: material library name \"" + std::string(c.name) +
+                          "\" is not a file name; writing no materials.\n");
+    }
+  }
+  EXPECT_NE(access((fixture_dir() + "/escaped.mtl").c_str(), F_OK), 0);
+}
+
 using WriteFailuresDeathTest = testing::Test;
 
 TEST_F(WriteFailuresDeathTest, UnopenableAndUnwritableFilesEndTheProcess) {
@@ -226,4 +266,32 @@ TEST_F(WriteFailuresDeathTest, UnopenableAndUnwritableFilesEndTheProcess) {
   EXPECT_EXIT(
       glmWriteMTL(lib.get(), missing.c_str(), "m.mtl"), testing::ExitedWithCode(1),
       "^glmWriteMTL\\(\\) failed: can't open file \"" + fixture_dir() + "/no/such/dir/m.mtl\".\n$");
+}
+
+// A write that fails part way (here: past the file size limit) leaves both
+// old files as they were and no temporary beside them, whichever of the
+// two failed.
+TEST_F(WriteFailuresDeathTest, AFailedWriteLeavesTheOldFilesAsTheyWere) {
+  std::string obj = "mtllib m.mtl\n", mtl;
+  for (int i = 0; i < 1000; i++) obj += "v 1 2 3\n";
+  for (int i = 0; i < 100; i++) mtl += "newmtl m" + std::to_string(i) + "\n";
+  ModelPtr m = read_obj(obj + "f 1 2 3\n", mtl);
+  const std::string dir = fixture_dir() + "/full";
+  ASSERT_EQ(system(("mkdir -p " + dir).c_str()), 0);
+  write_fixture("full/out.obj", "old obj\n");
+  write_fixture("full/m.mtl", "old mtl\n");
+  // The library (about 12 kB) fails under 4 kB, the model (about 30 kB) under 20 kB.
+  const auto write_limited = [&](rlim_t limit) {
+    const rlimit size{limit, limit};
+    setrlimit(RLIMIT_FSIZE, &size);
+    signal(SIGXFSZ, SIG_IGN);
+    glmWriteOBJ(m.get(), (dir + "/out.obj").c_str(), MODE_MATERIAL);
+  };
+  for (const rlim_t limit : {rlim_t(4096), rlim_t(20000)}) {
+    EXPECT_EXIT(write_limited(limit), testing::ExitedWithCode(1),
+                "failed: can't write file \"" + dir);
+    EXPECT_EQ(slurp(dir + "/out.obj"), "old obj\n");
+    EXPECT_EQ(slurp(dir + "/m.mtl"), "old mtl\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2);
+  }
 }

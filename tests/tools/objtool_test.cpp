@@ -251,6 +251,14 @@ TEST(ObjtoolFiles, UnreadableInputOrUnwritableOutputExitsOne) {
   run = objtool({"convert", two_groups(), temp_dir() + "/no/such/dir/out.obj"});
   EXPECT_EQ(run.status, 1);
   EXPECT_FALSE(run.err.empty());
+  // The library can't be written (a directory has its name): no model either.
+  const std::string dir = temp_dir() + "/blocked";
+  ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((dir + "/two.mtl").c_str(), 0755), 0);
+  run = objtool({"convert", two_groups(), dir + "/out.obj", "--mode", "material"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("glmWriteMTL() failed"), std::string::npos) << run.err;
+  EXPECT_NE(access((dir + "/out.obj").c_str(), F_OK), 0) << "a half-written model was left";
 }
 
 }  // namespace
