@@ -4,7 +4,8 @@
 # the shell window opens first and shows the backdrop, Help > About opens the
 # About box and OK, Enter and Escape close it, the player window draws the
 # piano and a key press moves a key, a guitar chord shows its marker, File >
-# Exit closes the shell window.
+# Exit closes the shell window. Started from another folder, choosing Piano
+# shows the model library's failure in a message box, then ends with status 1.
 # Wine plays into a null sink of a private PulseAudio server, whose monitor is
 # recorded while z and 1 are pressed: the piano's C4 and the Am chord must be
 # heard (tests/windows/heard_check.cpp, built for the host).
@@ -321,6 +322,39 @@ if within 15 bash -c "! kill -0 $player_pid 2>/dev/null"; then
 else
   check "the program then ends with exit code 0" false
 fi
+
+# Started from a folder without data/, choosing Piano cannot read the model:
+# the library's message shows in a box owned by the shell window, and the
+# program ends with status 1 once the box is dismissed.
+mkdir -p "$work/elsewhere"
+(cd "$work/elsewhere" && exec wine "$work/plinkar/plinkar.exe") >"$shots/elsewhere.log" 2>&1 &
+player_pid=$!
+if within 60 shown '^Plinkar player$'; then
+  shell=$(visible '^Plinkar$')
+  player=$(visible '^Plinkar player$')
+  xdotool mousemove --window "$player" 250 420
+  sleep 0.3
+  xdotool click 3
+  sleep 1
+  xdotool mousemove --window "$player" 262 429
+  sleep 0.3
+  xdotool click 1
+  message_box() { xdotool search --onlyvisible --name '^Plinkar$' 2>/dev/null | grep -vx "$shell"; }
+  boxed() { [[ -n $(message_box) ]]; }
+  check "choosing Piano without data/ shows the failure in a message box" within 15 boxed
+  check "the program waits while the box is open" kill -0 "$player_pid"
+  box=$(message_box | head -1)
+  [[ -n $box ]] && import -window "$box" "$shots/fatal.png"
+  xdotool key Return
+else
+  check "started from another folder, the program opens its windows" false
+fi
+status=0
+if within 15 bash -c "! kill -0 $player_pid 2>/dev/null"; then
+  wait "$player_pid" || status=$?
+  player_pid=""
+fi
+check "the program then ends with exit code 1 ($status)" test "$status" -eq 1
 
 echo "test-windows: $((checks - failures)) of $checks checks passed in $(took "$start")"
 ((failures == 0))
