@@ -147,6 +147,11 @@ heard() {
 
 check "guitar file names in code page 949 name the files in wav/gita" \
   wine "$names_test"
+# The zip's readme lists the keys of the README's table.
+piano_keys=$(sed -n 's/^| `\(z [^`]*\)` | the piano.*/\1/p' "$root/README.md")
+last_chord=$(sed -n 's/^| `1` to `\([0-9]\)`[^|]*| guitar chords.*/\1/p' "$root/README.md")
+check "the readme's piano keys are $piano_keys" grep -qF "Piano   $piano_keys"$'\r' README.txt
+check "the readme's guitar keys are 1 to $last_chord" grep -qF "Guitar  1 to $last_chord"$'\r' README.txt
 
 wine plinkar.exe >"$shots/player.log" 2>&1 &
 player_pid=$!
