@@ -4,14 +4,47 @@
 #include <GL/freeglut.h>
 #include <windows.h>
 
+#include <string>
+
 #include "app/app_state.h"
 #include "app/start_glut.h"
+#include "glm/glm.h"
 #include "platform/help_card.h"
 #include "resources/resource.h"
 
 // The backdrop's size: the shell window's client area matches it.
 static const int kBackdropWidth = 800;
 static const int kBackdropHeight = 600;
+
+// The message in the first of these code pages that reads it whole: the
+// library's own text is ASCII, names from files may be UTF-8 or 949.
+static std::wstring widenMessage(const char* message) {
+  for (UINT codePage : {UINT(CP_UTF8), UINT(949), UINT(CP_ACP)}) {
+    const DWORD flags = codePage == CP_ACP ? 0 : MB_ERR_INVALID_CHARS;
+    int n = MultiByteToWideChar(codePage, flags, message, -1, nullptr, 0);
+    if (n <= 0) continue;
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(codePage, flags, message, -1, &wide[0], n);
+    wide.resize(wcslen(wide.c_str()));
+    return wide;
+  }
+  return std::wstring();
+}
+
+static BOOL CALLBACK disableWindow(HWND window, LPARAM) {
+  EnableWindow(window, FALSE);
+  return TRUE;
+}
+
+// A GUI program's standard error goes nowhere: the model library's last
+// message is shown before it ends the process. The player window is
+// disabled too, so nothing reaches GLUT's callbacks while the box is open.
+static void showFatalMessage(const char* message) {
+  std::wstring text = widenMessage(message);
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
+  EnumThreadWindows(GetCurrentThreadId(), disableWindow, 0);
+  MessageBoxW(appState.shellWindow, text.c_str(), appState.windowTitle, MB_OK | MB_ICONERROR);
+}
 
 // GLUT's idle redraw goes to the player window already: the shell window is
 // not a GLUT window and never becomes current.
@@ -90,6 +123,7 @@ bool createShellWindow(HINSTANCE instance, int showCommand) {
 }
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  glmSetFatalHandler(showFatalMessage);
   LoadStringW(instance, IDS_APP_TITLE, appState.windowTitle, 100);
   LoadStringW(instance, IDC_PLINKAR, appState.windowClassName, 100);
   registerShellClass(instance);

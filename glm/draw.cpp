@@ -39,7 +39,7 @@ void glmDraw(Model* model, unsigned int mode) {
   const bool wireframe = (mode & MODE_WIREFRAME) != 0;
   for (const ModelGroup* group = model->grouplist; group; group = group->next) {
     if (mode & (MODE_MATERIAL | MODE_COLOR)) {
-      const ModelMaterial& material = model->mtltable[group->mtlindex];
+      const ModelMaterial& material = glmGroupMaterial(model, group);
       if (mode & MODE_MATERIAL) {
         glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, material.ka);
         glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, material.kd);

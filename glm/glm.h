@@ -77,6 +77,12 @@ struct Model {
   ModelGroup* grouplist;  // newest first; "default" is last
 };
 
+// Called with the message of a failure that ends the process, after it is
+// printed and before the process ends with status 1: for a program with no
+// console to show it on. Null, the default, calls nothing.
+typedef void (*GlmFatalHandler)(const char* message);
+void glmSetFatalHandler(GlmFatalHandler handler);
+
 // Model record and look-ups.
 ModelGroup* glmLookupGroup(Model* model, const char* name);
 ModelGroup* glmEnsureGroup(Model* model, const char* name);

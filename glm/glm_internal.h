@@ -37,6 +37,13 @@ inline float glmMax(float a, float b) { return a < b ? b : a; }
 // without materials, material without materials, colour with material.
 unsigned int glmReconcileMode(const Model* model, unsigned int mode, const char* const messages[7]);
 
+// The material a group is drawn and written with: its own while the table
+// holds it, else "default" (a smaller library may have been read since).
+// Only for a model with a material table.
+inline const ModelMaterial& glmGroupMaterial(const Model* model, const ModelGroup* group) {
+  return model->mtltable[group->mtlindex < model->mtlcount ? group->mtlindex : 0];
+}
+
 // Prints the failure and ends the process with status 1.
 [[noreturn]] void glmDie(const GlmFailure& failure);
 

@@ -96,6 +96,9 @@ GlmFailure glmReadMTLText(Model* model, const char* data, size_t size) {
     if (!table[i].name) table[i].name = glmStrdup("glmReadMTL", "", 0);
   model->mtltable = table;
   model->mtlcount = count;
+  // Groups bound to a material the new table lacks fall back to "default".
+  for (ModelGroup* group = model->grouplist; group; group = group->next)
+    if (group->mtlindex >= count) group->mtlindex = 0;
   return GlmFailure();
 }
 

@@ -79,8 +79,9 @@ void glmVertexNormals(Model* model, float angle) {
   ModelFace* faces = model->faces;
   const float* facetnorms = model->facetnorms;
   if (facecount > (kAveraged - 1) / 3) {
-    fprintf(stderr, "glmVertexNormals() failed: too many faces (%u).\n", facecount);
-    exit(1);
+    GlmFailure failure;
+    glmFail(&failure, false, "glmVertexNormals() failed: too many faces (%u).\n", facecount);
+    glmDie(failure);
   }
 
   // Group the uses by vertex: count, prefix sums, then place.

@@ -1,7 +1,18 @@
 // obj_write.cpp: writing a model as OBJ text, and its material table as an
-// MTL file beside it, in the dialect glmReadOBJ reads. A write that does
-// not reach the file ends the process like a file that cannot be opened:
-// a truncated model reported as written would be worse.
+// MTL file beside it, in the dialect glmReadOBJ reads. Each file is written
+// to a temporary beside it and renamed over it only once all of it reached
+// the disk, so a write that fails ends the process and leaves the old files
+// (or none) rather than a truncated model.
+#include <fcntl.h>
+#include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <cassert>
 #include <cerrno>
 #include <cstdio>
@@ -33,23 +44,173 @@ const char* const kWriteWarnings[7] = {
     "materials.\n",
 };
 
-// Closes the file and ends the process if anything written did not reach it.
-void finish(FILE* file, const char* operation, const std::string& path) {
-  bool failed = ferror(file) != 0;
-  int error = failed ? EIO : 0;
-  if (fflush(file) != 0 && !failed) {
-    failed = true;
-    error = errno;
+#ifdef _WIN32
+const int kCloseOnExec = 0;
+inline int sync_file(int fd) { return _commit(fd); }
+#else
+const int kCloseOnExec = O_CLOEXEC;
+inline int sync_file(int fd) { return fsync(fd); }
+#endif
+
+// Where a path's directory part ends: after its last separator.
+size_t directory_length(const std::string& path) {
+#ifdef _WIN32
+  const size_t end = path.find_last_of("/\\:");
+#else
+  const size_t end = path.rfind('/');
+#endif
+  return end == std::string::npos ? 0 : end + 1;
+}
+
+// A file being written. A regular file, or a new one, goes to a temporary
+// in the target's directory that is renamed over it at the end; anything
+// else (/dev/stdout, a pipe) is written in place, as a rename would replace
+// the device itself.
+struct Output {
+  FILE* file = nullptr;
+  std::string name;    // as given, for messages
+  std::string target;  // what the rename replaces, symbolic links resolved
+  std::string temp;    // empty when written in place
+};
+
+// Fails (errno set) where fopen(name, "w") would: a directory, a missing
+// directory, a file without write permission.
+bool open_output(Output* out, const std::string& name) {
+  out->name = out->target = name;
+  out->temp.clear();
+  struct stat info;
+  const bool exists = stat(name.c_str(), &info) == 0;
+  if (exists && S_ISDIR(info.st_mode)) {
+    errno = EISDIR;
+    return false;
   }
-  if (fclose(file) != 0 && !failed) {
-    failed = true;
-    error = errno;
+  if (exists && !S_ISREG(info.st_mode)) {
+    out->file = fopen(name.c_str(), "w");
+    return out->file != nullptr;
   }
-  if (failed) {
-    fprintf(stderr, "%s() failed: can't write file \"%s\" (%s).\n", operation, path.c_str(),
-            strerror(error));
-    exit(1);
+  if (exists && access(name.c_str(), W_OK) != 0) return false;
+#ifndef _WIN32
+  if (char* real = exists ? realpath(name.c_str(), nullptr) : nullptr) {
+    out->target = real;
+    free(real);
   }
+#endif
+  const size_t dir = directory_length(out->target);
+  const std::string prefix = out->target.substr(0, dir) + "." + out->target.substr(dir, 64) + ".";
+  static unsigned serial = 0;
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < 100; attempt++) {
+    out->temp = prefix + std::to_string(getpid()) + "-" + std::to_string(serial++) + ".tmp";
+    fd = open(out->temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | kCloseOnExec, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd >= 0) {
+#ifndef _WIN32
+    // The old file's permissions carry over, as they would have in place.
+    if (exists) fchmod(fd, info.st_mode & 07777);
+#endif
+    out->file = fdopen(fd, "w");
+    if (out->file) return true;
+    const int error = errno;
+    close(fd);
+    remove(out->temp.c_str());
+    errno = error;
+  }
+  out->temp.clear();
+  return false;
+}
+
+// Flushes, syncs and closes; 0 when everything reached the disk, else why not.
+int close_output(Output* out) {
+  int error = ferror(out->file) ? EIO : 0;
+  if (fflush(out->file) != 0 && !error) error = errno;
+  if (!out->temp.empty() && !error && sync_file(fileno(out->file)) != 0) error = errno;
+  if (fclose(out->file) != 0 && !error) error = errno;
+  out->file = nullptr;
+  return error;
+}
+
+// Puts the written file in place of the target; 0, or why not.
+int commit_output(Output* out) {
+  if (out->temp.empty()) return 0;
+#ifdef _WIN32
+  const int error = MoveFileExA(out->temp.c_str(), out->target.c_str(),
+                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+                        ? 0
+                        : EACCES;
+#else
+  const int error = rename(out->temp.c_str(), out->target.c_str()) == 0 ? 0 : errno;
+#endif
+  if (error) remove(out->temp.c_str());
+  out->temp.clear();
+  return error;
+}
+
+void discard_output(Output* out) {
+  if (!out) return;
+  if (out->file) fclose(out->file);
+  out->file = nullptr;
+  if (!out->temp.empty()) remove(out->temp.c_str());
+  out->temp.clear();
+}
+
+// Drops what is half written, then reports and ends the process.
+[[noreturn]] void die(const GlmFailure& failure, Output* a, Output* b = nullptr) {
+  discard_output(a);
+  discard_output(b);
+  glmDie(failure);
+}
+
+[[noreturn]] void die_writing(const char* operation, int error, Output* a, Output* b = nullptr) {
+  GlmFailure failure;
+  glmFail(&failure, false, "%s() failed: can't write file \"%s\" (%s).\n", operation,
+          a->name.c_str(), strerror(error));
+  die(failure, a, b);
+}
+
+// The library's own name: the last component of the name it was read
+// under, so that a name taken from a model file can't place the library
+// outside the new file's directory. Empty when that names no file.
+std::string library_file_name(const char* name) {
+  std::string last = name;
+  last.erase(0, directory_length(last));
+  return last == "." || last == ".." ? std::string() : last;
+}
+
+// Writes the whole material table to the library beside objpath, up to the
+// rename; a failure also drops other, the model being written with it.
+void write_library(Model* model, const char* objpath, const std::string& file, Output* out,
+                   Output* other) {
+  char* prefix = glmPathPrefix(objpath);
+  const std::string path = std::string(prefix) + file;
+  free(prefix);
+  if (!open_output(out, path)) {
+    GlmFailure failure;
+    glmFail(&failure, false, "glmWriteMTL() failed: can't open file \"%s\".\n", path.c_str());
+    die(failure, other);
+  }
+  FILE* f = out->file;
+  fprintf(f, "#  \n#  Wavefront MTL generated by GLM library\n#  \n#  GLM library\n");
+  fputs(kHeaderLines, f);
+  fprintf(f, "#  \n\n");
+  for (uint32_t i = 0; i < model->mtlcount; i++) {
+    const ModelMaterial& m = model->mtltable[i];
+    fprintf(f, "newmtl %s\n", m.name);
+    fprintf(f, "Ka %f %f %f\n", m.ka[0], m.ka[1], m.ka[2]);
+    fprintf(f, "Kd %f %f %f\n", m.kd[0], m.kd[1], m.kd[2]);
+    fprintf(f, "Ks %f %f %f\n", m.ks[0], m.ks[1], m.ks[2]);
+    // Back from OpenGL's 0..128 to the file's 0..1000.
+    fprintf(f, "Ns %f\n", double(m.exponent) / 128.0 * 1000.0);
+    fprintf(f, "\n");
+  }
+  if (const int error = close_output(out)) die_writing("glmWriteMTL", error, out, other);
+}
+
+// Whether all three corners of a face name an element of a list of count.
+bool all_set(const uint32_t index[3], uint32_t count) {
+  for (int k = 0; k < 3; k++)
+    if (index[k] < 1 || index[k] > count) return false;
+  return true;
 }
 
 void write_triples(FILE* file, const char* tag, const float* array, uint32_t count) {
@@ -60,46 +221,45 @@ void write_triples(FILE* file, const char* tag, const float* array, uint32_t cou
 }  // namespace
 
 void glmWriteMTL(Model* model, const char* objpath, const char* name) {
-  char* prefix = glmPathPrefix(objpath);
-  const std::string path = std::string(prefix) + name;
-  free(prefix);
-  FILE* file = fopen(path.c_str(), "w");
-  if (!file) {
-    fprintf(stderr, "glmWriteMTL() failed: can't open file \"%s\".\n", path.c_str());
-    exit(1);
+  const std::string file = library_file_name(name);
+  if (file.empty()) {
+    printf(
+        "glmWriteMTL() warning: material library name \"%s\" is not a file name; nothing "
+        "written.\n",
+        name);
+    return;
   }
-  fprintf(file, "#  \n#  Wavefront MTL generated by GLM library\n#  \n#  GLM library\n");
-  fputs(kHeaderLines, file);
-  fprintf(file, "#  \n\n");
-  for (uint32_t i = 0; i < model->mtlcount; i++) {
-    const ModelMaterial& m = model->mtltable[i];
-    fprintf(file, "newmtl %s\n", m.name);
-    fprintf(file, "Ka %f %f %f\n", m.ka[0], m.ka[1], m.ka[2]);
-    fprintf(file, "Kd %f %f %f\n", m.kd[0], m.kd[1], m.kd[2]);
-    fprintf(file, "Ks %f %f %f\n", m.ks[0], m.ks[1], m.ks[2]);
-    // Back from OpenGL's 0..128 to the file's 0..1000.
-    fprintf(file, "Ns %f\n", double(m.exponent) / 128.0 * 1000.0);
-    fprintf(file, "\n");
-  }
-  finish(file, "glmWriteMTL", path);
+  Output mtl;
+  write_library(model, objpath, file, &mtl, nullptr);
+  if (const int error = commit_output(&mtl)) die_writing("glmWriteMTL", error, &mtl);
 }
 
 void glmWriteOBJ(Model* model, const char* path, unsigned int mode) {
   assert(model);
   mode = glmReconcileMode(model, mode, kWriteWarnings);
-  FILE* file = fopen(path, "w");
-  if (!file) {
-    fprintf(stderr, "glmWriteOBJ() failed: can't open file \"%s\" to write.\n", path);
-    exit(1);
+  bool material = (mode & MODE_MATERIAL) != 0;
+  const std::string library = model->mtlfile ? library_file_name(model->mtlfile) : "";
+  if (material && model->mtlfile && library.empty()) {
+    printf(
+        "glmWriteOBJ() warning: material library name \"%s\" is not a file name; writing no "
+        "materials.\n",
+        model->mtlfile);
+    material = false;
   }
+  Output obj, mtl;
+  if (!open_output(&obj, path)) {
+    GlmFailure failure;
+    glmFail(&failure, false, "glmWriteOBJ() failed: can't open file \"%s\" to write.\n", path);
+    glmDie(failure);
+  }
+  FILE* file = obj.file;
   fprintf(file, "#  \n#  Wavefront OBJ generated by GLM library\n#  \n#  GLM library\n");
   fputs(kHeaderLines, file);
   fprintf(file, "#  \n");
 
-  const bool material = (mode & MODE_MATERIAL) != 0;
   if (material && model->mtlfile) {
-    fprintf(file, "\nmtllib %s\n\n", model->mtlfile);
-    glmWriteMTL(model, path, model->mtlfile);
+    fprintf(file, "\nmtllib %s\n\n", library.c_str());
+    write_library(model, path, library, &mtl, &obj);
   }
 
   fprintf(file, "\n# %u vertices\n", model->vertexcount);
@@ -123,7 +283,7 @@ void glmWriteOBJ(Model* model, const char* path, unsigned int mode) {
   fprintf(file, "\n# %u groups\n# %u faces (triangles)\n\n", model->groupcount, model->facecount);
   for (ModelGroup* group = model->grouplist; group; group = group->next) {
     fprintf(file, "g %s\n", group->name);
-    if (material) fprintf(file, "usemtl %s\n", model->mtltable[group->mtlindex].name);
+    if (material) fprintf(file, "usemtl %s\n", glmGroupMaterial(model, group).name);
     for (uint32_t i = 0; i < group->facecount; i++) {
       const ModelFace& f = model->faces[group->faceindices[i]];
       const uint32_t* v = f.vertexidx;
@@ -131,18 +291,27 @@ void glmWriteOBJ(Model* model, const char* path, unsigned int mode) {
       // texture coordinates too, as v/t/n so that it reads back as written.
       const uint32_t n[3] = {flat ? f.facetidx : f.normalidx[0], flat ? f.facetidx : f.normalidx[1],
                              flat ? f.facetidx : f.normalidx[2]};
-      if ((smooth || flat) && texture)
+      // Each face in the form its own indices allow: one that never had
+      // normals or texture coordinates (the reader takes the form per face)
+      // is written without them rather than with indices that name nothing.
+      const bool normals =
+          (smooth && all_set(n, model->normalcount)) || (flat && all_set(n, model->facetnormcount));
+      const bool uvs = texture && all_set(f.uvidx, model->uvcount);
+      if (normals && uvs)
         fprintf(file, "f %u/%u/%u %u/%u/%u %u/%u/%u\n", v[0], f.uvidx[0], n[0], v[1], f.uvidx[1],
                 n[1], v[2], f.uvidx[2], n[2]);
-      else if (texture)
+      else if (uvs)
         fprintf(file, "f %u/%u %u/%u %u/%u\n", v[0], f.uvidx[0], v[1], f.uvidx[1], v[2],
                 f.uvidx[2]);
-      else if (smooth || flat)
+      else if (normals)
         fprintf(file, "f %u//%u %u//%u %u//%u\n", v[0], n[0], v[1], n[1], v[2], n[2]);
       else
         fprintf(file, "f %u %u %u\n", v[0], v[1], v[2]);
     }
     fprintf(file, "\n");
   }
-  finish(file, "glmWriteOBJ", path);
+  // Both files complete on disk before either replaces what was there.
+  if (const int error = close_output(&obj)) die_writing("glmWriteOBJ", error, &obj, &mtl);
+  if (const int error = commit_output(&mtl)) die_writing("glmWriteMTL", error, &mtl, &obj);
+  if (const int error = commit_output(&obj)) die_writing("glmWriteOBJ", error, &obj);
 }

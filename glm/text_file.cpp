@@ -7,6 +7,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -43,19 +44,30 @@ void glmFail(GlmFailure* failure, bool to_stdout, const char* format, ...) {
   failure->message.pop_back();
 }
 
-void glmDie(const GlmFailure& failure) {
-  FILE* stream = failure.to_stdout ? stdout : stderr;
-  fwrite(failure.message.data(), 1, failure.message.size(), stream);
+static GlmFatalHandler fatalHandler = nullptr;
+
+void glmSetFatalHandler(GlmFatalHandler handler) { fatalHandler = handler; }
+
+[[noreturn]] static void die(FILE* stream, const char* message, size_t length) {
+  fwrite(message, 1, length, stream);
   fflush(stream);
+  if (fatalHandler) fatalHandler(message);
   exit(1);
+}
+
+void glmDie(const GlmFailure& failure) {
+  die(failure.to_stdout ? stdout : stderr, failure.message.c_str(), failure.message.size());
 }
 
 void* glmAlloc(const char* operation, size_t count, size_t size) {
   void* block = calloc(count ? count : 1, size ? size : 1);
   if (!block) {
-    fprintf(stderr, "%s() failed: out of memory (%zu items of %zu bytes).\n", operation, count,
-            size);
-    exit(1);
+    // On the stack: there may be no memory left for a string.
+    char message[256];
+    int length = snprintf(message, sizeof message,
+                          "%s() failed: out of memory (%zu items of %zu bytes).\n", operation,
+                          count, size);
+    die(stderr, message, length < 0 ? 0 : std::min(size_t(length), sizeof message - 1));
   }
 #ifndef _WIN32
   // Every array is filled right away: fault a big one in with one call

@@ -4,6 +4,11 @@
 // After <windows.h>, whose types it uses.
 #include <mmsystem.h>
 
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
 static bool hasHighBytes(const char* name) {
   for (const char* p = name; *p; p++)
     if (static_cast<unsigned char>(*p) >= 0x80) return true;
@@ -15,11 +20,46 @@ bool widenCp949(const char* name, wchar_t* wide, int capacity) {
   return n > 0;
 }
 
-int sndPlaySoundAnyCodePage(const char* name, unsigned flags) {
-  if (name && hasHighBytes(name)) {
-    wchar_t wide[MAX_PATH];
-    if (widenCp949(name, wide, MAX_PATH))
-      return PlaySoundW(wide, nullptr, SND_FILENAME | flags) ? 1 : 0;
+// Bytes that are not code page 949 are read as the ANSI call would read them.
+static bool widenName(const char* name, wchar_t* wide, int capacity) {
+  if (hasHighBytes(name) && widenCp949(name, wide, capacity)) return true;
+  return MultiByteToWideChar(CP_ACP, 0, name, -1, wide, capacity) > 0;
+}
+
+// The whole file, read on first use and kept for the rest of the run, so the
+// sound playing from it never loses its bytes. Null when it cannot be read.
+static const std::vector<char>* cachedSound(const char* name) {
+  static std::map<std::string, std::vector<char>> cache;
+  auto found = cache.find(name);
+  if (found != cache.end()) return &found->second;
+  wchar_t wide[MAX_PATH];
+  if (!widenName(name, wide, MAX_PATH)) return nullptr;
+  HANDLE file = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  std::vector<char> bytes;
+  LARGE_INTEGER size;
+  bool read = GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < (1 << 30);
+  if (read) {
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD got = 0;
+    read = ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) &&
+           got == bytes.size();
   }
-  return sndPlaySoundA(name, flags);
+  CloseHandle(file);
+  if (!read) return nullptr;
+  return &cache.emplace(name, std::move(bytes)).first->second;
+}
+
+int sndPlaySoundAnyCodePage(const char* name, unsigned flags) {
+  if (!name) return PlaySoundW(nullptr, nullptr, 0) ? 1 : 0;
+  const std::vector<char>* sound = cachedSound(name);
+  if (!sound) {
+    PlaySoundW(nullptr, nullptr, 0);
+    return 0;
+  }
+  return PlaySoundW(reinterpret_cast<LPCWSTR>(sound->data()), nullptr,
+                    SND_MEMORY | SND_NODEFAULT | flags)
+             ? 1
+             : 0;
 }

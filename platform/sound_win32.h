@@ -2,10 +2,13 @@
 #ifndef PLINKAR_PLATFORM_SOUND_WIN32_H
 #define PLINKAR_PLATFORM_SOUND_WIN32_H
 
-// The guitar's file names carry code-page-949 bytes, which the ANSI call only
-// finds where 949 is the ANSI code page. Names with such bytes are converted
-// from 949 and played with PlaySoundW; the rest go to sndPlaySoundA as they
-// are. Returns what the winmm call returns.
+// sndPlaySoundA's contract on winmm's PlaySoundW. The guitar's file names
+// carry code-page-949 bytes, which the ANSI call only finds where 949 is the
+// ANSI code page, and winmm's own file opening misses such names elsewhere
+// (under Wine) even once converted. So names with such bytes are converted
+// from 949, every file is read with CreateFileW into a cache by name, and
+// played from memory. A null name stops the sound; a file that cannot be
+// read stops it too and returns 0. Returns 1 when PlaySoundW succeeds.
 int sndPlaySoundAnyCodePage(const char* name, unsigned flags);
 
 // The wide form of a code-page-949 name, at most `capacity` characters with

@@ -78,9 +78,9 @@ Start plinkar.exe from this folder: it reads its models from data\ and its
 sounds from wav\. The window "Plinkar" lists the keys; play in the window
 "Plinkar player" after choosing an instrument with the right mouse button.
 
-  Piano   z x c v b n m a s d f g h j k l
+  Piano   z x c v b n m a s d f g h j k l ;
   Drums   Insert Home PageUp End PageDown
-  Guitar  1 to 7
+  Guitar  1 to 6
 
 Arrow keys walk, the left mouse button turns the scene, the middle button
 picks the material. File > Exit in the "Plinkar" window ends the program.

@@ -4,9 +4,15 @@
 # the shell window opens first and shows the backdrop, Help > About opens the
 # About box and OK, Enter and Escape close it, the player window draws the
 # piano and a key press moves a key, a guitar chord shows its marker, File >
-# Exit closes the shell window.
+# Exit closes the shell window. Started from another folder, choosing Piano
+# shows the model library's failure in a message box, then ends with status 1.
+# Wine plays into a null sink of a private PulseAudio server, whose monitor is
+# recorded while z and 1 are pressed: the piano's C4 and the Am chord must be
+# heard (tests/windows/heard_check.cpp, built for the host).
 # Also checks that the guitar's code-page-949 file names reach the files.
 # Run scripts/build-windows.sh first. Exits non-zero when a check fails.
+# PLINKAR_WINE_DISPLAY=N puts the private Xvfb on :N instead of the first free
+# display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -19,7 +25,7 @@ took() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f s", b - a }'; }
 start=$(now)
 
 t=$(now)
-packages=(wine wine64 xvfb xauth x11-utils xdotool imagemagick unzip)
+packages=(wine wine64 xvfb xauth x11-utils xdotool imagemagick unzip pulseaudio pulseaudio-utils g++)
 "$root/scripts/install-packages.sh" test-windows "${packages[@]}"
 echo "test-windows: packages $(took "$t")"
 
@@ -28,23 +34,45 @@ shots=$root/build-win/test-windows
 rm -rf "$shots"
 mkdir -p "$shots"
 work=$(mktemp -d)
-xvfb_pid="" player_pid=""
+xvfb_pid="" player_pid="" pulse_pid="" recorder_pid=""
 cleanup() {
   [[ -n $player_pid ]] && kill "$player_pid" 2>/dev/null || true
+  [[ -n $recorder_pid ]] && kill "$recorder_pid" 2>/dev/null || true
   WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || true
+  [[ -n $pulse_pid ]] && kill "$pulse_pid" 2>/dev/null || true
   [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-# A display of its own, on the first free number.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" \
-  >/dev/null 2>&1 &
+# A display of its own, on the first free number unless one is given.
+if [[ -n ${PLINKAR_WINE_DISPLAY:-} ]]; then
+  echo "$PLINKAR_WINE_DISPLAY" >"$work/display"
+  Xvfb ":$PLINKAR_WINE_DISPLAY" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+else
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" \
+    >/dev/null 2>&1 &
+fi
 xvfb_pid=$!
 for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
 [[ -s $work/display ]] || { echo "test-windows: Xvfb did not start"; exit 1; }
 export DISPLAY=:$(head -1 "$work/display")
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+# A sound server of its own, with one null sink: Wine's PulseAudio driver
+# plays into it and its monitor can be recorded.
+mkdir -p "$work/pulse"
+XDG_RUNTIME_DIR=$work/pulse HOME=$work/pulse pulseaudio -n --daemonize=no --system=no \
+  --use-pid-file=no --exit-idle-time=-1 \
+  -L "module-native-protocol-unix socket=$work/pulse/native auth-anonymous=1" \
+  -L "module-null-sink sink_name=plinkar rate=44100" >"$work/pulse.log" 2>&1 &
+pulse_pid=$!
+export PULSE_SERVER=unix:$work/pulse/native
+for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+pactl info >/dev/null 2>&1 ||
+  { echo "test-windows: PulseAudio did not start:"; cat "$work/pulse.log"; exit 1; }
+g++ -std=c++17 -O2 -I"$root" -o "$work/heard_check" "$root/tests/windows/heard_check.cpp" \
+  "$root/tests/wav/wav_read.cpp" "$root/tests/wav/audio_analysis.cpp"
 
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 t=$(now)
@@ -96,8 +124,34 @@ near() {
 # Pixels that differ between two pictures of the same size.
 changed() { compare -metric AE "$1" "$2" null: 2>&1 || true; }
 
+# What the sink plays, from record_start to record_stop, into
+# build-win/test-windows/NAME.wav. Small fragments: by default the server
+# hands over 2 s at a time, and what it still holds when parecord stops is lost.
+record_start() {  # record_start NAME
+  parecord --latency-msec=20 --device=plinkar.monitor --format=s16le --rate=44100 --channels=2 \
+    --file-format=wav "$shots/$1.wav" &
+  recorder_pid=$!
+  sleep 0.5
+}
+record_stop() {
+  kill -INT "$recorder_pid"
+  wait "$recorder_pid" || true
+  recorder_pid=""
+}
+# heard NAME piano|chord: checks the recording, with what was measured.
+heard() {
+  local said status=0
+  said=$("$work/heard_check" "$shots/$1.wav" "$2") || status=$?
+  check "$3 ($said)" test "$status" -eq 0
+}
+
 check "guitar file names in code page 949 name the files in wav/gita" \
   wine "$names_test"
+# The zip's readme lists the keys of the README's table.
+piano_keys=$(sed -n 's/^| `\(z [^`]*\)` | the piano.*/\1/p' "$root/README.md")
+last_chord=$(sed -n 's/^| `1` to `\([0-9]\)`[^|]*| guitar chords.*/\1/p' "$root/README.md")
+check "the readme's piano keys are $piano_keys" grep -qF "Piano   $piano_keys"$'\r' README.txt
+check "the readme's guitar keys are 1 to $last_chord" grep -qF "Guitar  1 to $last_chord"$'\r' README.txt
 
 wine plinkar.exe >"$shots/player.log" 2>&1 &
 player_pid=$!
@@ -190,7 +244,12 @@ piano_drawn() {
 check "choosing Piano draws the piano" within 20 piano_drawn
 sleep 1
 xdotool mousemove --window "$player" 480 480 click 1
-sleep 0.5
+# The first sound opens the device, which can hold up the first frames.
+record_start piano_heard
+xdotool key z
+sleep 1.5
+record_stop
+heard piano_heard piano "z plays the piano's C4"
 import -window "$player" "$shots/rest.png"
 xdotool key z
 sleep 0.08
@@ -235,12 +294,16 @@ reddish() {
   convert "$1" -fx "r > 0.5 && g < 0.3 && b < 0.3" -format "%[fx:int(mean*w*h+.5)]" info:
 }
 import -window "$player" "$shots/guitar.png"
+record_start chord_heard
 xdotool keydown 1
 sleep 0.3
 import -window "$player" "$shots/chord.png"
 xdotool keyup 1
 sleep 0.5
 import -window "$player" "$shots/chord_released.png"
+sleep 0.7
+record_stop
+heard chord_heard chord "1 plays the Am chord"
 red_before=$(reddish "$shots/guitar.png")
 red_held=$(reddish "$shots/chord.png")
 check "holding 1 shows the Am chord's red marker ($red_before, then $red_held red pixels)" \
@@ -264,6 +327,39 @@ if within 15 bash -c "! kill -0 $player_pid 2>/dev/null"; then
 else
   check "the program then ends with exit code 0" false
 fi
+
+# Started from a folder without data/, choosing Piano cannot read the model:
+# the library's message shows in a box owned by the shell window, and the
+# program ends with status 1 once the box is dismissed.
+mkdir -p "$work/elsewhere"
+(cd "$work/elsewhere" && exec wine "$work/plinkar/plinkar.exe") >"$shots/elsewhere.log" 2>&1 &
+player_pid=$!
+if within 60 shown '^Plinkar player$'; then
+  shell=$(visible '^Plinkar$')
+  player=$(visible '^Plinkar player$')
+  xdotool mousemove --window "$player" 250 420
+  sleep 0.3
+  xdotool click 3
+  sleep 1
+  xdotool mousemove --window "$player" 262 429
+  sleep 0.3
+  xdotool click 1
+  message_box() { xdotool search --onlyvisible --name '^Plinkar$' 2>/dev/null | grep -vx "$shell"; }
+  boxed() { [[ -n $(message_box) ]]; }
+  check "choosing Piano without data/ shows the failure in a message box" within 15 boxed
+  check "the program waits while the box is open" kill -0 "$player_pid"
+  box=$(message_box | head -1)
+  [[ -n $box ]] && import -window "$box" "$shots/fatal.png"
+  xdotool key Return
+else
+  check "started from another folder, the program opens its windows" false
+fi
+status=0
+if within 15 bash -c "! kill -0 $player_pid 2>/dev/null"; then
+  wait "$player_pid" || status=$?
+  player_pid=""
+fi
+check "the program then ends with exit code 1 ($status)" test "$status" -eq 1
 
 echo "test-windows: $((checks - failures)) of $checks checks passed in $(took "$start")"
 ((failures == 0))

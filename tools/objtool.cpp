@@ -37,10 +37,10 @@ static const char kUsage[] =
     "  --mode LIST        what to write, a comma list of none, flat, smooth,\n"
     "                     texture, material, color. material also writes the\n"
     "                     material library beside OUT.obj. Default: smooth\n"
-    "                     when the model has vertex normals (else flat when\n"
-    "                     it has facet normals) and texture when it has\n"
-    "                     texture coordinates; never material, so an input's\n"
-    "                     library is not rewritten unasked.\n"
+    "                     when faces use vertex normals (else flat when the\n"
+    "                     model has facet normals) and texture when faces\n"
+    "                     use texture coordinates; never material, so an\n"
+    "                     input's library is not rewritten unasked.\n"
     "Positions change before normals are computed so the normals match them.\n"
     "\n"
     "exit status: 0 success, 1 a file could not be read or written, 2 bad\n"
@@ -209,14 +209,21 @@ struct ConvertOptions {
   unsigned mode = 0;
 };
 
-// What the model holds once the operations are done; see the usage text.
+// What the model's faces use once the operations are done; see the usage
+// text. A list of normals or texture coordinates that no face names adds
+// nothing to the output.
 static unsigned default_mode(const Model* model) {
+  bool normals = false, uvs = false;
+  for (uint32_t i = 0; i < model->facecount; i++) {
+    normals = normals || model->faces[i].normalidx[0] != 0;
+    uvs = uvs || model->faces[i].uvidx[0] != 0;
+  }
   unsigned mode = 0;
-  if (model->normalcount > 0)
+  if (model->normalcount > 0 && normals)
     mode |= MODE_SMOOTH;
   else if (model->facetnormcount > 0)
     mode |= MODE_FLAT;
-  if (model->uvcount > 0) mode |= MODE_TEXTURE;
+  if (model->uvcount > 0 && uvs) mode |= MODE_TEXTURE;
   return mode;
 }
 

@@ -109,6 +109,10 @@ TEST_F(Draw, ColourModeTracksEachGroupsDiffuseColour) {
   EXPECT_FLOAT_EQ(p[0].vertices[0].rgba[2], 1.0f);  // blue group first
   EXPECT_FLOAT_EQ(p[0].vertices[0].rgba[0], 0.0f);
   EXPECT_FLOAT_EQ(p[1].vertices[2].rgba[0], 1.0f);  // then red
+  // A material that is no longer in the table draws as "default".
+  glmLookupGroup(m.get(), " top")->mtlindex = 9;
+  p = capture([&] { glmDraw(m.get(), MODE_COLOR); });
+  EXPECT_FLOAT_EQ(p[0].vertices[0].rgba[2], 0.8f);
 }
 
 TEST_F(Draw, MaterialModeAppliesMaterialsAndWinsOverColour) {

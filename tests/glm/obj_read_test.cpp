@@ -220,6 +220,18 @@ TEST_F(ObjFailuresDeathTest, MissingFile) {
               "^glmReadOBJ\\(\\) failed: can't open data file \"" + fixture_dir() + "\".\n$");
 }
 
+// A program with no console gets the message, printed already, to show.
+TEST_F(ObjFailuresDeathTest, FatalHandlerGetsTheMessageBeforeTheEnd) {
+  std::string path = fixture_dir() + "/absent.obj";
+  std::string message = "glmReadOBJ\\(\\) failed: can't open data file \"" + path + "\".\n";
+  EXPECT_EXIT(
+      {
+        glmSetFatalHandler([](const char* text) { fprintf(stderr, "shown: %s", text); });
+        glmReadOBJ(path.c_str());
+      },
+      testing::ExitedWithCode(1), "^" + message + "shown: " + message + "$");
+}
+
 TEST_F(ObjFailuresDeathTest, MissingLibraryNamesTheComposedPath) {
   std::string obj = write_fixture("lib.obj", "mtllib a b\nv 0 0 0\n");
   EXPECT_EXIT(glmReadOBJ(obj.c_str()), testing::ExitedWithCode(1),

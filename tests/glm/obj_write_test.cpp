@@ -1,11 +1,18 @@
 // Writing OBJ and MTL files: the layout byte for byte, the reader as an
 // oracle for round trips, and failures that must not pass as success.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <csignal>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 
+#include "glm/glm_internal.h"
 #include "test_util.h"
 
 static std::string slurp(const std::string& path) {
@@ -115,6 +122,135 @@ TEST(WriteRoundTrip, MaterialsGoToALibraryBesideTheFile) {
   EXPECT_EQ(glmLookupGroup(back.get(), "  a")->mtlindex, 2u);
 }
 
+// Random models of every face form, with unused texture coordinates and
+// normals, now and then facet normals, vertex normals or generated texture
+// coordinates; written with a random mode and read back. Each triangle must
+// come back with its corners and with exactly the attributes it had and the
+// mode asked for, in the form it was written.
+TEST(WriteRoundTrip, RandomModelsReadBackAsTheyWereWritten) {
+  std::mt19937 rng(4909);
+  const std::string path = fixture_dir() + "/random.obj";
+  for (int round = 0; round < 300; round++) {
+    SCOPED_TRACE("model " + std::to_string(round));
+    const int nv = 1 + rng() % 6, nt = rng() % 4, nn = rng() % 4;
+    auto number = [&] { return std::to_string((static_cast<int>(rng() % 81) - 40) / 4.0); };
+    std::string text;
+    for (int i = 0; i < nv; i++) text += "v " + number() + " " + number() + " " + number() + "\n";
+    for (int i = 0; i < nt; i++) text += "vt " + number() + " " + number() + "\n";
+    for (int i = 0; i < nn; i++) text += "vn " + number() + " " + number() + " " + number() + "\n";
+    for (int face = rng() % 8; face > 0; face--) {
+      if (rng() % 4 == 0) text += "g g" + std::to_string(rng() % 3) + "\n";
+      const unsigned form = rng() % 4;  // bit 0: texture, bit 1: normal
+      text += "f";
+      for (int c = 3 + rng() % 3; c > 0; c--) {
+        text += " " + std::to_string(1 + rng() % nv);
+        if ((form & 1) && nt) text += "/" + std::to_string(1 + rng() % nt);
+        if ((form & 2) && nn)
+          text += ((form & 1) && nt ? "/" : "//") + std::to_string(1 + rng() % nn);
+      }
+      text += "\n";
+    }
+    ModelPtr m = read_obj(text);
+    const unsigned ops = rng() % 8;
+    testing::internal::CaptureStdout();  // unsatisfiable modes
+    testing::internal::CaptureStderr();  // unused vertices
+    if (ops & 1) glmComputeFacetNormals(m.get());
+    if ((ops & 3) == 3) glmVertexNormals(m.get(), 90);
+    if (ops & 4) glmPlanarUVs(m.get());
+    const unsigned mode = rng() % 8;  // flat, smooth, texture
+    glmWriteOBJ(m.get(), path.c_str(), mode);
+    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
+
+    const std::string written = slurp(path);
+    Model* read = nullptr;
+    GlmFailure failure = glmReadOBJText(path.c_str(), written.data(), written.size(), &read);
+    ASSERT_FALSE(failure.failed) << failure.message << written;
+    ModelPtr back(read);
+    ASSERT_EQ(back->vertexcount, m->vertexcount);
+    for (uint32_t i = 1; i <= m->vertexcount; i++)
+      EXPECT_TRUE(TripleNear(back->vertices, i, m->vertices[3 * i], m->vertices[3 * i + 1],
+                             m->vertices[3 * i + 2]));
+    ASSERT_EQ(back->facecount, m->facecount);
+    const bool smooth = (mode & MODE_SMOOTH) && m->normals;
+    const bool flat = !smooth && (mode & MODE_FLAT) && m->facetnorms;
+    const bool texture = (mode & MODE_TEXTURE) && m->uvs;
+    uint32_t k = 0;
+    for (const ModelGroup* g = m->grouplist; g; g = g->next) {
+      for (uint32_t i = 0; i < g->facecount; i++, k++) {
+        const ModelFace& f = m->faces[g->faceindices[i]];
+        const ModelFace& b = back->faces[k];
+        EXPECT_EQ(corners(b.vertexidx), corners(f.vertexidx)) << written;
+        for (int c = 0; c < 3; c++) {
+          // An unset slot is 0 and stays 0; a set one names the same values.
+          const uint32_t t = texture ? f.uvidx[c] : 0;
+          const uint32_t n = smooth ? f.normalidx[c] : flat ? f.facetidx : 0;
+          ASSERT_EQ(b.uvidx[c] != 0, t != 0) << written;
+          ASSERT_EQ(b.normalidx[c] != 0, n != 0) << written;
+          if (t) {
+            EXPECT_NEAR(back->uvs[2 * b.uvidx[c]], m->uvs[2 * t], 1e-6f);
+            EXPECT_NEAR(back->uvs[2 * b.uvidx[c] + 1], m->uvs[2 * t + 1], 1e-6f);
+          }
+          const float* normals = smooth ? m->normals : m->facetnorms;
+          if (n) {
+            EXPECT_TRUE(TripleNear(back->normals, b.normalidx[c], normals[3 * n],
+                                   normals[3 * n + 1], normals[3 * n + 2]));
+          }
+        }
+      }
+    }
+  }
+}
+
+// A library read since the groups were bound may hold fewer materials: the
+// group falls back to "default" rather than reading past the table.
+TEST(WriteMaterials, AGroupWhoseMaterialIsGoneGetsTheDefault) {
+  ModelPtr m =
+      read_obj("mtllib m.mtl\nv 0 0 0\ng a\nusemtl c\nf 1 1 1\n", "newmtl a\nnewmtl b\nnewmtl c\n");
+  write_fixture("small.mtl", "newmtl only\n");
+  glmReadMTL(m.get(), "small.mtl");
+  EXPECT_NE(write_and_slurp(m.get(), MODE_MATERIAL).find("g  a\nusemtl default\n"),
+            std::string::npos);
+  glmLookupGroup(m.get(), " a")->mtlindex = 7;
+  EXPECT_NE(write_and_slurp(m.get(), MODE_MATERIAL).find("g  a\nusemtl default\n"),
+            std::string::npos);
+}
+
+TEST(WriteMaterials, TheLibraryGoesBesideTheFileUnderItsLastNameOnly) {
+  ModelPtr m = read_obj("mtllib m.mtl\nv 0 0 0\ng a\nusemtl red\nf 1 1 1\n", "newmtl red\n");
+  const std::string dir = fixture_dir() + "/named/sub";
+  ASSERT_EQ(system(("mkdir -p " + dir).c_str()), 0);
+  const std::string path = dir + "/o.obj";
+  const struct {
+    const char* name;
+    const char* written;  // null: refused
+  } cases[] = {{"../../escaped.mtl", "escaped.mtl"},
+               {"lib/x.mtl", "x.mtl"},
+               {"", nullptr},
+               {"..", nullptr},
+               {"lib/..", nullptr},
+               {"lib/", nullptr}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    free(m->mtlfile);
+    m->mtlfile = strdup(c.name);
+    testing::internal::CaptureStdout();
+    const std::string obj = write_and_slurp(m.get(), MODE_MATERIAL, "named/sub/o.obj");
+    const std::string said = testing::internal::GetCapturedStdout();
+    if (c.written) {
+      EXPECT_NE(obj.find("\nmtllib " + std::string(c.written) + "\n"), std::string::npos) << obj;
+      ModelPtr back(glmReadOBJ(path.c_str()));
+      EXPECT_EQ(back->mtlcount, 3u);
+      EXPECT_EQ(said, "");
+    } else {
+      EXPECT_EQ(obj.find("mtl"), std::string::npos) << obj;
+      EXPECT_EQ(said, "glmWriteOBJ() warning: material library name \"" + std::string(c.name) +
+                          "\" is not a file name; writing no materials.\n");
+    }
+  }
+  EXPECT_NE(access((fixture_dir() + "/escaped.mtl").c_str(), F_OK), 0);
+}
+
 using WriteFailuresDeathTest = testing::Test;
 
 TEST_F(WriteFailuresDeathTest, UnopenableAndUnwritableFilesEndTheProcess) {
@@ -130,4 +266,32 @@ TEST_F(WriteFailuresDeathTest, UnopenableAndUnwritableFilesEndTheProcess) {
   EXPECT_EXIT(
       glmWriteMTL(lib.get(), missing.c_str(), "m.mtl"), testing::ExitedWithCode(1),
       "^glmWriteMTL\\(\\) failed: can't open file \"" + fixture_dir() + "/no/such/dir/m.mtl\".\n$");
+}
+
+// A write that fails part way (here: past the file size limit) leaves both
+// old files as they were and no temporary beside them, whichever of the
+// two failed.
+TEST_F(WriteFailuresDeathTest, AFailedWriteLeavesTheOldFilesAsTheyWere) {
+  std::string obj = "mtllib m.mtl\n", mtl;
+  for (int i = 0; i < 1000; i++) obj += "v 1 2 3\n";
+  for (int i = 0; i < 100; i++) mtl += "newmtl m" + std::to_string(i) + "\n";
+  ModelPtr m = read_obj(obj + "f 1 2 3\n", mtl);
+  const std::string dir = fixture_dir() + "/full";
+  ASSERT_EQ(system(("mkdir -p " + dir).c_str()), 0);
+  write_fixture("full/out.obj", "old obj\n");
+  write_fixture("full/m.mtl", "old mtl\n");
+  // The library (about 12 kB) fails under 4 kB, the model (about 30 kB) under 20 kB.
+  const auto write_limited = [&](rlim_t limit) {
+    const rlimit size{limit, limit};
+    setrlimit(RLIMIT_FSIZE, &size);
+    signal(SIGXFSZ, SIG_IGN);
+    glmWriteOBJ(m.get(), (dir + "/out.obj").c_str(), MODE_MATERIAL);
+  };
+  for (const rlim_t limit : {rlim_t(4096), rlim_t(20000)}) {
+    EXPECT_EXIT(write_limited(limit), testing::ExitedWithCode(1),
+                "failed: can't write file \"" + dir);
+    EXPECT_EQ(slurp(dir + "/out.obj"), "old obj\n");
+    EXPECT_EQ(slurp(dir + "/m.mtl"), "old mtl\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2);
+  }
 }

@@ -182,6 +182,24 @@ TEST(ObjtoolConvert, MaterialModeWritesTheLibraryBesideTheOutput) {
   EXPECT_NE(read_file(dir + "/two.mtl").find("newmtl wood"), std::string::npos);
 }
 
+// Lists no face uses and faces of mixed forms: by default each face is
+// written in its own form, only with what some face uses, and reads back.
+TEST(ObjtoolConvert, OutputReadsBackWithEachFaceInItsOwnForm) {
+  const std::string out = temp_dir() + "/mixed.obj";
+  for (const std::string faces :
+       {"f 1 2 3\n", "f 1/1 2/1 3/1\nf 1//1 2//1 3//1\nf 1 2 3\nf 1/1/1 2/1/1 3/1/1\n"}) {
+    const std::string in = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\n" + faces;
+    const std::string text = convert(write_file("mixed_in.obj", in), {}, out);
+    std::string written;
+    for (const std::string& line : lines_starting(text, "f ")) written += line + "\n";
+    EXPECT_EQ(written, faces);
+    // Lists that no face uses are left out.
+    EXPECT_EQ(lines_starting(text, "vt ").size(), faces.find('/') == std::string::npos ? 0u : 1u);
+    Result info = objtool({"info", out});
+    EXPECT_EQ(info.status, 0) << info.err << text;
+  }
+}
+
 TEST(ObjtoolArguments, HelpPrintsTheUsage) {
   for (const char* flag : {"--help", "-h"}) {
     Result run = objtool({flag});
@@ -233,6 +251,14 @@ TEST(ObjtoolFiles, UnreadableInputOrUnwritableOutputExitsOne) {
   run = objtool({"convert", two_groups(), temp_dir() + "/no/such/dir/out.obj"});
   EXPECT_EQ(run.status, 1);
   EXPECT_FALSE(run.err.empty());
+  // The library can't be written (a directory has its name): no model either.
+  const std::string dir = temp_dir() + "/blocked";
+  ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((dir + "/two.mtl").c_str(), 0755), 0);
+  run = objtool({"convert", two_groups(), dir + "/out.obj", "--mode", "material"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("glmWriteMTL() failed"), std::string::npos) << run.err;
+  EXPECT_NE(access((dir + "/out.obj").c_str(), F_OK), 0) << "a half-written model was left";
 }
 
 }  // namespace

@@ -28,8 +28,12 @@ int wmain() {
       failures++;
     }
   }
-  // Not there: the call returns without a sound rather than failing hard.
-  sndPlaySoundAnyCodePage("wav\\gita\\\xC5\xEB\xB1\xE2\xC5\xB8none.wav", 0x0001);
+  // Not there: the call returns 0 without a sound rather than failing hard.
+  if (sndPlaySoundAnyCodePage("wav\\gita\\\xC5\xEB\xB1\xE2\xC5\xB8none.wav", SND_ASYNC) != 0 ||
+      sndPlaySoundAnyCodePage("wav\\none.wav", SND_ASYNC) != 0) {
+    std::printf("FAIL: a missing file is reported as played\n");
+    failures++;
+  }
   std::printf(failures ? "sound names: %d failed\n" : "sound names: ok\n", failures);
   return failures ? 1 : 0;
 }
