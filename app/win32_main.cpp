@@ -46,6 +46,29 @@ static void showFatalMessage(const char* message) {
   MessageBoxW(appState.shellWindow, text.c_str(), appState.windowTitle, MB_OK | MB_ICONERROR);
 }
 
+// The program reads data\, wav\ and resources\ from its working folder. A
+// shortcut or a double-click may start it elsewhere: then the folder of its
+// own .exe, where the zip unpacked them, is used. False, after saying so in a
+// box naming both places, when neither has the data.
+static bool findPlayerData() {
+  const wchar_t* probe = L"data\\piano.obj";
+  if (GetFileAttributesW(probe) != INVALID_FILE_ATTRIBUTES) return true;
+  std::wstring here(32768, L'\0');
+  here.resize(GetCurrentDirectoryW(static_cast<DWORD>(here.size()), &here[0]));
+  std::wstring folder(32768, L'\0');
+  folder.resize(GetModuleFileNameW(nullptr, &folder[0], static_cast<DWORD>(folder.size())));
+  folder.resize(folder.find_last_of(L"\\/") == std::wstring::npos ? 0
+                                                                   : folder.find_last_of(L"\\/"));
+  if (!folder.empty() &&
+      GetFileAttributesW((folder + L"\\" + probe).c_str()) != INVALID_FILE_ATTRIBUTES &&
+      SetCurrentDirectoryW(folder.c_str()))
+    return true;
+  const std::wstring text = std::wstring(L"Plinkar can't find its data: there is no ") + probe +
+                            L" in " + here + L" or in " + folder + L".";
+  MessageBoxW(nullptr, text.c_str(), appState.windowTitle, MB_OK | MB_ICONERROR);
+  return false;
+}
+
 // GLUT's idle redraw goes to the player window already: the shell window is
 // not a GLUT window and never becomes current.
 void setPlayerWindow(int) {}
@@ -126,6 +149,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   glmSetFatalHandler(showFatalMessage);
   LoadStringW(instance, IDS_APP_TITLE, appState.windowTitle, 100);
   LoadStringW(instance, IDC_PLINKAR, appState.windowClassName, 100);
+  if (!findPlayerData()) return 1;
   registerShellClass(instance);
   if (!createShellWindow(instance, showCommand)) return 0;
 
