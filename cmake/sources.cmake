@@ -13,6 +13,7 @@ set(PLINKAR_GLM_SOURCES
   glm/weld.cpp
   glm/obj_write.cpp
   glm/ppm_read.cpp
+  glm/parallel.cpp
 )
 
 # The player, without its entry point and platform stand-ins.

@@ -61,12 +61,26 @@ struct GlmText {
 bool glmLoadText(const char* path, GlmText* text);
 void glmFreeText(GlmText* text);
 
+// How the OBJ reader goes about a text. The model, messages and failure
+// are the same whichever way; the tests and fuzzers compare them.
+struct GlmReadOptions {
+  bool fast_paths = true;  // off: every line through the exact reader alone
+  unsigned threads = 0;    // 0: as many as the text's size and the cores pay for
+  size_t chunk_bytes = 0;  // 0: chunks only for big texts; else about this size
+};
+
 // The OBJ reader over text already in memory. objpath is stored in the
 // model and locates the material library. On failure *out is null and
-// everything allocated has been freed. fast_paths off reads every line with
-// the exact reader alone (the tests compare the two).
+// everything allocated has been freed.
 GlmFailure glmReadOBJText(const char* objpath, const char* data, size_t size, Model** out,
-                          bool fast_paths = true);
+                          const GlmReadOptions& options = GlmReadOptions());
+
+// The most threads one job of the library (reading, fitting, normals) may
+// use; 0, the default, means one per core.
+void glmSetThreadLimit(unsigned threads);
+
+// glmFindMaterial without its message: false when the table lacks name.
+bool glmLookupMaterial(const Model* model, const char* name, uint32_t* index);
 
 // The MTL reader: reads the library name next to model->objpath into the
 // model's material table, replacing any table it had.

@@ -25,11 +25,21 @@ ModelGroup* glmEnsureGroup(Model* model, const char* name) {
   return group;
 }
 
-uint32_t glmFindMaterial(Model* model, const char* name) {
+bool glmLookupMaterial(const Model* model, const char* name, uint32_t* index) {
   for (uint32_t i = 0; i < model->mtlcount; i++)
-    if (strcmp(model->mtltable[i].name, name) == 0) return i;
-  printf("glmFindMaterial():  can't find material \"%s\".\n", name);
-  return 0;
+    if (strcmp(model->mtltable[i].name, name) == 0) {
+      *index = i;
+      return true;
+    }
+  *index = 0;
+  return false;
+}
+
+uint32_t glmFindMaterial(Model* model, const char* name) {
+  uint32_t index;
+  if (!glmLookupMaterial(model, name, &index))
+    printf("glmFindMaterial():  can't find material \"%s\".\n", name);
+  return index;
 }
 
 void glmDestroy(Model* model) {

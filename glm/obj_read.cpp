@@ -1,14 +1,23 @@
 // obj_read.cpp: the OBJ reader. The file is read into memory once and walked
 // twice by the same statement reader: the first pass (glmFirstPass) counts
-// and creates the groups and reads the material library, every array is
-// then allocated at its exact size, and the fill pass (glmFillPass) stores
-// the values. Because both passes consume the text identically, the fill can
-// never outgrow what the count allocated.
+// elements and triangles and notes the groups and material libraries, every
+// array is then allocated at its exact size, and the fill pass
+// (glmFillPass) stores the values. Because both passes consume the text
+// identically, the fill can never outgrow what the count allocated.
+//
+// A big text is cut into chunks at lines where no statement can be going
+// on, and both passes run over the chunks on all cores. Between the passes
+// the chunks' counts are joined in file order: groups are created and
+// material libraries read as one walk would, and each chunk learns where
+// its elements, triangles and group faces start. The model, every message
+// and the failure are therefore those of one walk over the whole text.
 #ifndef _WIN32
 #include <sys/mman.h>
 #endif
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -16,6 +25,7 @@
 
 #include "glm/glm_internal.h"
 #include "glm/line_scan.h"
+#include "glm/parallel.h"
 #include "glm/text_scan.h"
 
 using namespace glm_scan;
@@ -27,27 +37,65 @@ enum CornerForm { FORM_V, FORM_VT, FORM_VTN, FORM_VN };
 
 enum Slot { SLOT_V = 0, SLOT_T = 1, SLOT_N = 2 };
 
-struct GroupRoom {
-  ModelGroup* group;
-  uint32_t room;  // face indices the group was allocated
+// A group as one chunk sees it: [0] is whichever group is current where the
+// chunk starts, the others are those its g lines name.
+struct ChunkGroup {
+  std::string name;
+  uint64_t faces = 0;           // count: triangles the chunk adds to it
+  ModelGroup* group = nullptr;  // join
+  uint32_t first = 0;           // join: where its faces go in faceindices
+  uint32_t filled = 0;          // fill
+  bool bound = false;           // fill: a material was bound to it
+  uint32_t material = 0;
 };
 
-// Cursors of one pass; the model holds only results.
-struct ObjPass {
-  Model* model;
-  const char* begin;
-  const char* end;
-  GlmFailure* failure;
-  ModelGroup* group = nullptr;
-  uint32_t room = 0;      // fill: face indices the current group still has
-  uint32_t material = 0;  // fill: current material
-  uint64_t read[3] = {};  // vertices, texture coordinates, normals so far
-  uint64_t triangles = 0;
-  // The values of the last corner read, raw and resolved: a corner that
-  // cannot be read keeps them, as scanf leaves its targets alone.
+// The values of the last corner read, raw and resolved: a corner that
+// cannot be read keeps them, as scanf leaves its targets alone, so they
+// carry over from face to face. known has a bit for each slot whose values
+// are known; a chunk's fill starts without those from before the chunk.
+struct CornerValues {
   int64_t raw[3] = {};
   int64_t value[3] = {};
-  std::vector<GroupRoom> rooms;
+  unsigned known = 7;
+};
+
+// A piece of the text that starts where no statement can be going on.
+struct ObjChunk {
+  const char* begin = nullptr;
+  const char* end = nullptr;
+  bool whole = true;  // the only chunk of its text
+  // Count.
+  uint64_t read[3] = {};  // vertices, texture coordinates, normals
+  uint64_t triangles = 0;
+  std::vector<ChunkGroup> groups;
+  std::vector<uint32_t> group_lines;    // the group each g line names, in order
+  std::vector<const char*> libraries;   // the rest of each mtllib line
+  const char* last_material = nullptr;  // the rest of the last usemtl line
+  // Join: where the chunk's elements and triangles start, and the material
+  // current at its start.
+  uint64_t first_read[3] = {};
+  uint64_t first_triangle = 0;
+  uint32_t material = 0;
+  // Fill.
+  CornerValues start, last;
+  bool redo = false;   // the fill stopped for corner values from before the chunk
+  std::string output;  // what the fill prints, printed in file order
+  GlmFailure failure;  // of either pass
+};
+
+// Cursors of one pass over one chunk; the model holds only results.
+struct ObjPass {
+  Model* model;
+  ObjChunk* chunk;
+  const char* text;  // the whole text, for line numbers
+  const char* end;   // the chunk's end
+  GlmFailure* failure;
+  uint32_t group = 0;  // into chunk->groups
+  size_t group_line = 0;
+  uint32_t material = 0;
+  uint64_t read[3] = {};  // elements so far, counting those before the chunk
+  uint64_t triangles = 0;
+  CornerValues corner;
   bool fast = true;  // take the fast paths for plainly well-formed lines
   // A mapped file's pages behind the cursor are handed back as each pass
   // goes, so a big file and the model built from it are not held at once.
@@ -55,23 +103,34 @@ struct ObjPass {
   const char* released = nullptr;
 };
 
-// Releases the mapped pages before p in large steps; they are read again
-// from the page cache if the text is looked at later.
-inline void release_behind(ObjPass& s, const char* p) {
+const uintptr_t kPage = 4096;
+
+inline const char* page_down(const char* p) {
+  return reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(p) & ~(kPage - 1));
+}
+
+inline const char* page_up(const char* p) { return page_down(p + kPage - 1); }
+
+// Releases the mapped pages from s.released up to p's page once there are
+// step bytes of them; they are read again from the page cache if the text
+// is looked at later. A chunk's first and last pages may be shared with its
+// neighbours, so only pages wholly inside it are released.
+inline void release_behind(ObjPass& s, const char* p, size_t step) {
 #ifdef _WIN32
   // Windows reads files into memory; there is no mapping to hand back.
   (void)s;
   (void)p;
+  (void)step;
 #else
-  const size_t kStep = size_t(2) << 20;
-  if (!s.mapped || static_cast<size_t>(p - s.released) < kStep) return;
-  const uintptr_t page = 4096;
-  uintptr_t from = reinterpret_cast<uintptr_t>(s.released);
-  uintptr_t to = reinterpret_cast<uintptr_t>(p) & ~(page - 1);
-  if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
-  s.released = reinterpret_cast<const char*>(to);
+  if (!s.mapped || p < s.released || static_cast<size_t>(p - s.released) < step) return;
+  const char* to = page_down(p);
+  if (to > s.released)
+    madvise(const_cast<char*>(s.released), static_cast<size_t>(to - s.released), MADV_DONTNEED);
+  if (to > s.released) s.released = to;
 #endif
 }
+
+const size_t kReleaseStep = size_t(2) << 20;
 
 const char* const kSlotName[3] = {"vertex", "texture coordinate", "normal"};
 const char* const kSlotPlural[3] = {"vertices", "texture coordinates", "normals"};
@@ -116,19 +175,27 @@ inline int scan_corner(const char*& p, const char* end, CornerForm form, int64_t
 
 // Fill pass: turns the corner's new raw values into absolute indices
 // (negative ones count back from the latest element read) and checks every
-// value the form stores against its count.
+// value the form stores against its count. A value the chunk has not read
+// yet comes from before it: the chunk is then filled again once those are
+// known.
 bool take_corner(ObjPass& s, CornerForm form, unsigned updated, const char* at) {
+  CornerValues& c = s.corner;
   for (int slot = 0; slot < 3; slot++) {
     if (updated & (1u << slot)) {
-      int64_t raw = s.raw[slot];
-      s.value[slot] = raw < 0 ? static_cast<int64_t>(s.read[slot]) + 1 + raw : raw;
+      int64_t raw = c.raw[slot];
+      c.value[slot] = raw < 0 ? static_cast<int64_t>(s.read[slot]) + 1 + raw : raw;
+      c.known |= 1u << slot;
     }
     if (!form_has(form, slot)) continue;
+    if (!(c.known & (1u << slot))) {
+      s.chunk->redo = true;
+      return false;
+    }
     uint32_t count = slot_count(s.model, slot);
-    if (s.value[slot] >= 1 && s.value[slot] <= count) continue;
+    if (c.value[slot] >= 1 && c.value[slot] <= count) continue;
 
     char context[96];
-    if (s.raw[slot] < 0)
+    if (c.raw[slot] < 0)
       snprintf(context, sizeof context, "%s read before it: %llu", kSlotPlural[slot],
                static_cast<unsigned long long>(s.read[slot]));
     else if (count == 0)
@@ -137,8 +204,8 @@ bool take_corner(ObjPass& s, CornerForm form, unsigned updated, const char* at) 
       snprintf(context, sizeof context, "the file has %u %s", count, kSlotPlural[slot]);
     glmFail(s.failure, false,
             "glmReadOBJ() failed: \"%s\" line %u: %s index %lld is out of range (%s).\n",
-            s.model->objpath, line_number(s.begin, skip_space(at, s.end)), kSlotName[slot],
-            static_cast<long long>(s.raw[slot]), context);
+            s.model->objpath, line_number(s.text, skip_space(at, s.end)), kSlotName[slot],
+            static_cast<long long>(c.raw[slot]), context);
     return false;
   }
   return true;
@@ -149,17 +216,27 @@ struct Corner {
 };
 
 inline Corner current_corner(const ObjPass& s) {
-  return Corner{static_cast<uint32_t>(s.value[SLOT_V]), static_cast<uint32_t>(s.value[SLOT_T]),
-                static_cast<uint32_t>(s.value[SLOT_N])};
+  const int64_t* value = s.corner.value;
+  return Corner{static_cast<uint32_t>(value[SLOT_V]), static_cast<uint32_t>(value[SLOT_T]),
+                static_cast<uint32_t>(value[SLOT_N])};
+}
+
+bool disagree(ObjPass& s, const char* what) {
+  glmFail(s.failure, false, "glmReadOBJ() failed: \"%s\": the passes disagree on the %s.\n",
+          s.model->objpath, what);
+  return false;
+}
+
+// Room for n more triangles in the chunk and in the current group.
+inline bool has_room(const ObjPass& s, uint64_t n) {
+  const ObjChunk& chunk = *s.chunk;
+  const ChunkGroup& g = chunk.groups[s.group];
+  return chunk.first_triangle + chunk.triangles - s.triangles >= n && g.faces - g.filled >= n;
 }
 
 inline bool emit_triangle(ObjPass& s, CornerForm form, const Corner& a, const Corner& b,
                           const Corner& c) {
-  if (s.triangles >= s.model->facecount || s.room == 0) {
-    glmFail(s.failure, false, "glmReadOBJ() failed: \"%s\": the passes disagree on the faces.\n",
-            s.model->objpath);
-    return false;
-  }
+  if (!has_room(s, 1)) return disagree(s, "faces");
   ModelFace& face = s.model->faces[s.triangles];
   face.vertexidx[0] = a.v;
   face.vertexidx[1] = b.v;
@@ -174,8 +251,8 @@ inline bool emit_triangle(ObjPass& s, CornerForm form, const Corner& a, const Co
     face.normalidx[1] = b.n;
     face.normalidx[2] = c.n;
   }
-  s.group->faceindices[s.group->facecount++] = static_cast<uint32_t>(s.triangles);
-  s.room--;
+  ChunkGroup& g = s.chunk->groups[s.group];
+  g.group->faceindices[g.first + g.filled++] = static_cast<uint32_t>(s.triangles);
   s.triangles++;
   return true;
 }
@@ -200,7 +277,8 @@ bool read_face(ObjPass& s, const char*& p) {
     if (c[0] == '/' && c[1] == '/') form = FORM_VN;
   unsigned updated;
   const char* q = word;
-  int converted = scan_corner(q, word_stop, form, s.raw, &updated);
+  int64_t* raw = s.corner.raw;
+  int converted = scan_corner(q, word_stop, form, raw, &updated);
   if (form != FORM_VN) form = converted == 3 ? FORM_VTN : converted == 2 ? FORM_VT : FORM_V;
 
   Corner first{}, previous{}, corner{};
@@ -210,7 +288,7 @@ bool read_face(ObjPass& s, const char*& p) {
   }
   for (int k = 1; k < 3; k++) {
     const char* at = p;
-    scan_corner(p, end, form, s.raw, &updated);
+    scan_corner(p, end, form, raw, &updated);
     if (Fill) {
       if (!take_corner(s, form, updated, at)) return false;
       previous = corner;
@@ -221,7 +299,7 @@ bool read_face(ObjPass& s, const char*& p) {
   if (Fill && !emit_triangle(s, form, first, previous, corner)) return false;
   for (;;) {
     const char* at = p;
-    if (scan_corner(p, end, form, s.raw, &updated) == 0) break;
+    if (scan_corner(p, end, form, raw, &updated) == 0) break;
     triangles++;
     if (Fill) {
       if (!take_corner(s, form, updated, at)) return false;
@@ -231,7 +309,7 @@ bool read_face(ObjPass& s, const char*& p) {
     }
   }
   if (!Fill) {
-    s.group->facecount += triangles;
+    s.chunk->groups[s.group].faces += triangles;
     s.triangles += triangles;
   }
   return true;
@@ -248,13 +326,14 @@ bool fast_face_line(ObjPass& s, const char* word, const char*& p) {
   const uint32_t limits[3] = {s.model->vertexcount, s.model->uvcount, s.model->normalcount};
   if (!fast_face<Fill>(word, s.end, &ff, limits)) return false;
   const uint32_t triangles = ff.corners >= 3 ? ff.corners - 2 : 1;
+  ChunkGroup& g = s.chunk->groups[s.group];
   if (!Fill) {
-    s.group->facecount += triangles;
+    g.faces += triangles;
     s.triangles += triangles;
     p = ff.next;
     return true;
   }
-  if (s.room < triangles || s.model->facecount - s.triangles < triangles) return false;
+  if (!has_room(s, triangles)) return false;
 
   // An unread corner keeps the one before it (a face the fast path takes
   // has at least one corner).
@@ -264,7 +343,7 @@ bool fast_face_line(ObjPass& s, const char* word, const char*& p) {
   const bool has_t = form_has(form, SLOT_T), has_n = form_has(form, SLOT_N);
   const uint32_t(*v)[3] = ff.value;
   ModelFace* face = &s.model->faces[s.triangles];
-  uint32_t* indices = &s.group->faceindices[s.group->facecount];
+  uint32_t* indices = &g.group->faceindices[g.first + g.filled];
   for (uint32_t t = 0; t < triangles; t++, face++) {
     const uint32_t* a = v[0];
     const uint32_t* b = v[t + 1];
@@ -285,19 +364,21 @@ bool fast_face_line(ObjPass& s, const char* word, const char*& p) {
     indices[t] = static_cast<uint32_t>(s.triangles + t);
   }
   s.triangles += triangles;
-  s.group->facecount += triangles;
-  s.room -= triangles;
+  g.filled += triangles;
 
   const uint32_t* last = v[ff.corners - 1];
   for (int slot = 0; slot < 3; slot++)
-    if (form_has(form, slot)) s.raw[slot] = s.value[slot] = last[slot];
+    if (form_has(form, slot)) {
+      s.corner.raw[slot] = s.corner.value[slot] = last[slot];
+      s.corner.known |= 1u << slot;
+    }
   p = ff.next;
   return true;
 }
 
 // The rest of a "g" line less its last byte, which is normally the line
 // end: the name keeps the blank after "g", and a last line without a line
-// end loses its last character.
+// end loses its last character. Cut at a NUL byte, as C strings are.
 std::string group_name(const char*& p, const char* end) {
   const char* nl = line_end(p, end);
   const char* stop;
@@ -308,27 +389,30 @@ std::string group_name(const char*& p, const char* end) {
   }
   std::string name(p, stop);
   p = nl < end ? nl + 1 : end;
-  return name;
+  return std::string(name.c_str());
 }
 
-bool select_group(ObjPass& s, const char* name) {
-  for (const GroupRoom& r : s.rooms) {
-    if (strcmp(r.group->name, name) == 0) {
-      s.group = r.group;
-      s.room = r.room - r.group->facecount;
-      return true;
-    }
-  }
-  glmFail(s.failure, false, "glmReadOBJ() failed: \"%s\": the passes disagree on the groups.\n",
-          s.model->objpath);
-  return false;
+// The chunk's group of that name, added when new.
+uint32_t chunk_group(ObjChunk& chunk, const std::string& name) {
+  for (size_t i = chunk.groups.size(); --i > 0;)
+    if (chunk.groups[i].name == name) return static_cast<uint32_t>(i);
+  chunk.groups.emplace_back();
+  chunk.groups.back().name = name;
+  return static_cast<uint32_t>(chunk.groups.size() - 1);
+}
+
+// Materials bind to groups; the group's last binding wins.
+inline void bind_material(ObjPass& s) {
+  ChunkGroup& g = s.chunk->groups[s.group];
+  g.bound = true;
+  g.material = s.material;
 }
 
 // Reads one element (vertex, texture coordinate or normal) into its array.
 template <bool Fill>
 inline void read_element(ObjPass& s, const char*& p, int slot, float* array, int width) {
   uint64_t index = ++s.read[slot];
-  if (Fill && index <= slot_count(s.model, slot)) {
+  if (Fill && index <= s.chunk->first_read[slot] + s.chunk->read[slot]) {
     float* values = array + width * index;
     const char* next;
     if (s.fast && fast_numbers(p, s.end, width, values, &next))
@@ -347,11 +431,11 @@ inline void read_element(ObjPass& s, const char*& p, int slot, float* array, int
 template <bool Fill>
 bool read_statements(ObjPass& s) {
   Model* model = s.model;
-  const char* p = s.begin;
+  ObjChunk& chunk = *s.chunk;
+  const char* p = chunk.begin;
   const char* end = s.end;
-  s.released = s.begin;
   while ((p = skip_space(p, end)) < end) {
-    release_behind(s, p);
+    release_behind(s, p, kReleaseStep);
     const char* word = p;
     switch (*word) {
       case 'v': {
@@ -377,26 +461,21 @@ bool read_statements(ObjPass& s) {
         if (s.fast && p - word == 1 && fast_face_line<Fill>(s, word, p)) break;
         if (!read_face<Fill>(s, p)) return false;
         break;
-      case 'g': {
+      case 'g':
         p = word_end(word, end);
-        std::string name = group_name(p, end);
         if (Fill) {
-          if (!select_group(s, name.c_str())) return false;
-          s.group->mtlindex = s.material;
+          p = skip_line(p, end);
+          if (s.group_line == chunk.group_lines.size()) return disagree(s, "groups");
+          s.group = chunk.group_lines[s.group_line++];
+          bind_material(s);
         } else {
-          s.group = glmEnsureGroup(model, name.c_str());
+          s.group = chunk_group(chunk, group_name(p, end));
+          chunk.group_lines.push_back(s.group);
         }
         break;
-      }
       case 'm':
         p = word_end(word, end);
-        if (!Fill) {
-          std::string name = line_name(p, end);
-          free(model->mtlfile);
-          model->mtlfile = glmStrdup("glmReadOBJ", name.c_str(), strlen(name.c_str()));
-          *s.failure = glmReadMTLFile(model, model->mtlfile);
-          if (s.failure->failed) return false;
-        }
+        if (!Fill) chunk.libraries.push_back(p);
         p = skip_line(p, end);
         break;
       case 'u':
@@ -405,8 +484,14 @@ bool read_statements(ObjPass& s) {
           // Materials bind to groups: this one also applies to the group's
           // faces read before it.
           std::string name = line_name(p, end);
-          s.material = glmFindMaterial(model, name.c_str());
-          s.group->mtlindex = s.material;
+          if (!glmLookupMaterial(model, name.c_str(), &s.material)) {
+            chunk.output += "glmFindMaterial():  can't find material \"";
+            chunk.output += name.c_str();
+            chunk.output += "\".\n";
+          }
+          bind_material(s);
+        } else {
+          chunk.last_material = p;
         }
         p = skip_line(p, end);
         break;
@@ -418,62 +503,228 @@ bool read_statements(ObjPass& s) {
   return true;
 }
 
-}  // namespace
+// At the end of a chunk that is not the whole text, its last pages go too:
+// a big text has many chunks, each less than a release step long.
+void release_rest(ObjPass& s) {
+  if (!s.chunk->whole) release_behind(s, s.end, 0);
+}
 
-// Counts everything, creates the groups and reads the material library.
-static bool glmFirstPass(ObjPass& s) {
-  s.group = glmEnsureGroup(s.model, "default");
-  if (!read_statements<false>(s)) return false;
+ObjPass start_pass(Model* model, const char* text, ObjChunk& chunk, bool fast, bool mapped) {
+  ObjPass s;
+  s.model = model;
+  s.chunk = &chunk;
+  s.text = text;
+  s.end = chunk.end;
+  s.failure = &chunk.failure;
+  s.fast = fast;
+  s.mapped = mapped;
+  s.released = page_up(chunk.begin);
+  return s;
+}
+
+// Counts the chunk's elements and triangles and notes its groups, libraries
+// and last material; a failure ends the count where it is met.
+void glmFirstPass(Model* model, const char* text, ObjChunk& chunk, bool fast, bool mapped) {
+  chunk.groups.assign(1, ChunkGroup());
+  ObjPass s = start_pass(model, text, chunk, fast, mapped);
+  read_statements<false>(s);
+  for (int slot = 0; slot < 3; slot++) chunk.read[slot] = s.read[slot];
+  chunk.triangles = s.triangles;
+  release_rest(s);
+}
+
+// Stores the chunk's values into the arrays its count sized, from where the
+// chunks before it end.
+void glmFillPass(Model* model, const char* text, ObjChunk& chunk, bool fast, bool mapped) {
+  chunk.redo = false;
+  chunk.output.clear();
+  chunk.failure = GlmFailure();
+  for (ChunkGroup& g : chunk.groups) {
+    g.filled = 0;
+    g.bound = false;
+  }
+  ObjPass s = start_pass(model, text, chunk, fast, mapped);
+  for (int slot = 0; slot < 3; slot++) s.read[slot] = chunk.first_read[slot];
+  s.triangles = chunk.first_triangle;
+  s.material = chunk.material;
+  s.corner = chunk.start;
+  const bool ok = read_statements<true>(s);
+  release_rest(s);
+  if (!ok) return;
+
+  bool agree = s.triangles == chunk.first_triangle + chunk.triangles &&
+               s.group_line == chunk.group_lines.size();
+  for (int slot = 0; slot < 3; slot++)
+    agree = agree && s.read[slot] == chunk.first_read[slot] + chunk.read[slot];
+  for (const ChunkGroup& g : chunk.groups) agree = agree && g.filled == g.faces;
+  if (!agree) {
+    disagree(s, "faces");
+    return;
+  }
+  chunk.last = s.corner;
+}
+
+// Whether a chunk may start at p: at the start of a line whose first word
+// cannot carry on a statement from before it (it starts no number) and does
+// not follow a word that starts a face, whose first corner could be on this
+// line. The word before is looked for only so far back.
+bool chunk_can_start(const char* text, const char* p, const char* end) {
+  if (p <= text || p >= end || p[-1] != '\n') return false;
+  const char c = *p;
+  if (is_space(c) || is_digit(c) || c == '+' || c == '-' || c == '.' || c == 'i' || c == 'I' ||
+      c == 'n' || c == 'N')
+    return false;
+  const char* limit = p - text > 256 ? p - 256 : text;
+  const char* q = p - 1;
+  while (q > limit && is_space(q[-1])) --q;
+  if (q == text) return true;
+  if (q == limit) return false;
+  while (q > limit && !is_space(q[-1])) --q;
+  if (q == limit && q != text) return false;
+  return *q != 'f';
+}
+
+// Cuts the text into chunks of about chunk_bytes each, every one starting
+// where chunk_can_start allows.
+std::vector<ObjChunk> cut_chunks(const char* text, size_t size, size_t chunk_bytes) {
+  std::vector<ObjChunk> chunks;
+  const char* end = text + size;
+  const char* begin = text;
+  while (true) {
+    const char* p = static_cast<size_t>(end - begin) > chunk_bytes ? begin + chunk_bytes : end;
+    if (p < end && p[-1] != '\n') p = skip_line(p, end);
+    while (p < end && !chunk_can_start(text, p, end)) p = skip_line(p, end);
+    chunks.emplace_back();
+    chunks.back().begin = begin;
+    chunks.back().end = p;
+    if (p == end) break;
+    begin = p;
+  }
+  for (size_t i = 1; i < chunks.size(); i++) chunks[i].start.known = 0;
+  for (ObjChunk& c : chunks) c.whole = chunks.size() == 1;
+  return chunks;
+}
+
+// Joins the chunks' counts in file order: reads the material libraries,
+// creates the groups, sizes the model and its groups' face lists, and tells
+// each chunk where its elements, triangles and group faces start.
+bool join_counts(Model* model, std::vector<ObjChunk>& chunks, GlmFailure* failure) {
+  ModelGroup* current = glmEnsureGroup(model, "default");
+  uint64_t read[3] = {}, triangles = 0;
+  for (ObjChunk& c : chunks) {
+    for (const char* rest : c.libraries) {
+      std::string name = line_name(rest, c.end);
+      free(model->mtlfile);
+      model->mtlfile = glmStrdup("glmReadOBJ", name.c_str(), strlen(name.c_str()));
+      *failure = glmReadMTLFile(model, model->mtlfile);
+      if (failure->failed) return false;
+    }
+    if (c.failure.failed) {
+      *failure = c.failure;
+      return false;
+    }
+    c.groups[0].group = current;
+    for (size_t i = 1; i < c.groups.size(); i++)
+      c.groups[i].group = glmEnsureGroup(model, c.groups[i].name.c_str());
+    if (!c.group_lines.empty()) current = c.groups[c.group_lines.back()].group;
+    for (int slot = 0; slot < 3; slot++) {
+      c.first_read[slot] = read[slot];
+      read[slot] += c.read[slot];
+    }
+    c.first_triangle = triangles;
+    triangles += c.triangles;
+  }
 
   const uint64_t limit = UINT32_MAX - 1;
-  if (s.read[SLOT_V] > limit || s.read[SLOT_T] > limit || s.read[SLOT_N] > limit ||
-      s.triangles > limit) {
-    glmFail(s.failure, false, "glmReadOBJ() failed: \"%s\" holds more elements than a model can.\n",
-            s.model->objpath);
+  if (read[SLOT_V] > limit || read[SLOT_T] > limit || read[SLOT_N] > limit || triangles > limit) {
+    glmFail(failure, false, "glmReadOBJ() failed: \"%s\" holds more elements than a model can.\n",
+            model->objpath);
     return false;
   }
-  Model* model = s.model;
-  model->vertexcount = static_cast<uint32_t>(s.read[SLOT_V]);
-  model->uvcount = static_cast<uint32_t>(s.read[SLOT_T]);
-  model->normalcount = static_cast<uint32_t>(s.read[SLOT_N]);
-  model->facecount = static_cast<uint32_t>(s.triangles);
-  for (ModelGroup* group = model->grouplist; group; group = group->next) {
+  model->vertexcount = static_cast<uint32_t>(read[SLOT_V]);
+  model->uvcount = static_cast<uint32_t>(read[SLOT_T]);
+  model->normalcount = static_cast<uint32_t>(read[SLOT_N]);
+  model->facecount = static_cast<uint32_t>(triangles);
+
+  // Each group's faces in file order, chunk after chunk; within a chunk the
+  // group current at its start comes first.
+  for (ObjChunk& c : chunks)
+    for (ChunkGroup& g : c.groups) {
+      g.first = g.group->facecount;
+      g.group->facecount += static_cast<uint32_t>(g.faces);
+    }
+  for (ModelGroup* group = model->grouplist; group; group = group->next)
     group->faceindices =
         static_cast<uint32_t*>(glmAlloc("glmReadOBJ", group->facecount, sizeof(uint32_t)));
-    s.rooms.push_back(GroupRoom{group, group->facecount});
-    group->facecount = 0;
+
+  uint32_t material = 0;
+  for (ObjChunk& c : chunks) {
+    c.material = material;
+    if (c.last_material)
+      glmLookupMaterial(model, line_name(c.last_material, c.end).c_str(), &material);
   }
   return true;
 }
 
-// Stores every value into the arrays the first pass sized.
-static bool glmFillPass(ObjPass& s) {
-  s.read[0] = s.read[1] = s.read[2] = 0;
-  s.triangles = 0;
-  s.material = 0;
-  // Corner values carry over within a pass, never from one pass to the next.
-  for (int slot = 0; slot < 3; slot++) s.raw[slot] = s.value[slot] = 0;
-  if (!select_group(s, "default") || !read_statements<true>(s)) return false;
+// After the chunks are filled, in file order: fills again each chunk that
+// needed corner values from before it, prints what each printed, stops at
+// the first failure and binds the groups' materials.
+bool finish_fill(Model* model, const char* text, std::vector<ObjChunk>& chunks, bool fast,
+                 bool mapped, GlmFailure* failure) {
+  CornerValues carried;
+  for (ObjChunk& c : chunks) {
+    if (c.redo) {
+      c.start = carried;
+      glmFillPass(model, text, c, fast, mapped);
+    }
+    if (!c.output.empty()) fwrite(c.output.data(), 1, c.output.size(), stdout);
+    if (c.failure.failed) {
+      *failure = c.failure;
+      return false;
+    }
+    for (int slot = 0; slot < 3; slot++)
+      if (c.last.known & (1u << slot)) {
+        carried.raw[slot] = c.last.raw[slot];
+        carried.value[slot] = c.last.value[slot];
+      }
+    for (const ChunkGroup& g : c.groups)
+      if (g.bound) g.group->mtlindex = g.material;
+  }
   return true;
 }
 
+// Texts this big are read on all cores, in chunks of at least kChunkBytes.
+const size_t kParallelBytes = size_t(4) << 20;
+const size_t kChunkBytes = size_t(1) << 20;
+const unsigned kChunksPerThread = 8;
+
+}  // namespace
+
 static GlmFailure read_obj_text(const char* objpath, const GlmText& text, Model** out,
-                                bool fast_paths) {
+                                const GlmReadOptions& options) {
   const char* data = text.data;
   const size_t size = text.size;
   GlmFailure failure;
   Model* model = static_cast<Model*>(glmAlloc("glmReadOBJ", 1, sizeof(Model)));
   model->objpath = glmStrdup("glmReadOBJ", objpath, strlen(objpath));
 
-  ObjPass s;
-  s.model = model;
-  s.begin = data;
-  s.end = data + size;
-  s.failure = &failure;
-  s.fast = fast_paths;
-  s.mapped = text.mapped;  // mappings start on a page, as madvise needs
+  const bool fast = options.fast_paths;
+  unsigned threads = 1;
+  size_t chunk_bytes = SIZE_MAX;
+  if (fast) {
+    threads = options.threads ? options.threads : glmThreadsFor(size, kParallelBytes / 2);
+    if (options.chunk_bytes)
+      chunk_bytes = options.chunk_bytes;
+    else if (threads > 1 && size >= kParallelBytes)
+      chunk_bytes = std::max(kChunkBytes, size / (threads * kChunksPerThread));
+  }
+  std::vector<ObjChunk> chunks = cut_chunks(data, size, chunk_bytes);
+  // mappings start on a page, as madvise needs
+  const bool mapped = text.mapped;
 
-  bool ok = glmFirstPass(s);
+  glmRunTasks(threads, chunks.size(),
+              [&](size_t i) { glmFirstPass(model, data, chunks[i], fast, mapped); });
+  bool ok = join_counts(model, chunks, &failure);
   if (ok) {
     model->vertices = static_cast<float*>(
         glmAlloc("glmReadOBJ", 3 * (size_t(model->vertexcount) + 1), sizeof(float)));
@@ -485,7 +736,9 @@ static GlmFailure read_obj_text(const char* objpath, const GlmText& text, Model*
     if (model->uvcount)
       model->uvs = static_cast<float*>(
           glmAlloc("glmReadOBJ", 2 * (size_t(model->uvcount) + 1), sizeof(float)));
-    ok = glmFillPass(s);
+    glmRunTasks(threads, chunks.size(),
+                [&](size_t i) { glmFillPass(model, data, chunks[i], fast, mapped); });
+    ok = finish_fill(model, data, chunks, fast, mapped, &failure);
   }
   if (!ok) {
     glmDestroy(model);
@@ -496,11 +749,11 @@ static GlmFailure read_obj_text(const char* objpath, const GlmText& text, Model*
 }
 
 GlmFailure glmReadOBJText(const char* objpath, const char* data, size_t size, Model** out,
-                          bool fast_paths) {
+                          const GlmReadOptions& options) {
   GlmText text;
   text.data = const_cast<char*>(data);
   text.size = size;
-  return read_obj_text(objpath, text, out, fast_paths);
+  return read_obj_text(objpath, text, out, options);
 }
 
 Model* glmReadOBJ(const char* path) {
@@ -511,7 +764,7 @@ Model* glmReadOBJ(const char* path) {
     glmDie(failure);
   }
   Model* model = nullptr;
-  GlmFailure failure = read_obj_text(path, text, &model, true);
+  GlmFailure failure = read_obj_text(path, text, &model, GlmReadOptions());
   glmFreeText(&text);
   if (failure.failed) glmDie(failure);
   return model;

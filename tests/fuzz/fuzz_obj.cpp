@@ -1,10 +1,15 @@
 // Fuzz target for the OBJ reader and the MTL reader. The OBJ text is read
-// twice, with and without the fast paths for well-formed lines, and the two
-// models must be the same: any difference is a bug in a fast path. The same
-// bytes are then read as a material library.
+// three ways: by the exact reader alone, with the fast paths for
+// well-formed lines, and cut into chunks of a few bytes read on several
+// threads. The three must agree on the model, the failure and what is
+// printed: any difference is a bug in a fast path or in the chunking. The
+// same bytes are then read as a material library.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "glm/glm_internal.h"
 
@@ -37,6 +42,37 @@ bool same_model(const Model* a, const Model* b) {
 
 }  // namespace
 
+namespace {
+
+struct Outcome {
+  Model* model = nullptr;
+  GlmFailure failure;
+  std::string output;
+};
+
+// What the reader printed goes to a temporary file instead of stdout.
+Outcome read_obj(const char* text, size_t size, const GlmReadOptions& options) {
+  static FILE* capture = tmpfile();
+  if (!capture) abort();
+  fflush(stdout);
+  const int saved = dup(1);
+  dup2(fileno(capture), 1);
+  rewind(capture);
+  Outcome o;
+  o.failure = glmReadOBJText("/nonexistent/fuzz.obj", text, size, &o.model, options);
+  fflush(stdout);
+  const long length = ftell(capture);
+  dup2(saved, 1);
+  close(saved);
+  o.output.resize(static_cast<size_t>(length));
+  rewind(capture);
+  if (length && fread(&o.output[0], 1, o.output.size(), capture) != o.output.size()) abort();
+  rewind(capture);
+  return o;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // An exact-size copy, so that any read past the end is caught.
   char* text = static_cast<char*>(malloc(size ? size : 1));
@@ -44,26 +80,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The material library named in a fuzzed file is looked for in a
   // directory that does not exist: its failure is part of what is compared.
-  Model* fast = nullptr;
-  Model* exact = nullptr;
-  GlmFailure fast_failure = glmReadOBJText("/nonexistent/fuzz.obj", text, size, &fast, true);
-  GlmFailure exact_failure = glmReadOBJText("/nonexistent/fuzz.obj", text, size, &exact, false);
-  if (fast_failure.message != exact_failure.message || (fast == nullptr) != (exact == nullptr)) {
-    fprintf(stderr, "the two readers disagree:\n%s\n%s\n", fast_failure.message.c_str(),
-            exact_failure.message.c_str());
-    abort();
-  }
-  if (fast) {
-    if (!same_model(fast, exact)) {
-      fprintf(stderr, "the two readers built different models\n");
+  // The chunk size and threads come from the input, so that they vary.
+  GlmReadOptions exact_way, fast_way, chunked;
+  exact_way.fast_paths = false;
+  chunked.chunk_bytes = 1 + (size ? data[0] % 32 : 0);
+  chunked.threads = 2 + (size > 1 ? data[1] % 2 : 0);
+  Outcome exact = read_obj(text, size, exact_way);
+  for (const GlmReadOptions* options : {&fast_way, &chunked}) {
+    Outcome o = read_obj(text, size, *options);
+    const char* way = options == &fast_way ? "fast" : "chunked";
+    if (o.failure.message != exact.failure.message || (o.model == nullptr) != (exact.model == nullptr) ||
+        o.output != exact.output) {
+      fprintf(stderr, "the %s and exact readers disagree:\n%s\n%s\n", way,
+              o.failure.message.c_str(), exact.failure.message.c_str());
       abort();
     }
+    if (o.model && !same_model(o.model, exact.model)) {
+      fprintf(stderr, "the %s and exact readers built different models\n", way);
+      abort();
+    }
+    if (o.model) glmDestroy(o.model);
+  }
+  if (exact.model) {
     // What the player does with every model it reads.
-    glmFitToUnitCube(fast);
-    glmComputeFacetNormals(fast);
-    glmVertexNormals(fast, 90.0f);
-    glmDestroy(fast);
-    glmDestroy(exact);
+    glmFitToUnitCube(exact.model);
+    glmComputeFacetNormals(exact.model);
+    glmVertexNormals(exact.model, 90.0f);
+    glmDestroy(exact.model);
   }
 
   Model* library = static_cast<Model*>(calloc(1, sizeof(Model)));

@@ -1,0 +1,29 @@
+// parallel.cpp: how many threads a job of the model library gets.
+#include "glm/parallel.h"
+
+#include <atomic>
+
+#include "glm/glm_internal.h"
+
+#ifdef GLM_HAVE_THREADS
+#include <thread>
+#endif
+
+static std::atomic<unsigned> threadLimit(0);
+
+void glmSetThreadLimit(unsigned threads) { threadLimit.store(threads); }
+
+unsigned glmThreadsFor(size_t work, size_t work_per_thread) {
+#ifdef GLM_HAVE_THREADS
+  unsigned threads = std::thread::hardware_concurrency();
+  const unsigned limit = threadLimit.load();
+  if (limit && (threads == 0 || limit < threads)) threads = limit;
+  const size_t useful = work / (work_per_thread ? work_per_thread : 1);
+  if (useful < threads) threads = static_cast<unsigned>(useful);
+  return threads ? threads : 1;
+#else
+  (void)work;
+  (void)work_per_thread;
+  return 1;
+#endif
+}

@@ -1,0 +1,79 @@
+// parallel.h: how the model library spreads one big job over the cores.
+// A job is cut into tasks that need no lock between them; each thread takes
+// the next task from a shared counter until none is left. Internal to the
+// model library.
+#ifndef PLINKAR_GLM_PARALLEL_H
+#define PLINKAR_GLM_PARALLEL_H
+
+#include <cstddef>
+
+// The mingw-w64 toolchain the Windows program is built with (win32 threads)
+// has no std::thread, nor pthreads: there every job runs on the calling
+// thread.
+#ifndef _WIN32
+#include <pthread.h>
+
+#include <atomic>
+#define GLM_HAVE_THREADS 1
+#endif
+
+// Threads for a job of the given size: one per work_per_thread units of
+// work, at most one per core and at most glmThreadLimit(); 1 when the job is
+// too small to pay for starting threads.
+unsigned glmThreadsFor(size_t work, size_t work_per_thread);
+
+#ifdef GLM_HAVE_THREADS
+namespace glm_parallel {
+
+struct Worker {
+  void (*run)(void*);
+  void* job;
+};
+
+inline void* start_worker(void* worker) {
+  Worker* w = static_cast<Worker*>(worker);
+  w->run(w->job);
+  return nullptr;
+}
+
+}  // namespace glm_parallel
+#endif
+
+// Runs task(0) ... task(count - 1), spread over up to threads threads (the
+// calling thread included). Tasks may run in any order and at the same
+// time. A thread that cannot be started leaves its share to the others.
+template <typename Task>
+void glmRunTasks(unsigned threads, size_t count, const Task& task) {
+#ifdef GLM_HAVE_THREADS
+  if (threads > count) threads = static_cast<unsigned>(count);
+  if (threads > 1) {
+    struct Job {
+      const Task* task;
+      size_t count;
+      std::atomic<size_t> next{0};
+      static void run(void* self) {
+        Job* job = static_cast<Job*>(self);
+        for (size_t i; (i = job->next.fetch_add(1, std::memory_order_relaxed)) < job->count;)
+          (*job->task)(i);
+      }
+    } job;
+    job.task = &task;
+    job.count = count;
+    const unsigned kMaxHelpers = 255;
+    pthread_t helpers[kMaxHelpers];
+    glm_parallel::Worker worker{&Job::run, &job};
+    unsigned started = 0;
+    while (started + 1 < threads && started < kMaxHelpers &&
+           pthread_create(&helpers[started], nullptr, glm_parallel::start_worker, &worker) == 0)
+      started++;
+    Job::run(&job);
+    for (unsigned t = 0; t < started; t++) pthread_join(helpers[t], nullptr);
+    return;
+  }
+#else
+  (void)threads;
+#endif
+  for (size_t i = 0; i < count; i++) task(i);
+}
+
+#endif  // PLINKAR_GLM_PARALLEL_H
