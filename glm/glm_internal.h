@@ -65,6 +65,7 @@ void glmFreeText(GlmText* text);
 // are the same whichever way; the tests and fuzzers compare them.
 struct GlmReadOptions {
   bool fast_paths = true;  // off: every line through the exact reader alone
+  bool avx2 = true;        // off: the fast paths keep to SSE2 on any processor
   unsigned threads = 0;    // 0: as many as the text's size and the cores pay for
   size_t chunk_bytes = 0;  // 0: chunks only for big texts; else about this size
 };

@@ -1,11 +1,16 @@
-// line_scan.h: fast paths for the common, well-formed OBJ lines. Text is
-// classified 16 bytes at a time into bit masks (blanks, digits, slashes,
-// points), from which a face's corners or a number line's words are found
-// without a branch per character. Whenever a line is not plainly well formed
-// (too long, near the end of the text, odd characters, a face that may go
-// on to the next line) the fast path declines and the exact reader takes
-// over, so results never depend on which path ran. Internal to the model
-// library.
+// line_scan.h: fast paths for the common, well-formed OBJ lines. A line is
+// classified 16 or 32 bytes at a time into bit masks (blanks, digits,
+// slashes, points, minus signs), one bit per byte, and whether it is plainly
+// well formed is decided on the masks as a whole: a face line's corners all
+// of one form, a number line's words plain decimals. Whenever a line is not
+// plainly well formed (too long, near the end of the text, odd characters,
+// a face that may go on to the next line) the fast path declines and the
+// exact reader takes over, so results never depend on which path ran.
+//
+// Everything is written once for two instruction sets, picked by a tag:
+// Plain (SSE2, which every x86-64 processor has) and Avx2 (with BMI, POPCNT
+// and PCLMUL), which the reader takes when the processor has them. Internal
+// to the model library.
 #ifndef PLINKAR_GLM_LINE_SCAN_H
 #define PLINKAR_GLM_LINE_SCAN_H
 
@@ -16,186 +21,364 @@
 
 #include "glm/text_scan.h"
 
+// The faster instruction set is built for Linux on x86-64 with GCC or
+// Clang; Windows builds keep to the plain one.
+#if defined(__x86_64__) && !defined(_WIN32) && defined(__GNUC__)
+#include <immintrin.h>
+#define GLM_HAVE_AVX2 1
+#define GLM_AVX2 __attribute__((target("avx2,bmi,bmi2,popcnt,pclmul")))
+#endif
+
+#define GLM_INLINE inline __attribute__((always_inline))
+
 namespace glm_scan {
 
-// Bit i describes line[i], for the first 64 bytes of a number line.
-struct LineMasks {
-  uint64_t blank;  // ' ', '\t', '\r'
-  uint64_t digit;
-  uint64_t dot;
-  uint64_t minus;
-  uint64_t other;  // anything else before the line end
-  int length;      // index of the '\n'
+struct Plain {};
+struct Avx2 {};
+
+// Whether this processor runs the Avx2 paths.
+inline bool have_avx2() {
+#ifdef GLM_HAVE_AVX2
+  static const bool have = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+                           __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt") &&
+                           __builtin_cpu_supports("pclmul");
+  return have;
+#else
+  return false;
+#endif
+}
+
+// 32 bytes of a line, a bit per byte. mark is '/' in a face line and '.'
+// in a number line; minus is only told apart in a number line. blank takes
+// in the line end too.
+struct Masks32 {
+  uint32_t newline, blank, digit, mark, minus, known;
 };
 
-// Classifies the line starting at p, 16 bytes at a time up to its line
-// end. False when the line does not end within 64 bytes or fewer than 72
-// bytes of text remain.
-inline bool classify_line(const char* p, const char* end, LineMasks* m) {
-  // 64 bytes to classify at most, and 8 more for reading digits near the
-  // line end.
-  if (end - p < 72) return false;
-  const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t'), cr = _mm_set1_epi8('\r');
-  const __m128i nl = _mm_set1_epi8('\n'), point = _mm_set1_epi8('.'), dash = _mm_set1_epi8('-');
-  const __m128i shift = _mm_set1_epi8(static_cast<char>(128 - '0'));
+// An unsigned range test, x - from < width, as a signed compare of
+// x + (128 - from) with width - 128.
+template <bool Face>
+GLM_INLINE void classify32(Plain, const char* p, Masks32* m) {
+  const __m128i from_tab = _mm_set1_epi8(static_cast<char>(128 - '\t'));
+  const __m128i five = _mm_set1_epi8(static_cast<char>(-128 + 5));
+  const __m128i from_zero = _mm_set1_epi8(static_cast<char>(128 - '0'));
   const __m128i ten = _mm_set1_epi8(static_cast<char>(-128 + 10));
-  uint64_t blank = 0, digit = 0, dot = 0, known = 0, newline = 0;
-  for (int i = 0; i < 4 && !newline; i++) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-    const __m128i b = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, space), _mm_cmpeq_epi8(x, tab)),
-                                   _mm_cmpeq_epi8(x, cr));
-    const __m128i d = _mm_cmplt_epi8(_mm_add_epi8(x, shift), ten);
-    const __m128i o = _mm_cmpeq_epi8(x, point);
-    const __m128i k = _mm_or_si128(_mm_or_si128(b, d), _mm_or_si128(o, _mm_cmpeq_epi8(x, dash)));
-    const int at = 16 * i;
-    blank |= uint64_t(uint16_t(_mm_movemask_epi8(b))) << at;
-    digit |= uint64_t(uint16_t(_mm_movemask_epi8(d))) << at;
-    dot |= uint64_t(uint16_t(_mm_movemask_epi8(o))) << at;
-    known |= uint64_t(uint16_t(_mm_movemask_epi8(k))) << at;
-    newline |= uint64_t(uint16_t(_mm_movemask_epi8(_mm_cmpeq_epi8(x, nl)))) << at;
+  uint32_t masks[6][2];
+  for (int half = 0; half < 2; half++) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * half));
+    const __m128i space = _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8(' ')),
+                                       _mm_cmplt_epi8(_mm_add_epi8(x, from_tab), five));
+    const __m128i digit = _mm_cmplt_epi8(_mm_add_epi8(x, from_zero), ten);
+    const __m128i mark = _mm_cmpeq_epi8(x, _mm_set1_epi8(Face ? '/' : '.'));
+    const __m128i minus = _mm_cmpeq_epi8(x, _mm_set1_epi8('-'));
+    __m128i known = _mm_or_si128(_mm_or_si128(space, digit), mark);
+    if (!Face) known = _mm_or_si128(known, minus);
+    masks[0][half] = _mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_set1_epi8('\n')));
+    masks[1][half] = _mm_movemask_epi8(space);
+    masks[2][half] = Face ? 0 : _mm_movemask_epi8(digit);
+    masks[3][half] = _mm_movemask_epi8(mark);
+    masks[4][half] = Face ? 0 : _mm_movemask_epi8(minus);
+    masks[5][half] = _mm_movemask_epi8(known);
+  }
+  m->newline = masks[0][0] | masks[0][1] << 16;
+  m->blank = masks[1][0] | masks[1][1] << 16;
+  m->digit = masks[2][0] | masks[2][1] << 16;
+  m->mark = masks[3][0] | masks[3][1] << 16;
+  m->minus = masks[4][0] | masks[4][1] << 16;
+  m->known = masks[5][0] | masks[5][1] << 16;
+}
+
+GLM_INLINE int count_bits(Plain, uint64_t x) {
+  x = x - ((x >> 1) & 0x5555555555555555ULL);
+  x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+  return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
+}
+
+// Bit i is the parity of the bits of x at i and below.
+GLM_INLINE uint64_t prefix_parity(Plain, uint64_t x) {
+  x ^= x << 1;
+  x ^= x << 2;
+  x ^= x << 4;
+  x ^= x << 8;
+  x ^= x << 16;
+  return x ^ (x << 32);
+}
+
+#ifdef GLM_HAVE_AVX2
+template <bool Face>
+GLM_AVX2 inline void classify32(Avx2, const char* p, Masks32* m) {
+  const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i space =
+      _mm256_or_si256(_mm256_cmpeq_epi8(x, _mm256_set1_epi8(' ')),
+                      _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(-128 + 5)),
+                                        _mm256_add_epi8(x, _mm256_set1_epi8(128 - '\t'))));
+  const __m256i digit =
+      _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(-128 + 10)),
+                        _mm256_add_epi8(x, _mm256_set1_epi8(static_cast<char>(128 - '0'))));
+  const __m256i mark = _mm256_cmpeq_epi8(x, _mm256_set1_epi8(Face ? '/' : '.'));
+  const __m256i minus = _mm256_cmpeq_epi8(x, _mm256_set1_epi8('-'));
+  __m256i known = _mm256_or_si256(_mm256_or_si256(space, digit), mark);
+  if (!Face) known = _mm256_or_si256(known, minus);
+  m->newline = _mm256_movemask_epi8(_mm256_cmpeq_epi8(x, _mm256_set1_epi8('\n')));
+  m->blank = _mm256_movemask_epi8(space);
+  m->digit = Face ? 0 : _mm256_movemask_epi8(digit);
+  m->mark = _mm256_movemask_epi8(mark);
+  m->minus = Face ? 0 : _mm256_movemask_epi8(minus);
+  m->known = _mm256_movemask_epi8(known);
+}
+
+GLM_AVX2 inline int count_bits(Avx2, uint64_t x) { return __builtin_popcountll(x); }
+
+GLM_AVX2 inline uint64_t prefix_parity(Avx2, uint64_t x) {
+  const __m128i product = _mm_clmulepi64_si128(_mm_cvtsi64_si128(static_cast<long long>(x)),
+                                               _mm_set1_epi8(-1), 0);
+  return static_cast<uint64_t>(_mm_cvtsi128_si64(product));
+}
+#endif
+
+// Masks of a line's first 64 (uint64_t) or 128 (Bits128) bytes: bit i
+// describes byte i, and only bytes before the line end have bits.
+typedef unsigned __int128 Bits128;
+
+template <typename Isa>
+GLM_INLINE int count_bits(Isa isa, Bits128 x) {
+  return count_bits(isa, static_cast<uint64_t>(x)) + count_bits(isa, static_cast<uint64_t>(x >> 64));
+}
+
+template <typename Isa>
+GLM_INLINE Bits128 prefix_parity(Isa isa, Bits128 x) {
+  const uint64_t low = prefix_parity(isa, static_cast<uint64_t>(x));
+  const uint64_t high = prefix_parity(isa, static_cast<uint64_t>(x >> 64)) ^ (0 - (low >> 63));
+  return Bits128(high) << 64 | low;
+}
+
+GLM_INLINE int lowest_bit(uint64_t x) { return __builtin_ctzll(x); }
+GLM_INLINE int lowest_bit(Bits128 x) {
+  const uint64_t low = static_cast<uint64_t>(x);
+  return low ? __builtin_ctzll(low) : 64 + __builtin_ctzll(static_cast<uint64_t>(x >> 64));
+}
+
+template <typename Bits>
+struct LineBits {
+  Bits blank;  // ' ', '\t', '\v', '\f', '\r'
+  Bits digit;
+  Bits slash;  // faces only
+  Bits dot;    // numbers only
+  Bits minus;  // numbers only
+  Bits other;  // anything else
+  int length;  // where the line end is
+};
+
+// Classifies the line at p, up to its line end, which must come within
+// 32 * kBlocks bytes (at most the width of Bits); p must have that many
+// readable bytes. A face line is told apart into blanks, digits and
+// slashes, a number line into blanks, digits, points and minus signs; any
+// other byte is other.
+template <bool Face, typename Bits, int kBlocks, typename Isa>
+GLM_INLINE bool classify_line(Isa isa, const char* p, LineBits<Bits>* m) {
+  Bits newline = 0, blank = 0, digit = 0, mark = 0, minus = 0, known = 0;
+  for (int block = 0; block < kBlocks; block++) {
+    Masks32 b;
+    classify32<Face>(isa, p + 32 * block, &b);
+    const int at = 32 * block;
+    newline |= Bits(b.newline) << at;
+    blank |= Bits(b.blank) << at;
+    digit |= Bits(b.digit) << at;
+    mark |= Bits(b.mark) << at;
+    minus |= Bits(b.minus) << at;
+    known |= Bits(b.known) << at;
   }
   if (!newline) return false;
-  m->length = __builtin_ctzll(newline);
-  const uint64_t inside = (uint64_t(1) << m->length) - 1;
+  m->length = lowest_bit(newline);
+  const Bits inside = (newline & (~newline + 1)) - 1;
   m->blank = blank & inside;
-  m->digit = digit & inside;
-  m->dot = dot & inside;
   m->other = inside & ~known;
-  // What is left of the known bytes after blanks, digits and points.
-  m->minus = inside & known & ~(blank | digit | dot);
+  if (Face) {
+    m->slash = mark & inside;
+    m->digit = inside & ~blank & ~mark;
+    m->dot = m->minus = 0;
+  } else {
+    m->dot = mark & inside;
+    m->minus = minus & inside;
+    m->digit = digit & inside;
+    m->slash = 0;
+  }
   return true;
+}
+
+// Whether the bits of a and b alternate, a first and b last: a b a b ... a b.
+template <typename Isa, typename Bits>
+GLM_INLINE bool alternate(Isa isa, Bits a, Bits b) {
+  const Bits both = a | b;
+  const Bits open = prefix_parity(isa, both);  // set from each a up to its b
+  return (both & open) == a && !(open >> (8 * sizeof(Bits) - 1));
+}
+
+// How a plain face's corners are written, as the exact reader names the
+// forms: 0 "v", 1 "v/t", 2 "v/t/n", 3 "v//n".
+enum { SHAPE_V, SHAPE_VT, SHAPE_VTN, SHAPE_VN };
+
+// A face line whose words are all corners of one form, each run of digits
+// between its slashes: the shape the exact reader reads word for word. m
+// classifies the line from the blank after "f". Gives the corner count and
+// the form.
+template <typename Isa, typename Bits>
+GLM_INLINE bool face_shape(Isa isa, const LineBits<Bits>& m, int* corners, int* form) {
+  if (m.other) return false;
+  const Bits digit = m.digit, slash = m.slash;
+  const Bits words = digit | slash;
+  const Bits starts = words & ~(words << 1);
+  if (!starts) return false;
+  // The first word decides the form.
+  const Bits first = ((words + (starts & (~starts + 1))) ^ words) & words;
+  const Bits own = slash & first;
+  // Slashes stand between digits.
+  const Bits after_digit = digit << 1, before_digit = digit >> 1;
+  if (!own) {
+    if (slash) return false;
+    *form = SHAPE_V;
+  } else if (own & (own >> 1)) {
+    // Each word holds one "//" and no other slash.
+    const Bits opens = slash & ~(slash << 1), closes = slash & ~(slash >> 1);
+    if (closes != opens << 1 || (opens & ~after_digit) || (closes & ~before_digit) ||
+        !alternate(isa, starts, opens))
+      return false;
+    *form = SHAPE_VN;
+  } else {
+    if (slash & ~(after_digit & before_digit)) return false;
+    if (!(own & (own - 1))) {
+      if (!alternate(isa, starts, slash)) return false;
+      *form = SHAPE_VT;
+    } else {
+      // Two slashes: they pair up within words, no blank between a word's
+      // first slash and its second, and each word holds one first slash. A
+      // third in the first word fails that.
+      const Bits pairs = prefix_parity(isa, slash);
+      if ((pairs & m.blank) || (pairs >> (8 * sizeof(Bits) - 1)) ||
+          !alternate(isa, starts, slash & pairs))
+        return false;
+      *form = SHAPE_VTN;
+    }
+  }
+  *corners = count_bits(isa, starts);
+  return true;
+}
+
+// Whether the text at p, after a line end, cannot go on with a face: its
+// first word does not start a number.
+GLM_INLINE bool face_ends_before(const char* p, const char* end) {
+  p = skip_space(p, end);
+  return p == end || !(is_digit(*p) || *p == '-' || *p == '+');
 }
 
 // A face line "f c c c ..." whose corners are plainly one of the four
 // forms, all alike, each value an unsigned number (of at most 8 digits when
-// the values are wanted). On success gives the corner count and values, the
-// form as the exact reader names it (0 v, 1 v/t, 2 v/t/n, 3 v//n), and
-// where the reader goes on: the first word after the face, which must not
-// start a number, or the face would go on there.
+// the values are wanted), followed by a line that does not go on with it.
+// On success gives the corner count and values, the form, and where the
+// next line starts.
 struct FastFace {
-  enum { kMaxCorners = 32 };
+  enum { kMaxCorners = 64 };
   int corners;
   int form;
   uint32_t value[kMaxCorners][3];
   const char* next;
 };
 
-// One corner word at q, classified 32 bytes at once: its length and the
-// form its slashes make. False when it is not plainly a corner.
-struct CornerShape {
-  int length;
-  int form;
-  int slash1 = 0, slash2 = 0;  // positions of its slashes, when it has them
-};
+// The values of a plain face's corners, run after run of digits (none
+// longer than 8). A value outside 1..limits[slot] sets *bad.
+template <int Form, typename Bits>
+GLM_INLINE void face_values(const char* q, Bits digit, int corners, const uint32_t* limits,
+                            FastFace* face, bool* bad) {
+  static const int kSlots[4][3] = {{0}, {0, 1}, {0, 1, 2}, {0, 2}};
+  const int per_corner = Form == SHAPE_V ? 1 : Form == SHAPE_VTN ? 3 : 2;
+  Bits starts = digit & ~(digit << 1), stops = digit & ~(digit >> 1);
+  uint32_t out_of_range = 0;
+  for (int c = 0; c < corners; c++) {
+    for (int k = 0; k < per_corner; k++) {
+      const int start = lowest_bit(starts), length = lowest_bit(stops) + 1 - start;
+      starts &= starts - 1;
+      stops &= stops - 1;
+      const int slot = kSlots[Form][k];
+      const uint32_t value = digits_value(load8(q + start), length);
+      face->value[c][slot] = value;
+      out_of_range |= static_cast<uint32_t>(value - 1 >= limits[slot]);
+    }
+  }
+  *bad = out_of_range != 0;
+}
 
-inline bool corner_shape(const char* q, const char* end, CornerShape* shape) {
-  if (end - q < 40) return false;  // 32 to classify, 8 for reading digits
-  const __m128i shift = _mm_set1_epi8(static_cast<char>(128 - '0'));
-  const __m128i ten = _mm_set1_epi8(static_cast<char>(-128 + 10));
-  const __m128i sl = _mm_set1_epi8('/');
-  __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
-  __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + 16));
-  uint32_t digit =
-      uint32_t(uint16_t(_mm_movemask_epi8(_mm_cmplt_epi8(_mm_add_epi8(a, shift), ten)))) |
-      uint32_t(uint16_t(_mm_movemask_epi8(_mm_cmplt_epi8(_mm_add_epi8(b, shift), ten)))) << 16;
-  uint32_t slash = uint32_t(uint16_t(_mm_movemask_epi8(_mm_cmpeq_epi8(a, sl)))) |
-                   uint32_t(uint16_t(_mm_movemask_epi8(_mm_cmpeq_epi8(b, sl)))) << 16;
-  uint64_t ended = ~(uint64_t(digit | slash));  // bits 32..63 always set
-  int length = __builtin_ctzll(ended);
-  if (length >= 32) return false;
-  char after = q[length];
-  if (after != ' ' && after != '\t' && after != '\r' && after != '\n') return false;
-  slash &= (uint32_t(1) << length) - 1;
-  // Starts and ends with a digit.
-  if (!(digit & 1) || !(digit & (uint32_t(1) << (length - 1)))) return false;
-  shape->length = length;
-  if (!slash) {
-    shape->form = 0;
-    return true;
-  }
-  int first = __builtin_ctz(slash);
-  uint32_t rest = slash & (slash - 1);
-  shape->slash1 = first;
-  if (!rest) {
-    shape->form = 1;
-    return true;
-  }
-  if (rest & (rest - 1)) return false;
-  int second = __builtin_ctz(rest);
-  shape->slash2 = second;
-  shape->form = second == first + 1 ? 3 : 2;
+// Whether a run of more than 8 bits is set in x.
+template <typename Bits>
+GLM_INLINE bool has_long_run(Bits x) {
+  Bits runs = x & (x >> 1);
+  runs &= runs >> 2;
+  runs &= runs >> 4;
+  return (runs & (x >> 8)) != 0;
+}
+
+// The count pass's face line: only its triangles are wanted.
+template <typename Bits, typename Isa>
+GLM_INLINE bool count_face_line(Isa isa, const char* q, const char* end, int* corners,
+                                const char** next) {
+  LineBits<Bits> m;
+  int form;
+  if (end - q < static_cast<long>(8 * sizeof(Bits)) ||
+      !classify_line<true, Bits, sizeof(Bits) / 4>(isa, q, &m) ||
+      !face_shape(isa, m, corners, &form) || !face_ends_before(q + m.length + 1, end))
+    return false;
+  *next = q + m.length + 1;
   return true;
 }
 
-// With Values, limits gives each slot's count: a value outside 1..count
-// makes the face decline, so that the exact reader reports it.
-template <bool Values>
-inline bool fast_face(const char* p, const char* end, FastFace* face,
-                      const uint32_t* limits = nullptr) {
-  uint32_t out_of_range = 0;
-  // p is at the word "f"; the first corner must follow on the same line.
-  const char* q = p + 1;
-  while (q < end && (*q == ' ' || *q == '\t')) q++;
-  int corners = 0;
-  int form = -1;
-  for (;;) {
-    if (q >= end || !is_digit(*q) || corners == FastFace::kMaxCorners) return false;
-    CornerShape shape;
-    if (!corner_shape(q, end, &shape)) return false;
-    if (form < 0) form = shape.form;
-    if (shape.form != form) return false;
-    if (Values) {
-      // The runs of digits between the slashes, and the slot each fills.
-      int starts[3] = {0, shape.slash1 + 1, shape.slash2 + 1};
-      int stops[3] = {shape.length, shape.length, shape.length};
-      int slots[3] = {0, 1, 2};
-      int runs = 1;
-      if (form == 1) {
-        stops[0] = shape.slash1;
-        runs = 2;
-      } else if (form == 2) {
-        stops[0] = shape.slash1;
-        stops[1] = shape.slash2;
-        runs = 3;
-      } else if (form == 3) {
-        stops[0] = shape.slash1;
-        starts[1] = shape.slash2 + 1;
-        slots[1] = 2;
-        runs = 2;
-      }
-      for (int r = 0; r < runs; r++) {
-        int n = stops[r] - starts[r];
-        if (n > 8) return false;
-        const uint32_t value = parse_digits(q + starts[r], n);
-        face->value[corners][slots[r]] = value;
-        out_of_range |= static_cast<uint32_t>(value - 1 >= limits[slots[r]]);
-      }
-    }
-    corners++;
-    q += shape.length;
-    while (*q == ' ' || *q == '\t' || *q == '\r') {
-      if (++q == end) return false;
-    }
-    if (*q == '\n') break;
-    if (!is_digit(*q)) {
-      // A word that is no number, such as a comment, ends the face; a sign
-      // would be half read and a rarer blank ('\v', '\f') skipped, so leave
-      // those to the exact reader.
-      if (*q == '-' || *q == '+' || is_space(*q) || out_of_range) return false;
-      face->corners = corners;
-      face->form = form;
-      face->next = q;
-      return true;
-    }
+// The fill pass's face line; limits gives each slot's count: a value
+// outside 1..count makes the face decline, so that the exact reader reports
+// it.
+template <typename Bits, typename Isa>
+GLM_INLINE bool fill_face_line(Isa isa, const char* q, const char* end, const uint32_t* limits,
+                               FastFace* face) {
+  LineBits<Bits> m;
+  // 8 more bytes for reading digits near the line end.
+  if (end - q < static_cast<long>(8 * sizeof(Bits)) + 8 ||
+      !classify_line<true, Bits, sizeof(Bits) / 4>(isa, q, &m) ||
+      !face_shape(isa, m, &face->corners, &face->form) ||
+      face->corners > FastFace::kMaxCorners || has_long_run(m.digit) ||
+      !face_ends_before(q + m.length + 1, end))
+    return false;
+  bool bad = false;
+  switch (face->form) {
+    case SHAPE_V:
+      face_values<SHAPE_V>(q, m.digit, face->corners, limits, face, &bad);
+      break;
+    case SHAPE_VT:
+      face_values<SHAPE_VT>(q, m.digit, face->corners, limits, face, &bad);
+      break;
+    case SHAPE_VTN:
+      face_values<SHAPE_VTN>(q, m.digit, face->corners, limits, face, &bad);
+      break;
+    default:
+      face_values<SHAPE_VN>(q, m.digit, face->corners, limits, face, &bad);
+      break;
   }
-  // A following word that starts a number would continue the face.
-  const char* next = skip_space(q, end);
-  if (next < end && (is_digit(*next) || *next == '-' || *next == '+')) return false;
-  if (out_of_range) return false;
-  face->corners = corners;
-  face->form = form;
-  face->next = next;
+  if (bad) return false;
+  face->next = q + m.length + 1;
   return true;
+}
+
+// q is at the blank after the word "f". Lines up to 64 bytes long take the
+// cheaper masks.
+template <typename Isa>
+GLM_INLINE bool fast_face_count(Isa isa, const char* q, const char* end, int* corners,
+                                const char** next) {
+  return count_face_line<uint64_t>(isa, q, end, corners, next) ||
+         count_face_line<Bits128>(isa, q, end, corners, next);
+}
+
+template <typename Isa>
+GLM_INLINE bool fast_face_fill(Isa isa, const char* q, const char* end, const uint32_t* limits,
+                               FastFace* face) {
+  return fill_face_line<uint64_t>(isa, q, end, limits, face) ||
+         fill_face_line<Bits128>(isa, q, end, limits, face);
 }
 
 // A number line ("v x y z", "vt u v") in the counting pass: wherever its
@@ -203,7 +386,7 @@ inline bool fast_face(const char* p, const char* end, FastFace* face,
 // the next word, and a word that cannot start a number stops them. So when
 // the next line starts with such a word (a statement, as it nearly always
 // does) the line is simply skipped. Gives where the next line starts.
-inline bool fast_number_line(const char* after_word, const char* end, const char** next) {
+GLM_INLINE bool fast_number_line(const char* after_word, const char* end, const char** next) {
   const char* nl = line_end(after_word, end);
   if (nl == end) return false;
   const char* word = skip_space(nl + 1, end);
@@ -222,37 +405,63 @@ inline bool fast_number_line(const char* after_word, const char* end, const char
 // words are found all at once, so the numbers are worked out side by side
 // instead of each waiting for the end of the one before. Gives where the
 // next line starts.
-inline bool fast_numbers(const char* after_word, const char* end, int count, float* out,
-                         const char** next) {
-  LineMasks m;
-  if (!classify_line(after_word, end, &m)) return false;
+template <int kCount, int kBlocks, typename Isa>
+GLM_INLINE bool numbers_within(Isa isa, const char* after_word, const char* end, float* out,
+                               const char** next) {
+  LineBits<uint64_t> m;
+  // 8 more bytes for reading digits near the line end.
+  if (end - after_word < 32 * kBlocks + 8 ||
+      !classify_line<false, uint64_t, kBlocks>(isa, after_word, &m))
+    return false;
   const uint64_t word = ((uint64_t(1) << m.length) - 1) & ~m.blank;
-  uint64_t starts = word & ~(word << 1);
-  float values[3] = {0.0f, 0.0f, 0.0f};
-  for (int i = 0; i < count; i++) {
+  const uint64_t firsts = word & ~(word << 1);
+  uint64_t starts = firsts, stops = word & ~(word >> 1);
+  int start[kCount], stop[kCount];
+  for (int i = 0; i < kCount; i++) {
     if (!starts) return false;
-    const int start = __builtin_ctzll(starts);
+    start[i] = lowest_bit(starts);
+    stop[i] = lowest_bit(stops) + 1;
     starts &= starts - 1;
-    const int stop = __builtin_ctzll(~word >> start) + start;  // first byte after the word
-    const uint64_t span = (~uint64_t(0) << start) & ~(~uint64_t(0) << stop);
-    const uint64_t dots = m.dot & span;
-    if ((m.other & span) || (m.minus & span & (span << 1)) || (dots & (dots - 1))) return false;
-    const int digits_from = start + ((m.minus >> start) & 1);
-    const int point = dots ? __builtin_ctzll(dots) : stop;
-    const int whole = point - digits_from;
-    const int fraction = dots ? stop - point - 1 : 0;
-    uint32_t mantissa;
-    if (whole + fraction == 0 || whole + fraction > 8 ||
-        !plain_mantissa(after_word + digits_from, whole, after_word + point + 1, fraction,
-                        &mantissa))
-      return false;
-    values[i] = plain_value(mantissa, fraction, digits_from > start);
+    stops &= stops - 1;
   }
-  out[0] = values[0];
-  out[1] = values[1];
-  if (count == 3) out[2] = values[2];
+  // The words read: nothing but digits, a minus sign in front and at most
+  // one point each (adding the points to the words carries each one to its
+  // word's end, and a second point in a word stays set).
+  const uint64_t read = (uint64_t(2) << (stop[kCount - 1] - 1)) - 1;
+  if ((m.other & read) || (m.minus & ~firsts & read) || ((word + (m.dot & read)) & m.dot & read))
+    return false;
+  for (int i = 0; i < kCount; i++) {
+    const bool negative = (m.minus >> start[i]) & 1;
+    const int from = start[i] + negative, length = stop[i] - from;
+    const uint64_t dots = (m.dot >> from) & ((uint64_t(1) << length) - 1);
+    const int whole = dots ? lowest_bit(dots) : length;
+    const int fraction = dots ? length - whole - 1 : 0;
+    const int digits = whole + fraction;
+    if (digits == 0 || digits > 8) return false;
+    uint32_t mantissa;
+    if (length <= 8) {
+      // All in 8 bytes: the point is taken out, the digits closing up.
+      uint64_t v = load8(after_word + from);
+      const uint64_t before = dots ? (uint64_t(1) << (8 * whole)) - 1 : ~uint64_t(0);
+      v = (v & before) | ((v >> 8) & ~before);
+      mantissa = digits_value(v, digits);
+    } else {
+      mantissa = parse_digits(after_word + from, whole) * kScales[fraction] +
+                 parse_digits(after_word + from + whole + 1, fraction);
+    }
+    if (mantissa > (uint32_t(1) << 24)) return false;
+    out[i] = plain_value(mantissa, fraction, negative);
+  }
   *next = after_word + m.length + 1;
   return true;
+}
+
+// Most number lines end within 32 bytes.
+template <int kCount, typename Isa>
+GLM_INLINE bool fast_numbers(Isa isa, const char* after_word, const char* end, float* out,
+                             const char** next) {
+  return numbers_within<kCount, 1>(isa, after_word, end, out, next) ||
+         numbers_within<kCount, 2>(isa, after_word, end, out, next);
 }
 
 }  // namespace glm_scan

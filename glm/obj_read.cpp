@@ -96,7 +96,8 @@ struct ObjPass {
   uint64_t read[3] = {};  // elements so far, counting those before the chunk
   uint64_t triangles = 0;
   CornerValues corner;
-  bool fast = true;  // take the fast paths for plainly well-formed lines
+  bool fast = true;   // take the fast paths for plainly well-formed lines
+  bool avx2 = false;  // in the Avx2 instruction set
   // A mapped file's pages behind the cursor are handed back as each pass
   // goes, so a big file and the model built from it are not held at once.
   bool mapped = false;
@@ -263,7 +264,7 @@ inline bool emit_triangle(ObjPass& s, CornerForm form, const Corner& a, const Co
 // may go on over several lines). Fans around the first corner; a face with
 // fewer than three readable corners still gives one triangle.
 template <bool Fill>
-bool read_face(ObjPass& s, const char*& p) {
+__attribute__((noinline)) bool read_face(ObjPass& s, const char*& p) {
   const char* end = s.end;
   const char* word = skip_space(p, end);
   const char* word_stop = word_end(word, end);
@@ -315,35 +316,10 @@ bool read_face(ObjPass& s, const char*& p) {
   return true;
 }
 
-// A plainly well-formed face line, read without the exact reader's
-// character-by-character work. Declines (returning false, changing nothing)
-// whenever the exact reader could read the line any differently, and in the
-// fill pass when an index is out of range, so that the exact reader reports
-// it.
-template <bool Fill>
-bool fast_face_line(ObjPass& s, const char* word, const char*& p) {
-  FastFace ff;
-  const uint32_t limits[3] = {s.model->vertexcount, s.model->uvcount, s.model->normalcount};
-  if (!fast_face<Fill>(word, s.end, &ff, limits)) return false;
-  const uint32_t triangles = ff.corners >= 3 ? ff.corners - 2 : 1;
-  ChunkGroup& g = s.chunk->groups[s.group];
-  if (!Fill) {
-    g.faces += triangles;
-    s.triangles += triangles;
-    p = ff.next;
-    return true;
-  }
-  if (!has_room(s, triangles)) return false;
-
-  // An unread corner keeps the one before it (a face the fast path takes
-  // has at least one corner).
-  for (int c = ff.corners; c < 3; c++) memcpy(ff.value[c], ff.value[c - 1], sizeof ff.value[c]);
-  static const CornerForm kForms[4] = {FORM_V, FORM_VT, FORM_VTN, FORM_VN};
-  const CornerForm form = kForms[ff.form];
-  const bool has_t = form_has(form, SLOT_T), has_n = form_has(form, SLOT_N);
-  const uint32_t(*v)[3] = ff.value;
-  ModelFace* face = &s.model->faces[s.triangles];
-  uint32_t* indices = &g.group->faceindices[g.first + g.filled];
+// The triangles of a fan around corner 0, with the slots the form carries.
+template <bool HasT, bool HasN>
+inline void fan(const uint32_t (*v)[3], uint32_t triangles, uint32_t first, ModelFace* face,
+                uint32_t* indices) {
   for (uint32_t t = 0; t < triangles; t++, face++) {
     const uint32_t* a = v[0];
     const uint32_t* b = v[t + 1];
@@ -351,27 +327,73 @@ bool fast_face_line(ObjPass& s, const char* word, const char*& p) {
     face->vertexidx[0] = a[SLOT_V];
     face->vertexidx[1] = b[SLOT_V];
     face->vertexidx[2] = c[SLOT_V];
-    if (has_t) {
+    if (HasT) {
       face->uvidx[0] = a[SLOT_T];
       face->uvidx[1] = b[SLOT_T];
       face->uvidx[2] = c[SLOT_T];
     }
-    if (has_n) {
+    if (HasN) {
       face->normalidx[0] = a[SLOT_N];
       face->normalidx[1] = b[SLOT_N];
       face->normalidx[2] = c[SLOT_N];
     }
-    indices[t] = static_cast<uint32_t>(s.triangles + t);
+    indices[t] = first + t;
+  }
+}
+
+// A plainly well-formed face line, read without the exact reader's
+// character-by-character work. Declines (returning false, changing nothing)
+// whenever the exact reader could read the line any differently, and in the
+// fill pass when an index is out of range, so that the exact reader reports
+// it.
+template <bool Fill, typename Isa>
+GLM_INLINE bool fast_face_line(ObjPass& s, const char* word, const char*& p) {
+  ChunkGroup& g = s.chunk->groups[s.group];
+  if (!Fill) {
+    int corners;
+    const char* next;
+    if (!fast_face_count(Isa(), word + 1, s.end, &corners, &next)) return false;
+    const uint32_t triangles = corners >= 3 ? corners - 2 : 1;
+    g.faces += triangles;
+    s.triangles += triangles;
+    p = next;
+    return true;
+  }
+  FastFace ff;
+  const uint32_t limits[3] = {s.model->vertexcount, s.model->uvcount, s.model->normalcount};
+  if (!fast_face_fill(Isa(), word + 1, s.end, limits, &ff)) return false;
+  const uint32_t triangles = ff.corners >= 3 ? ff.corners - 2 : 1;
+  if (!has_room(s, triangles)) return false;
+
+  // An unread corner keeps the one before it (a face the fast path takes
+  // has at least one corner).
+  for (int c = ff.corners; c < 3; c++) memcpy(ff.value[c], ff.value[c - 1], sizeof ff.value[c]);
+  ModelFace* faces = &s.model->faces[s.triangles];
+  uint32_t* indices = &g.group->faceindices[g.first + g.filled];
+  const uint32_t first = static_cast<uint32_t>(s.triangles);
+  switch (ff.form) {
+    case SHAPE_V:
+      fan<false, false>(ff.value, triangles, first, faces, indices);
+      break;
+    case SHAPE_VT:
+      fan<true, false>(ff.value, triangles, first, faces, indices);
+      break;
+    case SHAPE_VTN:
+      fan<true, true>(ff.value, triangles, first, faces, indices);
+      break;
+    default:
+      fan<false, true>(ff.value, triangles, first, faces, indices);
+      break;
   }
   s.triangles += triangles;
   g.filled += triangles;
 
-  const uint32_t* last = v[ff.corners - 1];
+  static const unsigned kSlots[4] = {1, 3, 7, 5};
+  const unsigned slots = kSlots[ff.form];
+  const uint32_t* last = ff.value[ff.corners - 1];
   for (int slot = 0; slot < 3; slot++)
-    if (form_has(form, slot)) {
-      s.corner.raw[slot] = s.corner.value[slot] = last[slot];
-      s.corner.known |= 1u << slot;
-    }
+    if (slots & (1u << slot)) s.corner.raw[slot] = s.corner.value[slot] = last[slot];
+  s.corner.known |= slots;
   p = ff.next;
   return true;
 }
@@ -408,34 +430,90 @@ inline void bind_material(ObjPass& s) {
   g.material = s.material;
 }
 
-// Reads one element (vertex, texture coordinate or normal) into its array.
+// An element as the exact reader reads it; in the fill pass, into values
+// unless it is null.
 template <bool Fill>
-inline void read_element(ObjPass& s, const char*& p, int slot, float* array, int width) {
-  uint64_t index = ++s.read[slot];
+__attribute__((noinline)) void exact_element(const char*& p, const char* end, float* values,
+                                             int width) {
+  if (Fill && values)
+    read_floats(p, end, values, width);
+  else
+    skip_floats(p, end, width);
+}
+
+// Reads one element (vertex, texture coordinate or normal) into its array.
+template <bool Fill, int kWidth, typename Isa>
+GLM_INLINE void read_element(ObjPass& s, const char*& p, int slot, float* array) {
+  const uint64_t index = ++s.read[slot];
+  float* values = nullptr;
+  const char* next;
   if (Fill && index <= s.chunk->first_read[slot] + s.chunk->read[slot]) {
-    float* values = array + width * index;
-    const char* next;
-    if (s.fast && fast_numbers(p, s.end, width, values, &next))
+    values = array + kWidth * index;
+    if (s.fast && fast_numbers<kWidth>(Isa(), p, s.end, values, &next)) {
       p = next;
-    else
-      read_floats(p, s.end, values, width);
-  } else {
-    const char* next;
-    if (!Fill && s.fast && fast_number_line(p, s.end, &next))
-      p = next;
-    else
-      skip_floats(p, s.end, width);
+      return;
+    }
+  } else if (!Fill && s.fast && fast_number_line(p, s.end, &next)) {
+    p = next;
+    return;
   }
+  exact_element<Fill>(p, s.end, values, kWidth);
+}
+
+// The statements that come seldom, kept out of the hot loop.
+__attribute__((noinline)) bool unknown_word(ObjPass& s, const char* word, const char* after) {
+  glmFail(s.failure, true, "glmFirstPass(): Unknown token \"%s\".\n",
+          std::string(word, after).c_str());
+  return false;
 }
 
 template <bool Fill>
-bool read_statements(ObjPass& s) {
+__attribute__((noinline)) bool group_line(ObjPass& s, const char*& p) {
+  ObjChunk& chunk = *s.chunk;
+  if (Fill) {
+    p = skip_line(p, s.end);
+    if (s.group_line == chunk.group_lines.size()) return disagree(s, "groups");
+    s.group = chunk.group_lines[s.group_line++];
+    bind_material(s);
+  } else {
+    s.group = chunk_group(chunk, group_name(p, s.end));
+    chunk.group_lines.push_back(s.group);
+  }
+  return true;
+}
+
+template <bool Fill>
+__attribute__((noinline)) void material_line(ObjPass& s, const char*& p) {
+  ObjChunk& chunk = *s.chunk;
+  if (Fill) {
+    // Materials bind to groups: this one also applies to the group's
+    // faces read before it.
+    std::string name = line_name(p, s.end);
+    if (!glmLookupMaterial(s.model, name.c_str(), &s.material)) {
+      chunk.output += "glmFindMaterial():  can't find material \"";
+      chunk.output += name.c_str();
+      chunk.output += "\".\n";
+    }
+    bind_material(s);
+  } else {
+    chunk.last_material = p;
+  }
+  p = skip_line(p, s.end);
+}
+
+template <bool Fill, typename Isa>
+GLM_INLINE bool read_statements(ObjPass& s) {
   Model* model = s.model;
   ObjChunk& chunk = *s.chunk;
   const char* p = chunk.begin;
   const char* end = s.end;
+  uintptr_t release_at = s.mapped ? reinterpret_cast<uintptr_t>(s.released) + kReleaseStep
+                                  : UINTPTR_MAX;
   while ((p = skip_space(p, end)) < end) {
-    release_behind(s, p, kReleaseStep);
+    if (reinterpret_cast<uintptr_t>(p) >= release_at) {
+      release_behind(s, p, kReleaseStep);
+      release_at = reinterpret_cast<uintptr_t>(s.released) + kReleaseStep;
+    }
     const char* word = p;
     switch (*word) {
       case 'v': {
@@ -444,34 +522,24 @@ bool read_statements(ObjPass& s) {
                                                                   : word_end(word, end);
         p = after;
         if (after - word == 1) {
-          read_element<Fill>(s, p, SLOT_V, model->vertices, 3);
+          read_element<Fill, 3, Isa>(s, p, SLOT_V, model->vertices);
         } else if (word[1] == 'n') {
-          read_element<Fill>(s, p, SLOT_N, model->normals, 3);
+          read_element<Fill, 3, Isa>(s, p, SLOT_N, model->normals);
         } else if (word[1] == 't') {
-          read_element<Fill>(s, p, SLOT_T, model->uvs, 2);
+          read_element<Fill, 2, Isa>(s, p, SLOT_T, model->uvs);
         } else {
-          glmFail(s.failure, true, "glmFirstPass(): Unknown token \"%s\".\n",
-                  std::string(word, after).c_str());
-          return false;
+          return unknown_word(s, word, after);
         }
         break;
       }
       case 'f':
         p = word + 1 < end && is_space(word[1]) ? word + 1 : word_end(word, end);
-        if (s.fast && p - word == 1 && fast_face_line<Fill>(s, word, p)) break;
+        if (s.fast && p - word == 1 && fast_face_line<Fill, Isa>(s, word, p)) break;
         if (!read_face<Fill>(s, p)) return false;
         break;
       case 'g':
         p = word_end(word, end);
-        if (Fill) {
-          p = skip_line(p, end);
-          if (s.group_line == chunk.group_lines.size()) return disagree(s, "groups");
-          s.group = chunk.group_lines[s.group_line++];
-          bind_material(s);
-        } else {
-          s.group = chunk_group(chunk, group_name(p, end));
-          chunk.group_lines.push_back(s.group);
-        }
+        if (!group_line<Fill>(s, p)) return false;
         break;
       case 'm':
         p = word_end(word, end);
@@ -480,20 +548,7 @@ bool read_statements(ObjPass& s) {
         break;
       case 'u':
         p = word_end(word, end);
-        if (Fill) {
-          // Materials bind to groups: this one also applies to the group's
-          // faces read before it.
-          std::string name = line_name(p, end);
-          if (!glmLookupMaterial(model, name.c_str(), &s.material)) {
-            chunk.output += "glmFindMaterial():  can't find material \"";
-            chunk.output += name.c_str();
-            chunk.output += "\".\n";
-          }
-          bind_material(s);
-        } else {
-          chunk.last_material = p;
-        }
-        p = skip_line(p, end);
+        material_line<Fill>(s, p);
         break;
       default:
         p = skip_line(word, end);
@@ -503,31 +558,60 @@ bool read_statements(ObjPass& s) {
   return true;
 }
 
+// One pass over a chunk, in the processor's best instruction set.
+template <bool Fill>
+bool read_plain(ObjPass& s) {
+  return read_statements<Fill, Plain>(s);
+}
+
+#ifdef GLM_HAVE_AVX2
+template <bool Fill>
+GLM_AVX2 __attribute__((flatten)) bool read_avx2(ObjPass& s) {
+  return read_statements<Fill, Avx2>(s);
+}
+#endif
+
+template <bool Fill>
+bool read_chunk(ObjPass& s) {
+#ifdef GLM_HAVE_AVX2
+  if (s.avx2) return read_avx2<Fill>(s);
+#endif
+  return read_plain<Fill>(s);
+}
+
 // At the end of a chunk that is not the whole text, its last pages go too:
 // a big text has many chunks, each less than a release step long.
 void release_rest(ObjPass& s) {
   if (!s.chunk->whole) release_behind(s, s.end, 0);
 }
 
-ObjPass start_pass(Model* model, const char* text, ObjChunk& chunk, bool fast, bool mapped) {
+// How the passes go about the text.
+struct ReadWay {
+  bool fast;    // fast paths for plainly well-formed lines
+  bool avx2;    // in the Avx2 instruction set
+  bool mapped;  // the text is a mapped file whose pages can be handed back
+};
+
+ObjPass start_pass(Model* model, const char* text, ObjChunk& chunk, const ReadWay& way) {
   ObjPass s;
   s.model = model;
   s.chunk = &chunk;
   s.text = text;
   s.end = chunk.end;
   s.failure = &chunk.failure;
-  s.fast = fast;
-  s.mapped = mapped;
+  s.fast = way.fast;
+  s.avx2 = way.avx2;
+  s.mapped = way.mapped;
   s.released = page_up(chunk.begin);
   return s;
 }
 
 // Counts the chunk's elements and triangles and notes its groups, libraries
 // and last material; a failure ends the count where it is met.
-void glmFirstPass(Model* model, const char* text, ObjChunk& chunk, bool fast, bool mapped) {
+void glmFirstPass(Model* model, const char* text, ObjChunk& chunk, const ReadWay& way) {
   chunk.groups.assign(1, ChunkGroup());
-  ObjPass s = start_pass(model, text, chunk, fast, mapped);
-  read_statements<false>(s);
+  ObjPass s = start_pass(model, text, chunk, way);
+  read_chunk<false>(s);
   for (int slot = 0; slot < 3; slot++) chunk.read[slot] = s.read[slot];
   chunk.triangles = s.triangles;
   release_rest(s);
@@ -535,7 +619,7 @@ void glmFirstPass(Model* model, const char* text, ObjChunk& chunk, bool fast, bo
 
 // Stores the chunk's values into the arrays its count sized, from where the
 // chunks before it end.
-void glmFillPass(Model* model, const char* text, ObjChunk& chunk, bool fast, bool mapped) {
+void glmFillPass(Model* model, const char* text, ObjChunk& chunk, const ReadWay& way) {
   chunk.redo = false;
   chunk.output.clear();
   chunk.failure = GlmFailure();
@@ -543,12 +627,12 @@ void glmFillPass(Model* model, const char* text, ObjChunk& chunk, bool fast, boo
     g.filled = 0;
     g.bound = false;
   }
-  ObjPass s = start_pass(model, text, chunk, fast, mapped);
+  ObjPass s = start_pass(model, text, chunk, way);
   for (int slot = 0; slot < 3; slot++) s.read[slot] = chunk.first_read[slot];
   s.triangles = chunk.first_triangle;
   s.material = chunk.material;
   s.corner = chunk.start;
-  const bool ok = read_statements<true>(s);
+  const bool ok = read_chunk<true>(s);
   release_rest(s);
   if (!ok) return;
 
@@ -566,8 +650,10 @@ void glmFillPass(Model* model, const char* text, ObjChunk& chunk, bool fast, boo
 
 // Whether a chunk may start at p: at the start of a line whose first word
 // cannot carry on a statement from before it (it starts no number) and does
-// not follow a word that starts a face, whose first corner could be on this
-// line. The word before is looked for only so far back.
+// not follow a word holding an "f". A face statement's first corner can be
+// the next word, and a statement can start inside a word where a corner's
+// reading stops ("+f", "1/f"). The word before is looked for only so far
+// back.
 bool chunk_can_start(const char* text, const char* p, const char* end) {
   if (p <= text || p >= end || p[-1] != '\n') return false;
   const char c = *p;
@@ -579,9 +665,10 @@ bool chunk_can_start(const char* text, const char* p, const char* end) {
   while (q > limit && is_space(q[-1])) --q;
   if (q == text) return true;
   if (q == limit) return false;
+  const char* word_stop = q;
   while (q > limit && !is_space(q[-1])) --q;
   if (q == limit && q != text) return false;
-  return *q != 'f';
+  return !memchr(q, 'f', static_cast<size_t>(word_stop - q));
 }
 
 // Cuts the text into chunks of about chunk_bytes each, every one starting
@@ -669,13 +756,13 @@ bool join_counts(Model* model, std::vector<ObjChunk>& chunks, GlmFailure* failur
 // After the chunks are filled, in file order: fills again each chunk that
 // needed corner values from before it, prints what each printed, stops at
 // the first failure and binds the groups' materials.
-bool finish_fill(Model* model, const char* text, std::vector<ObjChunk>& chunks, bool fast,
-                 bool mapped, GlmFailure* failure) {
+bool finish_fill(Model* model, const char* text, std::vector<ObjChunk>& chunks,
+                 const ReadWay& way, GlmFailure* failure) {
   CornerValues carried;
   for (ObjChunk& c : chunks) {
     if (c.redo) {
       c.start = carried;
-      glmFillPass(model, text, c, fast, mapped);
+      glmFillPass(model, text, c, way);
     }
     if (!c.output.empty()) fwrite(c.output.data(), 1, c.output.size(), stdout);
     if (c.failure.failed) {
@@ -719,11 +806,11 @@ static GlmFailure read_obj_text(const char* objpath, const GlmText& text, Model*
       chunk_bytes = std::max(kChunkBytes, size / (threads * kChunksPerThread));
   }
   std::vector<ObjChunk> chunks = cut_chunks(data, size, chunk_bytes);
-  // mappings start on a page, as madvise needs
-  const bool mapped = text.mapped;
+  // Mappings start on a page, as madvise needs.
+  const ReadWay way = {fast, fast && options.avx2 && have_avx2(), text.mapped};
 
   glmRunTasks(threads, chunks.size(),
-              [&](size_t i) { glmFirstPass(model, data, chunks[i], fast, mapped); });
+              [&](size_t i) { glmFirstPass(model, data, chunks[i], way); });
   bool ok = join_counts(model, chunks, &failure);
   if (ok) {
     model->vertices = static_cast<float*>(
@@ -737,8 +824,8 @@ static GlmFailure read_obj_text(const char* objpath, const GlmText& text, Model*
       model->uvs = static_cast<float*>(
           glmAlloc("glmReadOBJ", 2 * (size_t(model->uvcount) + 1), sizeof(float)));
     glmRunTasks(threads, chunks.size(),
-                [&](size_t i) { glmFillPass(model, data, chunks[i], fast, mapped); });
-    ok = finish_fill(model, data, chunks, fast, mapped, &failure);
+                [&](size_t i) { glmFillPass(model, data, chunks[i], way); });
+    ok = finish_fill(model, data, chunks, way, &failure);
   }
   if (!ok) {
     glmDestroy(model);

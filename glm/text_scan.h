@@ -52,15 +52,24 @@ inline const char* skip_line(const char* p, const char* end) {
   return nl < end ? nl + 1 : end;
 }
 
-// Value of n (0..8) ASCII digits at s; s must have 8 readable bytes.
-inline uint32_t parse_digits(const char* s, int n) {
-  if (n == 0) return 0;
+inline uint64_t load8(const char* s) {
   uint64_t v;
   memcpy(&v, s, 8);
-  v = (v & 0x0F0F0F0F0F0F0F0FULL) << (8 * (8 - n));
+  return v;
+}
+
+// Value of the n (1..8) ASCII digits that start the 8 bytes v holds (read
+// from memory: the first character in the lowest byte).
+inline uint32_t digits_value(uint64_t v, int n) {
+  v = (v & 0x0F0F0F0F0F0F0F0FULL) << (64 - 8 * n);
   v = (v * 2561) >> 8;
   v = ((v & 0x00FF00FF00FF00FFULL) * 6553601) >> 16;
   return static_cast<uint32_t>(((v & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32);
+}
+
+// Value of n (0..8) ASCII digits at s; s must have 8 readable bytes.
+inline uint32_t parse_digits(const char* s, int n) {
+  return n == 0 ? 0 : digits_value(load8(s), n);
 }
 
 // Number of ASCII digits at s, up to 16; s must have 16 readable bytes.
@@ -82,12 +91,12 @@ inline float plain_value(uint32_t mantissa, int fraction, bool negative) {
   return negative ? -value : value;
 }
 
+const uint32_t kScales[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
 // Joins the whole and fraction digit runs (at most 8 digits in all) into
 // one integer; false when it is too large for plain_value.
 inline bool plain_mantissa(const char* whole, int whole_digits, const char* fraction,
                            int fraction_digits, uint32_t* mantissa) {
-  static const uint32_t kScales[9] = {1,      10,      100,      1000,     10000,
-                                      100000, 1000000, 10000000, 100000000};
   *mantissa = parse_digits(whole, whole_digits) * kScales[fraction_digits] +
               parse_digits(fraction, fraction_digits);
   return *mantissa <= (uint32_t(1) << 24);

@@ -1,7 +1,7 @@
 // Fuzz target for the OBJ reader and the MTL reader. The OBJ text is read
 // three ways: by the exact reader alone, with the fast paths for
 // well-formed lines, and cut into chunks of a few bytes read on several
-// threads. The three must agree on the model, the failure and what is
+// threads (in either instruction set of the fast paths). The three must agree on the model, the failure and what is
 // printed: any difference is a bug in a fast path or in the chunking. The
 // same bytes are then read as a material library.
 #include <unistd.h>
@@ -85,6 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   exact_way.fast_paths = false;
   chunked.chunk_bytes = 1 + (size ? data[0] % 32 : 0);
   chunked.threads = 2 + (size > 1 ? data[1] % 2 : 0);
+  chunked.avx2 = size > 1 && data[1] & 2;
   Outcome exact = read_obj(text, size, exact_way);
   for (const GlmReadOptions* options : {&fast_way, &chunked}) {
     Outcome o = read_obj(text, size, *options);
