@@ -106,6 +106,16 @@ GLM_INLINE uint64_t prefix_parity(Plain, uint64_t x) {
 }
 
 #ifdef GLM_HAVE_AVX2
+// Four words at once: pairs of digits, then fours, then the eights.
+GLM_AVX2 inline __m128i four_word_values(__m256i x) {
+  const __m256i pairs = _mm256_maddubs_epi16(x, _mm256_set1_epi16(0x010A));
+  const __m256i fours = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00010064));
+  const __m256i eights = _mm256_add_epi64(_mm256_mul_epu32(fours, _mm256_set1_epi64x(10000)),
+                                          _mm256_srli_epi64(fours, 32));
+  return _mm256_castsi256_si128(
+      _mm256_permutevar8x32_epi32(eights, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7)));
+}
+
 template <bool Face>
 GLM_AVX2 inline void classify32(Avx2, const char* p, Masks32* m) {
   const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
@@ -275,37 +285,84 @@ GLM_INLINE bool face_ends_before(const char* p, const char* end) {
 // A face line "f c c c ..." whose corners are plainly one of the four
 // forms, all alike, each value an unsigned number (of at most 8 digits when
 // the values are wanted), followed by a line that does not go on with it.
-// On success gives the corner count and values, the form, and where the
-// next line starts.
+// On success gives the corner count, the form, the values, and where the
+// next line starts. Corner c's values are at value[stride * c], in the
+// order v, t, n as far as the form has them; with all three the stride is
+// 4, so that each corner fills a vector.
 struct FastFace {
   enum { kMaxCorners = 64 };
   int corners;
   int form;
-  uint32_t value[kMaxCorners][3];
+  uint32_t value[4 * kMaxCorners];
   const char* next;
 };
 
-// The values of a plain face's corners, run after run of digits (none
-// longer than 8). A value outside 1..limits[slot] sets *bad.
-template <int Form, typename Bits>
-GLM_INLINE void face_values(const char* q, Bits digit, int corners, const uint32_t* limits,
-                            FastFace* face, bool* bad) {
-  static const int kSlots[4][3] = {{0}, {0, 1}, {0, 1, 2}, {0, 2}};
-  const int per_corner = Form == SHAPE_V ? 1 : Form == SHAPE_VTN ? 3 : 2;
-  Bits starts = digit & ~(digit << 1), stops = digit & ~(digit >> 1);
+template <int Form>
+struct FaceForm {
+  static const int kPerCorner = Form == SHAPE_V ? 1 : Form == SHAPE_VTN ? 3 : 2;
+  static const int kStride = Form == SHAPE_VTN ? 4 : kPerCorner;
+};
+
+// The values of n (a multiple of 4) digit words, and whether each is in
+// range: 1 up to highest[i % 4] + 1 (a value of 0 wraps round to the
+// highest of all).
+GLM_INLINE bool values_in_range(Plain, const uint64_t* words, int n, const uint32_t* highest,
+                                uint32_t* values) {
   uint32_t out_of_range = 0;
+  for (int i = 0; i < n; i += 4)
+    for (int k = 0; k < 4; k++) {
+      values[i + k] = word_value(words[i + k]);
+      out_of_range |= static_cast<uint32_t>(values[i + k] - 1 > highest[k]);
+    }
+  return out_of_range == 0;
+}
+
+#ifdef GLM_HAVE_AVX2
+GLM_AVX2 inline bool values_in_range(Avx2, const uint64_t* words, int n, const uint32_t* lanes,
+                                     uint32_t* values) {
+  const __m128i one = _mm_set1_epi32(1);
+  const __m128i highest = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes));
+  __m128i out_of_range = _mm_setzero_si128();
+  for (int i = 0; i < n; i += 4) {
+    const __m128i v =
+        four_word_values(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + i)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(values + i), v);
+    const __m128i below = _mm_sub_epi32(v, one);
+    out_of_range = _mm_or_si128(out_of_range,
+                                _mm_xor_si128(_mm_min_epu32(below, highest), below));
+  }
+  return _mm_testz_si128(out_of_range, out_of_range);
+}
+#endif
+
+// The values of a plain face's corners, run after run of digits (none
+// longer than 8), each checked against its slot's count in limits.
+template <int Form, typename Isa, typename Bits>
+GLM_INLINE bool face_values(Isa isa, const char* q, Bits digit, int corners,
+                            const uint32_t* limits, FastFace* face) {
+  typedef FaceForm<Form> F;
+  // A slot with nothing to index declines the face; the padding lanes of a
+  // v/t/n corner take any value.
+  const uint32_t t_or_n = limits[Form == SHAPE_VN ? 2 : 1];
+  if (!limits[0] || (F::kPerCorner > 1 && !t_or_n) || (Form == SHAPE_VTN && !limits[2]))
+    return false;
+  const uint32_t v = limits[0] - 1, u = t_or_n - 1;
+  const uint32_t highest[4] = {v, F::kStride == 1 ? v : u, F::kStride == 4 ? limits[2] - 1 : v,
+                               F::kStride == 4 ? UINT32_MAX : F::kStride == 2 ? u : v};
+  uint64_t words[4 * FastFace::kMaxCorners + 4];
+  Bits starts = digit & ~(digit << 1), stops = digit & ~(digit >> 1);
   for (int c = 0; c < corners; c++) {
-    for (int k = 0; k < per_corner; k++) {
+    for (int k = 0; k < F::kPerCorner; k++) {
       const int start = lowest_bit(starts), length = lowest_bit(stops) + 1 - start;
       starts &= starts - 1;
       stops &= stops - 1;
-      const int slot = kSlots[Form][k];
-      const uint32_t value = digits_value(load8(q + start), length);
-      face->value[c][slot] = value;
-      out_of_range |= static_cast<uint32_t>(value - 1 >= limits[slot]);
+      words[F::kStride * c + k] = digit_word(load8(q + start), length);
     }
+    if (F::kStride == 4) words[4 * c + 3] = 0;
   }
-  *bad = out_of_range != 0;
+  const int n = (F::kStride * corners + 3) & ~3;
+  for (int i = F::kStride * corners; i < n; i++) words[i] = 0;
+  return values_in_range(isa, words, n, highest, face->value);
 }
 
 // Whether a run of more than 8 bits is set in x.
@@ -345,22 +402,22 @@ GLM_INLINE bool fill_face_line(Isa isa, const char* q, const char* end, const ui
       face->corners > FastFace::kMaxCorners || has_long_run(m.digit) ||
       !face_ends_before(q + m.length + 1, end))
     return false;
-  bool bad = false;
+  bool good;
   switch (face->form) {
     case SHAPE_V:
-      face_values<SHAPE_V>(q, m.digit, face->corners, limits, face, &bad);
+      good = face_values<SHAPE_V>(isa, q, m.digit, face->corners, limits, face);
       break;
     case SHAPE_VT:
-      face_values<SHAPE_VT>(q, m.digit, face->corners, limits, face, &bad);
+      good = face_values<SHAPE_VT>(isa, q, m.digit, face->corners, limits, face);
       break;
     case SHAPE_VTN:
-      face_values<SHAPE_VTN>(q, m.digit, face->corners, limits, face, &bad);
+      good = face_values<SHAPE_VTN>(isa, q, m.digit, face->corners, limits, face);
       break;
     default:
-      face_values<SHAPE_VN>(q, m.digit, face->corners, limits, face, &bad);
+      good = face_values<SHAPE_VN>(isa, q, m.digit, face->corners, limits, face);
       break;
   }
-  if (bad) return false;
+  if (!good) return false;
   face->next = q + m.length + 1;
   return true;
 }
@@ -400,6 +457,61 @@ GLM_INLINE bool fast_number_line(const char* after_word, const char* end, const 
   return true;
 }
 
+// The digits of a plain decimal of length characters at p (at most 9),
+// whole of them before the point (or all when there is none): the point
+// taken out, the digits closing up from the first byte.
+GLM_INLINE uint64_t decimal_digits(const char* p, int length, int whole) {
+  uint64_t v = load8(p);
+  if (whole < 8) {
+    // With no point this takes out a byte after the number: no matter.
+    const uint64_t before = (uint64_t(1) << (8 * whole)) - 1;
+    v = (v & before) | ((v >> 8) & ~before);
+    if (length == 9) v |= uint64_t(static_cast<uint8_t>(p[8])) << 56;
+  }
+  return v;
+}
+
+// The floats of count decimals from their digit words (words has room for
+// 3 more) and fraction lengths: false when a value is too big for
+// plain_value.
+template <int kCount>
+GLM_INLINE bool decimal_values(Plain, const uint64_t* words, const int* fraction,
+                               const bool* negative, float* out) {
+  float values[kCount];
+  for (int i = 0; i < kCount; i++) {
+    const uint32_t mantissa = word_value(words[i]);
+    if (mantissa > (uint32_t(1) << 24)) return false;
+    values[i] = plain_value(mantissa, fraction[i], negative[i]);
+  }
+  for (int i = 0; i < kCount; i++) out[i] = values[i];
+  return true;
+}
+
+#ifdef GLM_HAVE_AVX2
+template <int kCount>
+GLM_AVX2 inline bool decimal_values(Avx2, const uint64_t* words, const int* fraction,
+                                    const bool* negative, float* out) {
+  static const float kPowers[9] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f};
+  const __m128i mantissas =
+      four_word_values(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(words)));
+  if (_mm_movemask_ps(_mm_castsi128_ps(
+          _mm_cmpgt_epi32(mantissas, _mm_set1_epi32((1 << 24) | 0)))) &
+      ((1 << kCount) - 1))
+    return false;
+  const __m128 powers = _mm_setr_ps(kPowers[fraction[0]], kPowers[fraction[1]],
+                                    kCount == 3 ? kPowers[fraction[kCount - 1]] : 1.0f, 1.0f);
+  const __m128i signs = _mm_slli_epi32(
+      _mm_setr_epi32(negative[0], negative[1], kCount == 3 ? negative[kCount - 1] : 0, 0), 31);
+  const __m128 values = _mm_xor_ps(_mm_div_ps(_mm_cvtepi32_ps(mantissas), powers),
+                                   _mm_castsi128_ps(signs));
+  if (kCount == 3)
+    _mm_maskstore_ps(out, _mm_setr_epi32(-1, -1, -1, 0), values);
+  else
+    _mm_storel_pi(reinterpret_cast<__m64*>(out), values);
+  return true;
+}
+#endif
+
 // A number line in the filling pass whose first count words are plain
 // decimals (see plain_float), with the same values plain_float gives. The
 // words are found all at once, so the numbers are worked out side by side
@@ -430,28 +542,20 @@ GLM_INLINE bool numbers_within(Isa isa, const char* after_word, const char* end,
   const uint64_t read = (uint64_t(2) << (stop[kCount - 1] - 1)) - 1;
   if ((m.other & read) || (m.minus & ~firsts & read) || ((word + (m.dot & read)) & m.dot & read))
     return false;
+  uint64_t words[kCount + 3] = {};
+  int fraction[kCount];
+  bool negative[kCount];
   for (int i = 0; i < kCount; i++) {
-    const bool negative = (m.minus >> start[i]) & 1;
-    const int from = start[i] + negative, length = stop[i] - from;
+    negative[i] = (m.minus >> start[i]) & 1;
+    const int from = start[i] + negative[i], length = stop[i] - from;
     const uint64_t dots = (m.dot >> from) & ((uint64_t(1) << length) - 1);
     const int whole = dots ? lowest_bit(dots) : length;
-    const int fraction = dots ? length - whole - 1 : 0;
-    const int digits = whole + fraction;
+    fraction[i] = dots ? length - whole - 1 : 0;
+    const int digits = whole + fraction[i];
     if (digits == 0 || digits > 8) return false;
-    uint32_t mantissa;
-    if (length <= 8) {
-      // All in 8 bytes: the point is taken out, the digits closing up.
-      uint64_t v = load8(after_word + from);
-      const uint64_t before = dots ? (uint64_t(1) << (8 * whole)) - 1 : ~uint64_t(0);
-      v = (v & before) | ((v >> 8) & ~before);
-      mantissa = digits_value(v, digits);
-    } else {
-      mantissa = parse_digits(after_word + from, whole) * kScales[fraction] +
-                 parse_digits(after_word + from + whole + 1, fraction);
-    }
-    if (mantissa > (uint32_t(1) << 24)) return false;
-    out[i] = plain_value(mantissa, fraction, negative);
+    words[i] = digit_word(decimal_digits(after_word + from, length, whole), digits);
   }
+  if (!decimal_values<kCount>(isa, words, fraction, negative, out)) return false;
   *next = after_word + m.length + 1;
   return true;
 }

@@ -317,25 +317,29 @@ __attribute__((noinline)) bool read_face(ObjPass& s, const char*& p) {
 }
 
 // The triangles of a fan around corner 0, with the slots the form carries.
+// values holds each corner's in turn; a corner past the last read keeps the
+// last one's values.
 template <bool HasT, bool HasN>
-inline void fan(const uint32_t (*v)[3], uint32_t triangles, uint32_t first, ModelFace* face,
-                uint32_t* indices) {
+GLM_INLINE void fan(const uint32_t* values, int corners, uint32_t triangles, uint32_t first,
+                    ModelFace* face, uint32_t* indices) {
+  const int stride = HasT && HasN ? 4 : 1 + HasT + HasN, t_at = 1, n_at = HasT ? 2 : 1;
+  const int last = corners - 1;
   for (uint32_t t = 0; t < triangles; t++, face++) {
-    const uint32_t* a = v[0];
-    const uint32_t* b = v[t + 1];
-    const uint32_t* c = v[t + 2];
-    face->vertexidx[0] = a[SLOT_V];
-    face->vertexidx[1] = b[SLOT_V];
-    face->vertexidx[2] = c[SLOT_V];
+    const uint32_t* a = values;
+    const uint32_t* b = values + stride * (t + 1 < uint32_t(last) ? t + 1 : last);
+    const uint32_t* c = values + stride * (t + 2 < uint32_t(last) ? t + 2 : last);
+    face->vertexidx[0] = a[0];
+    face->vertexidx[1] = b[0];
+    face->vertexidx[2] = c[0];
     if (HasT) {
-      face->uvidx[0] = a[SLOT_T];
-      face->uvidx[1] = b[SLOT_T];
-      face->uvidx[2] = c[SLOT_T];
+      face->uvidx[0] = a[t_at];
+      face->uvidx[1] = b[t_at];
+      face->uvidx[2] = c[t_at];
     }
     if (HasN) {
-      face->normalidx[0] = a[SLOT_N];
-      face->normalidx[1] = b[SLOT_N];
-      face->normalidx[2] = c[SLOT_N];
+      face->normalidx[0] = a[n_at];
+      face->normalidx[1] = b[n_at];
+      face->normalidx[2] = c[n_at];
     }
     indices[t] = first + t;
   }
@@ -365,35 +369,37 @@ GLM_INLINE bool fast_face_line(ObjPass& s, const char* word, const char*& p) {
   const uint32_t triangles = ff.corners >= 3 ? ff.corners - 2 : 1;
   if (!has_room(s, triangles)) return false;
 
-  // An unread corner keeps the one before it (a face the fast path takes
-  // has at least one corner).
-  for (int c = ff.corners; c < 3; c++) memcpy(ff.value[c], ff.value[c - 1], sizeof ff.value[c]);
   ModelFace* faces = &s.model->faces[s.triangles];
   uint32_t* indices = &g.group->faceindices[g.first + g.filled];
   const uint32_t first = static_cast<uint32_t>(s.triangles);
   switch (ff.form) {
     case SHAPE_V:
-      fan<false, false>(ff.value, triangles, first, faces, indices);
+      fan<false, false>(ff.value, ff.corners, triangles, first, faces, indices);
       break;
     case SHAPE_VT:
-      fan<true, false>(ff.value, triangles, first, faces, indices);
+      fan<true, false>(ff.value, ff.corners, triangles, first, faces, indices);
       break;
     case SHAPE_VTN:
-      fan<true, true>(ff.value, triangles, first, faces, indices);
+      fan<true, true>(ff.value, ff.corners, triangles, first, faces, indices);
       break;
     default:
-      fan<false, true>(ff.value, triangles, first, faces, indices);
+      fan<false, true>(ff.value, ff.corners, triangles, first, faces, indices);
       break;
   }
   s.triangles += triangles;
   g.filled += triangles;
 
-  static const unsigned kSlots[4] = {1, 3, 7, 5};
-  const unsigned slots = kSlots[ff.form];
-  const uint32_t* last = ff.value[ff.corners - 1];
-  for (int slot = 0; slot < 3; slot++)
-    if (slots & (1u << slot)) s.corner.raw[slot] = s.corner.value[slot] = last[slot];
-  s.corner.known |= slots;
+  // The last corner's values carry over to the next face.
+  static const int kSlots[4][3] = {{SLOT_V}, {SLOT_V, SLOT_T}, {SLOT_V, SLOT_T, SLOT_N},
+                                   {SLOT_V, SLOT_N}};
+  static const int kPerCorner[4] = {1, 2, 3, 2}, kStride[4] = {1, 2, 4, 2};
+  const int per_corner = kPerCorner[ff.form];
+  const uint32_t* last = ff.value + kStride[ff.form] * (ff.corners - 1);
+  for (int k = 0; k < per_corner; k++) {
+    const int slot = kSlots[ff.form][k];
+    s.corner.raw[slot] = s.corner.value[slot] = last[k];
+    s.corner.known |= 1u << slot;
+  }
   p = ff.next;
   return true;
 }

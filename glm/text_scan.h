@@ -58,10 +58,13 @@ inline uint64_t load8(const char* s) {
   return v;
 }
 
-// Value of the n (1..8) ASCII digits that start the 8 bytes v holds (read
-// from memory: the first character in the lowest byte).
-inline uint32_t digits_value(uint64_t v, int n) {
-  v = (v & 0x0F0F0F0F0F0F0F0FULL) << (64 - 8 * n);
+// The n (1..8) ASCII digits that start the 8 bytes v holds (read from
+// memory: the first character in the lowest byte) as digit values, moved
+// to the end with zeros before them: the last digit in the highest byte.
+inline uint64_t digit_word(uint64_t v, int n) { return (v & 0x0F0F0F0F0F0F0F0FULL) << (64 - 8 * n); }
+
+// The value of a digit word.
+inline uint32_t word_value(uint64_t v) {
   v = (v * 2561) >> 8;
   v = ((v & 0x00FF00FF00FF00FFULL) * 6553601) >> 16;
   return static_cast<uint32_t>(((v & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32);
@@ -69,7 +72,7 @@ inline uint32_t digits_value(uint64_t v, int n) {
 
 // Value of n (0..8) ASCII digits at s; s must have 8 readable bytes.
 inline uint32_t parse_digits(const char* s, int n) {
-  return n == 0 ? 0 : digits_value(load8(s), n);
+  return n == 0 ? 0 : word_value(digit_word(load8(s), n));
 }
 
 // Number of ASCII digits at s, up to 16; s must have 16 readable bytes.
