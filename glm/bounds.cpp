@@ -2,25 +2,47 @@
 // box, fitting it into the unit cube, scaling, moving and rewinding.
 #include <cassert>
 #include <cmath>
+#include <vector>
 
 #include "glm/glm_internal.h"
+#include "glm/parallel.h"
+
+// Vertices per thread below which fitting stays on one thread.
+static const size_t kVerticesPerThread = 1 << 16;
 
 // Box of vertices 1..vertexcount. A model without vertices has the empty
-// box at the origin.
+// box at the origin. Each part of the vertices is scanned from vertex 1's
+// coordinates, as the whole is, and the parts' boxes joined in order with
+// the same strict comparisons: the box is bit for bit the one a single scan
+// finds, not-a-number coordinates and signed zeros included.
 static void scan_box(const Model* model, float* min, float* max) {
   const float* v = model->vertices;
-  if (model->vertexcount == 0) {
+  const uint32_t count = model->vertexcount;
+  if (count == 0) {
     min[0] = min[1] = min[2] = max[0] = max[1] = max[2] = 0.0f;
     return;
   }
-  for (int axis = 0; axis < 3; axis++) min[axis] = max[axis] = v[3 + axis];
-  for (uint32_t i = 1; i <= model->vertexcount; i++) {
-    for (int axis = 0; axis < 3; axis++) {
-      float c = v[3 * i + axis];
-      if (c > max[axis]) max[axis] = c;
-      if (c < min[axis]) min[axis] = c;
+  const unsigned parts = glmThreadsFor(count, kVerticesPerThread);
+  std::vector<float> boxes(6 * size_t(parts));
+  glmRunTasks(parts, parts, [&](size_t part) {
+    float* low = &boxes[6 * part];
+    float* high = low + 3;
+    for (int axis = 0; axis < 3; axis++) low[axis] = high[axis] = v[3 + axis];
+    const uint32_t end = static_cast<uint32_t>(glmPartStart(count, parts, part + 1));
+    for (uint32_t i = static_cast<uint32_t>(glmPartStart(count, parts, part)) + 1; i <= end; i++) {
+      for (int axis = 0; axis < 3; axis++) {
+        float c = v[3 * i + axis];
+        if (c > high[axis]) high[axis] = c;
+        if (c < low[axis]) low[axis] = c;
+      }
     }
-  }
+  });
+  for (int axis = 0; axis < 3; axis++) min[axis] = max[axis] = boxes[axis];
+  for (unsigned part = 0; part < parts; part++)
+    for (int axis = 0; axis < 3; axis++) {
+      if (boxes[6 * part + 3 + axis] > max[axis]) max[axis] = boxes[6 * part + 3 + axis];
+      if (boxes[6 * part + axis] < min[axis]) min[axis] = boxes[6 * part + axis];
+    }
 }
 
 // Extent is |max| + |min|, not max - min: the two agree once a model is
@@ -44,12 +66,17 @@ float glmFitToUnitCube(Model* model) {
   if (!std::isfinite(scale)) scale = 1.0f;
 
   float* v = model->vertices;
-  for (uint32_t i = 1; i <= model->vertexcount; i++) {
-    for (int axis = 0; axis < 3; axis++) {
-      v[3 * i + axis] -= centre[axis];
-      v[3 * i + axis] *= scale;
+  const uint32_t count = model->vertexcount;
+  const unsigned parts = glmThreadsFor(count, kVerticesPerThread);
+  glmRunTasks(parts, parts, [&](size_t part) {
+    const uint32_t end = static_cast<uint32_t>(glmPartStart(count, parts, part + 1));
+    for (uint32_t i = static_cast<uint32_t>(glmPartStart(count, parts, part)) + 1; i <= end; i++) {
+      for (int axis = 0; axis < 3; axis++) {
+        v[3 * i + axis] -= centre[axis];
+        v[3 * i + axis] *= scale;
+      }
     }
-  }
+  });
   return scale;
 }
 

@@ -77,8 +77,9 @@ GlmFailure glmReadOBJText(const char* objpath, const char* data, size_t size, Mo
                           const GlmReadOptions& options = GlmReadOptions());
 
 // The most threads one job of the library (reading, fitting, normals) may
-// use; 0, the default, means one per core.
-void glmSetThreadLimit(unsigned threads);
+// use; 0, the default, means one per core. With every_job, even the
+// smallest job is spread over them (the tests compare the results).
+void glmSetThreadLimit(unsigned threads, bool every_job = false);
 
 // glmFindMaterial without its message: false when the table lacks name.
 bool glmLookupMaterial(const Model* model, const char* name, uint32_t* index);

@@ -5,8 +5,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "glm/glm_internal.h"
+#include "glm/parallel.h"
+
+// Faces or vertices per thread below which the work stays on one thread.
+static const size_t kFacesPerThread = 1 << 16;
+static const size_t kVerticesPerThread = 1 << 16;
 
 void glmCrossProduct(const float* u, const float* v, float* n) {
   assert(u);
@@ -43,18 +49,23 @@ void glmComputeFacetNormals(Model* model) {
       glmAlloc("glmComputeFacetNormals", 3 * (size_t(model->facetnormcount) + 1), sizeof(float)));
 
   const float* vertices = model->vertices;
-  for (uint32_t i = 0; i < model->facecount; i++) {
-    ModelFace& face = model->faces[i];
-    face.facetidx = i + 1;
-    const float* a = &vertices[3 * face.vertexidx[0]];
-    const float* b = &vertices[3 * face.vertexidx[1]];
-    const float* c = &vertices[3 * face.vertexidx[2]];
-    float u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
-    float v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
-    float* n = &model->facetnorms[3 * (i + 1)];
-    glmCrossProduct(u, v, n);
-    glmNormalizeVector(n);
-  }
+  const uint32_t facecount = model->facecount;
+  const unsigned parts = glmThreadsFor(facecount, kFacesPerThread);
+  glmRunTasks(parts, parts, [&](size_t part) {
+    const uint32_t end = static_cast<uint32_t>(glmPartStart(facecount, parts, part + 1));
+    for (uint32_t i = static_cast<uint32_t>(glmPartStart(facecount, parts, part)); i < end; i++) {
+      ModelFace& face = model->faces[i];
+      face.facetidx = i + 1;
+      const float* a = &vertices[3 * face.vertexidx[0]];
+      const float* b = &vertices[3 * face.vertexidx[1]];
+      const float* c = &vertices[3 * face.vertexidx[2]];
+      float u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+      float v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+      float* n = &model->facetnorms[3 * (i + 1)];
+      glmCrossProduct(u, v, n);
+      glmNormalizeVector(n);
+    }
+  });
 }
 
 // One face corner that uses a vertex. The uses of each vertex sit together,
@@ -84,50 +95,85 @@ void glmVertexNormals(Model* model, float angle) {
     glmDie(failure);
   }
 
-  // Group the uses by vertex: count, prefix sums, then place.
+  // Group the uses by vertex: count, prefix sums, then place. On several
+  // threads each takes a run of faces with counts of its own, and the uses
+  // of its faces go after those of the runs above it, so they sit in the
+  // same order as from one thread.
+  unsigned runs = glmThreadsFor(facecount, kFacesPerThread);
+  while (runs > 1 && size_t(runs) * (vertexcount + 2) > size_t(facecount) * 3) runs--;
   uint32_t* first = static_cast<uint32_t*>(
       glmAlloc("glmVertexNormals", size_t(vertexcount) + 2, sizeof(uint32_t)));
+  uint32_t* place = static_cast<uint32_t*>(
+      glmAlloc("glmVertexNormals", (size_t(vertexcount) + 1) * runs, sizeof(uint32_t)));
   // A corner naming no vertex (only a hand-built model can) takes no part.
-  for (uint32_t i = 0; i < facecount; i++)
-    for (int c = 0; c < 3; c++) {
-      uint32_t v = faces[i].vertexidx[c];
-      if (v - 1 < vertexcount) first[v + 1]++;
+  glmRunTasks(runs, runs, [&](size_t run) {
+    uint32_t* counts = place + (size_t(vertexcount) + 1) * run;
+    const uint32_t end = static_cast<uint32_t>(glmPartStart(facecount, runs, run + 1));
+    for (uint32_t i = static_cast<uint32_t>(glmPartStart(facecount, runs, run)); i < end; i++)
+      for (int c = 0; c < 3; c++) {
+        uint32_t v = faces[i].vertexidx[c];
+        if (v - 1 < vertexcount) counts[v]++;
+      }
+  });
+  for (uint32_t v = 1; v <= vertexcount; v++) {
+    uint32_t at = first[v];
+    for (size_t run = runs; run-- > 0;) {
+      uint32_t& counts = place[(size_t(vertexcount) + 1) * run + v];
+      const uint32_t n = counts;
+      counts = at;
+      at += n;
     }
-  for (uint32_t v = 1; v <= vertexcount + 1; v++) first[v] += first[v - 1];
+    first[v + 1] = at;
+  }
 
   VertexUse* uses = static_cast<VertexUse*>(
       glmAlloc("glmVertexNormals", first[vertexcount + 1], sizeof(VertexUse)));
-  uint32_t* place = static_cast<uint32_t*>(
-      glmAlloc("glmVertexNormals", size_t(vertexcount) + 1, sizeof(uint32_t)));
-  memcpy(place, first, (size_t(vertexcount) + 1) * sizeof(uint32_t));
-  for (uint32_t i = facecount; i-- > 0;) {
-    const ModelFace& face = faces[i];
-    for (int c = 2; c >= 0; c--) {
-      uint32_t v = face.vertexidx[c];
-      if (v - 1 < vertexcount) uses[place[v]++] = VertexUse{face.facetidx, 3 * i + c};
+  glmRunTasks(runs, runs, [&](size_t run) {
+    uint32_t* at = place + (size_t(vertexcount) + 1) * run;
+    const uint32_t begin = static_cast<uint32_t>(glmPartStart(facecount, runs, run));
+    for (uint32_t i = static_cast<uint32_t>(glmPartStart(facecount, runs, run + 1)); i-- > begin;) {
+      const ModelFace& face = faces[i];
+      for (int c = 2; c >= 0; c--) {
+        uint32_t v = face.vertexidx[c];
+        if (v - 1 < vertexcount) uses[at[v]++] = VertexUse{face.facetidx, 3 * i + c};
+      }
     }
-  }
+  });
   free(place);
 
   // Decide which uses join each vertex's shared normal and count the
-  // normals that makes, so the array is allocated once at its final size.
-  size_t normalcount = 0;
-  for (uint32_t v = 1; v <= vertexcount; v++) {
-    if (first[v] == first[v + 1]) {
+  // normals that makes, so the array is allocated once at its final size;
+  // each part of the vertices then knows where its normals start.
+  const unsigned parts = glmThreadsFor(vertexcount, kVerticesPerThread);
+  std::vector<size_t> made(size_t(parts) + 1), lonely(parts);
+  glmRunTasks(parts, parts, [&](size_t part) {
+    size_t normals = 0;
+    const uint32_t end = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part + 1));
+    for (uint32_t v = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part)) + 1; v <= end;
+         v++) {
+      if (first[v] == first[v + 1]) {
+        lonely[part]++;
+        continue;
+      }
+      const float* head = &facetnorms[3 * uses[first[v]].facet];
+      bool any = false;
+      for (uint32_t k = first[v]; k < first[v + 1]; k++) {
+        // Every use is compared with the head, never with its neighbours.
+        const bool averaged = glmDotProduct(&facetnorms[3 * uses[k].facet], head) > threshold;
+        uses[k].corner |= averaged ? kAveraged : 0;
+        any |= averaged;
+        normals += !averaged;
+      }
+      normals += any;
+    }
+    made[part + 1] = normals;
+  });
+  for (unsigned part = 0; part < parts; part++) {
+    for (size_t i = 0; i < lonely[part]; i++)
       fprintf(stderr, "glmVertexNormals(): vertex w/o a triangle\n");
-      continue;
-    }
-    const float* head = &facetnorms[3 * uses[first[v]].facet];
-    bool any = false;
-    for (uint32_t k = first[v]; k < first[v + 1]; k++) {
-      // Every use is compared with the head, never with its neighbours.
-      const bool averaged = glmDotProduct(&facetnorms[3 * uses[k].facet], head) > threshold;
-      uses[k].corner |= averaged ? kAveraged : 0;
-      any |= averaged;
-      normalcount += !averaged;
-    }
-    normalcount += any;
+    made[part + 1] += made[part];
   }
+  const size_t normalcount = made[parts];
 
   free(model->normals);
   model->normalcount = static_cast<uint32_t>(normalcount);
@@ -138,35 +184,39 @@ void glmVertexNormals(Model* model, float angle) {
   // A vertex's shared normal comes first, then a copy of the facet normal of
   // each use outside the angle. Each use sets its own corner, so a face that
   // names one vertex twice leaves no corner without a normal.
-  uint32_t next = 1;
-  for (uint32_t v = 1; v <= vertexcount; v++) {
-    float average[3] = {0.0f, 0.0f, 0.0f};
-    bool any = false;
-    for (uint32_t k = first[v]; k < first[v + 1]; k++) {
-      if (!(uses[k].corner & kAveraged)) continue;
-      const float* n = &facetnorms[3 * uses[k].facet];
-      average[0] += n[0];
-      average[1] += n[1];
-      average[2] += n[2];
-      any = true;
-    }
-    uint32_t shared = 0;
-    if (any) {
-      glmNormalizeVector(average);
-      shared = next++;
-      memcpy(&normals[3 * shared], average, sizeof average);
-    }
-    for (uint32_t k = first[v]; k < first[v + 1]; k++) {
-      const VertexUse& use = uses[k];
-      uint32_t index = shared;
-      if (!(use.corner & kAveraged)) {
-        index = next++;
-        memcpy(&normals[3 * index], &facetnorms[3 * use.facet], 3 * sizeof(float));
+  glmRunTasks(parts, parts, [&](size_t part) {
+    uint32_t next = static_cast<uint32_t>(made[part]) + 1;
+    const uint32_t end = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part + 1));
+    for (uint32_t v = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part)) + 1; v <= end;
+         v++) {
+      float average[3] = {0.0f, 0.0f, 0.0f};
+      bool any = false;
+      for (uint32_t k = first[v]; k < first[v + 1]; k++) {
+        if (!(uses[k].corner & kAveraged)) continue;
+        const float* n = &facetnorms[3 * uses[k].facet];
+        average[0] += n[0];
+        average[1] += n[1];
+        average[2] += n[2];
+        any = true;
       }
-      const uint32_t corner = use.corner & ~kAveraged;
-      faces[corner / 3].normalidx[corner % 3] = index;
+      uint32_t shared = 0;
+      if (any) {
+        glmNormalizeVector(average);
+        shared = next++;
+        memcpy(&normals[3 * shared], average, sizeof average);
+      }
+      for (uint32_t k = first[v]; k < first[v + 1]; k++) {
+        const VertexUse& use = uses[k];
+        uint32_t index = shared;
+        if (!(use.corner & kAveraged)) {
+          index = next++;
+          memcpy(&normals[3 * index], &facetnorms[3 * use.facet], 3 * sizeof(float));
+        }
+        const uint32_t corner = use.corner & ~kAveraged;
+        faces[corner / 3].normalidx[corner % 3] = index;
+      }
     }
-  }
+  });
   free(uses);
   free(first);
 }

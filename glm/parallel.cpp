@@ -10,13 +10,18 @@
 #endif
 
 static std::atomic<unsigned> threadLimit(0);
+static std::atomic<bool> everyJob(false);
 
-void glmSetThreadLimit(unsigned threads) { threadLimit.store(threads); }
+void glmSetThreadLimit(unsigned threads, bool every_job) {
+  threadLimit.store(threads);
+  everyJob.store(every_job);
+}
 
 unsigned glmThreadsFor(size_t work, size_t work_per_thread) {
 #ifdef GLM_HAVE_THREADS
-  unsigned threads = std::thread::hardware_concurrency();
   const unsigned limit = threadLimit.load();
+  if (limit && everyJob.load()) return limit;
+  unsigned threads = std::thread::hardware_concurrency();
   if (limit && (threads == 0 || limit < threads)) threads = limit;
   const size_t useful = work / (work_per_thread ? work_per_thread : 1);
   if (useful < threads) threads = static_cast<unsigned>(useful);

@@ -22,6 +22,11 @@
 // too small to pay for starting threads.
 unsigned glmThreadsFor(size_t work, size_t work_per_thread);
 
+// Where part i of count items cut into parts nearly equal parts starts.
+inline size_t glmPartStart(size_t count, size_t parts, size_t i) {
+  return static_cast<size_t>(static_cast<unsigned __int128>(count) * i / parts);
+}
+
 #ifdef GLM_HAVE_THREADS
 namespace glm_parallel {
 

@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <string>
 
+#include "glm/glm_internal.h"
 #include "test_util.h"
 
 using Corners = std::array<uint32_t, 3>;
@@ -106,4 +109,48 @@ TEST(NormalsVector, ZeroLengthStaysZero) {
   glmNormalizeVector(v);
   EXPECT_FLOAT_EQ(v[0], 0.6f);
   EXPECT_FLOAT_EQ(v[2], 0.8f);
+}
+
+// What the player does with a model, spread over several threads even for
+// a small one, gives bit for bit what one thread gives: the box (with a
+// not-a-number first vertex, and with signed zeros at its edges), the facet
+// normals, every smoothed normal and index, and the messages.
+TEST(NormalsThreads, SeveralThreadsGiveWhatOneGives) {
+  std::mt19937 rng(11);
+  for (const char* first : {"v 0 -0 0.5\n", "v nan 1 2\n", "v -0 0 -0\n"}) {
+    std::string obj = first;
+    for (int i = 0; i < 400; i++)
+      obj += "v " + std::to_string(static_cast<int>(rng() % 21) - 10) + " " +
+             std::to_string(static_cast<int>(rng() % 7) - 3) + " " + std::to_string(rng() % 5) +
+             "\n";
+    // Vertices named twice in a face, and some never named.
+    for (int i = 0; i < 700; i++)
+      obj += "f " + std::to_string(1 + rng() % 380) + " " + std::to_string(1 + rng() % 380) + " " +
+             std::to_string(1 + rng() % 380) + "\n";
+    struct Result {
+      ModelPtr model;
+      float scale;
+      std::string messages;
+    } results[2];
+    for (int threads = 1; threads <= 2; threads++) {
+      glmSetThreadLimit(3 * (threads - 1) + 1, true);
+      Result& r = results[threads - 1];
+      r.model = read_obj(obj);
+      r.scale = glmFitToUnitCube(r.model.get());
+      glmComputeFacetNormals(r.model.get());
+      testing::internal::CaptureStderr();
+      glmVertexNormals(r.model.get(), 73.0f);
+      r.messages = testing::internal::GetCapturedStderr();
+      glmSetThreadLimit(0);
+    }
+    const Model* a = results[0].model.get();
+    const Model* b = results[1].model.get();
+    EXPECT_EQ(memcmp(&results[0].scale, &results[1].scale, sizeof(float)), 0);
+    EXPECT_EQ(results[0].messages, results[1].messages);
+    EXPECT_EQ(memcmp(a->vertices, b->vertices, 12 * (a->vertexcount + 1)), 0);
+    EXPECT_EQ(memcmp(a->facetnorms, b->facetnorms, 12 * (a->facetnormcount + 1)), 0);
+    ASSERT_EQ(a->normalcount, b->normalcount);
+    EXPECT_EQ(memcmp(a->normals, b->normals, 12 * (a->normalcount + 1)), 0);
+    EXPECT_EQ(memcmp(a->faces, b->faces, sizeof(ModelFace) * a->facecount), 0);
+  }
 }
