@@ -48,7 +48,8 @@ inline const ModelMaterial& glmGroupMaterial(const Model* model, const ModelGrou
 [[noreturn]] void glmDie(const GlmFailure& failure);
 
 // calloc that ends the process, naming the operation, when memory runs out.
-void* glmAlloc(const char* operation, size_t count, size_t size);
+// fillers is the number of threads that fill the array.
+void* glmAlloc(const char* operation, size_t count, size_t size, unsigned fillers = 1);
 char* glmStrdup(const char* operation, const char* text, size_t length);
 
 // A whole file in memory, mapped or read. Nothing follows data[size - 1]:

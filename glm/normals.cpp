@@ -45,12 +45,12 @@ void glmComputeFacetNormals(Model* model) {
   assert(model->vertices);
   free(model->facetnorms);
   model->facetnormcount = model->facecount;
-  model->facetnorms = static_cast<float*>(
-      glmAlloc("glmComputeFacetNormals", 3 * (size_t(model->facetnormcount) + 1), sizeof(float)));
-
-  const float* vertices = model->vertices;
   const uint32_t facecount = model->facecount;
   const unsigned parts = glmThreadsFor(facecount, kFacesPerThread);
+  model->facetnorms = static_cast<float*>(glmAlloc(
+      "glmComputeFacetNormals", 3 * (size_t(model->facetnormcount) + 1), sizeof(float), parts));
+
+  const float* vertices = model->vertices;
   glmRunTasks(parts, parts, [&](size_t part) {
     const uint32_t end = static_cast<uint32_t>(glmPartStart(facecount, parts, part + 1));
     for (uint32_t i = static_cast<uint32_t>(glmPartStart(facecount, parts, part)); i < end; i++) {
@@ -101,10 +101,11 @@ void glmVertexNormals(Model* model, float angle) {
   // same order as from one thread.
   unsigned runs = glmThreadsFor(facecount, kFacesPerThread);
   while (runs > 1 && size_t(runs) * (vertexcount + 2) > size_t(facecount) * 3) runs--;
+  const unsigned parts = glmThreadsFor(vertexcount, kVerticesPerThread);
   uint32_t* first = static_cast<uint32_t*>(
-      glmAlloc("glmVertexNormals", size_t(vertexcount) + 2, sizeof(uint32_t)));
+      glmAlloc("glmVertexNormals", size_t(vertexcount) + 2, sizeof(uint32_t), parts));
   uint32_t* place = static_cast<uint32_t*>(
-      glmAlloc("glmVertexNormals", (size_t(vertexcount) + 1) * runs, sizeof(uint32_t)));
+      glmAlloc("glmVertexNormals", (size_t(vertexcount) + 1) * runs, sizeof(uint32_t), runs));
   // A corner naming no vertex (only a hand-built model can) takes no part.
   glmRunTasks(runs, runs, [&](size_t run) {
     uint32_t* counts = place + (size_t(vertexcount) + 1) * run;
@@ -115,19 +116,36 @@ void glmVertexNormals(Model* model, float angle) {
         if (v - 1 < vertexcount) counts[v]++;
       }
   });
-  for (uint32_t v = 1; v <= vertexcount; v++) {
-    uint32_t at = first[v];
-    for (size_t run = runs; run-- > 0;) {
-      uint32_t& counts = place[(size_t(vertexcount) + 1) * run + v];
-      const uint32_t n = counts;
-      counts = at;
-      at += n;
+  // Where each part of the vertices starts its uses, then each vertex and,
+  // within it, each run.
+  std::vector<uint32_t> part_first(size_t(parts) + 1);
+  glmRunTasks(parts, parts, [&](size_t part) {
+    uint32_t n = 0;
+    const uint32_t end = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part + 1));
+    for (uint32_t v = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part)) + 1; v <= end;
+         v++)
+      for (unsigned run = 0; run < runs; run++) n += place[(size_t(vertexcount) + 1) * run + v];
+    part_first[part + 1] = n;
+  });
+  for (unsigned part = 0; part < parts; part++) part_first[part + 1] += part_first[part];
+  glmRunTasks(parts, parts, [&](size_t part) {
+    uint32_t at = part_first[part];
+    const uint32_t end = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part + 1));
+    for (uint32_t v = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part)) + 1; v <= end;
+         v++) {
+      first[v] = at;
+      for (size_t run = runs; run-- > 0;) {
+        uint32_t& counts = place[(size_t(vertexcount) + 1) * run + v];
+        const uint32_t n = counts;
+        counts = at;
+        at += n;
+      }
     }
-    first[v + 1] = at;
-  }
+  });
+  first[vertexcount + 1] = part_first[parts];
 
   VertexUse* uses = static_cast<VertexUse*>(
-      glmAlloc("glmVertexNormals", first[vertexcount + 1], sizeof(VertexUse)));
+      glmAlloc("glmVertexNormals", first[vertexcount + 1], sizeof(VertexUse), runs));
   glmRunTasks(runs, runs, [&](size_t run) {
     uint32_t* at = place + (size_t(vertexcount) + 1) * run;
     const uint32_t begin = static_cast<uint32_t>(glmPartStart(facecount, runs, run));
@@ -144,7 +162,6 @@ void glmVertexNormals(Model* model, float angle) {
   // Decide which uses join each vertex's shared normal and count the
   // normals that makes, so the array is allocated once at its final size;
   // each part of the vertices then knows where its normals start.
-  const unsigned parts = glmThreadsFor(vertexcount, kVerticesPerThread);
   std::vector<size_t> made(size_t(parts) + 1), lonely(parts);
   glmRunTasks(parts, parts, [&](size_t part) {
     size_t normals = 0;
@@ -177,8 +194,8 @@ void glmVertexNormals(Model* model, float angle) {
 
   free(model->normals);
   model->normalcount = static_cast<uint32_t>(normalcount);
-  float* normals =
-      static_cast<float*>(glmAlloc("glmVertexNormals", 3 * (normalcount + 1), sizeof(float)));
+  float* normals = static_cast<float*>(
+      glmAlloc("glmVertexNormals", 3 * (normalcount + 1), sizeof(float), parts));
   model->normals = normals;
 
   // A vertex's shared normal comes first, then a copy of the facet normal of

@@ -701,7 +701,8 @@ std::vector<ObjChunk> cut_chunks(const char* text, size_t size, size_t chunk_byt
 // Joins the chunks' counts in file order: reads the material libraries,
 // creates the groups, sizes the model and its groups' face lists, and tells
 // each chunk where its elements, triangles and group faces start.
-bool join_counts(Model* model, std::vector<ObjChunk>& chunks, GlmFailure* failure) {
+bool join_counts(Model* model, std::vector<ObjChunk>& chunks, unsigned threads,
+                 GlmFailure* failure) {
   ModelGroup* current = glmEnsureGroup(model, "default");
   uint64_t read[3] = {}, triangles = 0;
   for (ObjChunk& c : chunks) {
@@ -747,8 +748,8 @@ bool join_counts(Model* model, std::vector<ObjChunk>& chunks, GlmFailure* failur
       g.group->facecount += static_cast<uint32_t>(g.faces);
     }
   for (ModelGroup* group = model->grouplist; group; group = group->next)
-    group->faceindices =
-        static_cast<uint32_t*>(glmAlloc("glmReadOBJ", group->facecount, sizeof(uint32_t)));
+    group->faceindices = static_cast<uint32_t*>(
+        glmAlloc("glmReadOBJ", group->facecount, sizeof(uint32_t), threads));
 
   uint32_t material = 0;
   for (ObjChunk& c : chunks) {
@@ -817,18 +818,20 @@ static GlmFailure read_obj_text(const char* objpath, const GlmText& text, Model*
 
   glmRunTasks(threads, chunks.size(),
               [&](size_t i) { glmFirstPass(model, data, chunks[i], way); });
-  bool ok = join_counts(model, chunks, &failure);
+  // The chunks fill the arrays on as many threads as there are chunks.
+  const unsigned fillers = chunks.size() > 1 ? threads : 1;
+  bool ok = join_counts(model, chunks, fillers, &failure);
   if (ok) {
     model->vertices = static_cast<float*>(
-        glmAlloc("glmReadOBJ", 3 * (size_t(model->vertexcount) + 1), sizeof(float)));
-    model->faces =
-        static_cast<ModelFace*>(glmAlloc("glmReadOBJ", model->facecount, sizeof(ModelFace)));
+        glmAlloc("glmReadOBJ", 3 * (size_t(model->vertexcount) + 1), sizeof(float), fillers));
+    model->faces = static_cast<ModelFace*>(
+        glmAlloc("glmReadOBJ", model->facecount, sizeof(ModelFace), fillers));
     if (model->normalcount)
       model->normals = static_cast<float*>(
-          glmAlloc("glmReadOBJ", 3 * (size_t(model->normalcount) + 1), sizeof(float)));
+          glmAlloc("glmReadOBJ", 3 * (size_t(model->normalcount) + 1), sizeof(float), fillers));
     if (model->uvcount)
       model->uvs = static_cast<float*>(
-          glmAlloc("glmReadOBJ", 2 * (size_t(model->uvcount) + 1), sizeof(float)));
+          glmAlloc("glmReadOBJ", 2 * (size_t(model->uvcount) + 1), sizeof(float), fillers));
     glmRunTasks(threads, chunks.size(),
                 [&](size_t i) { glmFillPass(model, data, chunks[i], way); });
     ok = finish_fill(model, data, chunks, way, &failure);

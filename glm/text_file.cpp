@@ -59,7 +59,7 @@ void glmDie(const GlmFailure& failure) {
   die(failure.to_stdout ? stdout : stderr, failure.message.c_str(), failure.message.size());
 }
 
-void* glmAlloc(const char* operation, size_t count, size_t size) {
+void* glmAlloc(const char* operation, size_t count, size_t size, unsigned fillers) {
   void* block = calloc(count ? count : 1, size ? size : 1);
   if (!block) {
     // On the stack: there may be no memory left for a string.
@@ -70,8 +70,6 @@ void* glmAlloc(const char* operation, size_t count, size_t size) {
     die(stderr, message, length < 0 ? 0 : std::min(size_t(length), sizeof message - 1));
   }
 #ifndef _WIN32
-  // Every array is filled right away: fault a big one in with one call
-  // rather than a trap per page. Kernels before 5.14 refuse; that is fine.
   const size_t bytes = count * size;
   if (bytes >= (size_t(1) << 21)) {
     const uintptr_t page = 4096;
@@ -81,9 +79,15 @@ void* glmAlloc(const char* operation, size_t count, size_t size) {
       // Big pages where the kernel has them: a fault and a page record per
       // 2 MB instead of per 4 KB.
       madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-      madvise(reinterpret_cast<void*>(from), to - from, kPopulateWrite);
+      // Every array is filled right away: fault a big one in with one call
+      // rather than a trap per page, unless several threads are to fill it,
+      // each faulting in its own part. Kernels before 5.14 refuse; that is
+      // fine.
+      if (fillers <= 1) madvise(reinterpret_cast<void*>(from), to - from, kPopulateWrite);
     }
   }
+#else
+  (void)fillers;
 #endif
   return block;
 }
