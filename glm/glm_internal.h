@@ -69,6 +69,9 @@ struct GlmReadOptions {
   bool avx2 = true;        // off: the fast paths keep to SSE2 on any processor
   unsigned threads = 0;    // 0: as many as the text's size and the cores pay for
   size_t chunk_bytes = 0;  // 0: chunks only for big texts; else about this size
+  // When set, gets how many elements and faces the exact reader read in
+  // the two passes: those the fast paths declined.
+  size_t* exact_statements = nullptr;
 };
 
 // The OBJ reader over text already in memory. objpath is stored in the

@@ -297,6 +297,9 @@ struct FastFace {
   const char* next;
 };
 
+// The digit word of "1".
+const uint64_t kWordOfOne = uint64_t(1) << 56;
+
 template <int Form>
 struct FaceForm {
   static const int kPerCorner = Form == SHAPE_V ? 1 : Form == SHAPE_VTN ? 3 : 2;
@@ -358,10 +361,11 @@ GLM_INLINE bool face_values(Isa isa, const char* q, Bits digit, int corners,
       stops &= stops - 1;
       words[F::kStride * c + k] = digit_word(load8(q + start), length);
     }
-    if (F::kStride == 4) words[4 * c + 3] = 0;
+    if (F::kStride == 4) words[4 * c + 3] = kWordOfOne;
   }
+  // Lanes past the last value read as 1, which is in range.
   const int n = (F::kStride * corners + 3) & ~3;
-  for (int i = F::kStride * corners; i < n; i++) words[i] = 0;
+  for (int i = F::kStride * corners; i < n; i++) words[i] = kWordOfOne;
   return values_in_range(isa, words, n, highest, face->value);
 }
 

@@ -81,6 +81,7 @@ struct ObjChunk {
   bool redo = false;   // the fill stopped for corner values from before the chunk
   std::string output;  // what the fill prints, printed in file order
   GlmFailure failure;  // of either pass
+  size_t exact = 0;    // elements and faces the fast paths left to the exact reader
 };
 
 // Cursors of one pass over one chunk; the model holds only results.
@@ -463,6 +464,7 @@ GLM_INLINE void read_element(ObjPass& s, const char*& p, int slot, float* array)
     p = next;
     return;
   }
+  s.chunk->exact++;
   exact_element<Fill>(p, s.end, values, kWidth);
 }
 
@@ -541,6 +543,7 @@ GLM_INLINE bool read_statements(ObjPass& s) {
       case 'f':
         p = word + 1 < end && is_space(word[1]) ? word + 1 : word_end(word, end);
         if (s.fast && p - word == 1 && fast_face_line<Fill, Isa>(s, word, p)) break;
+        s.chunk->exact++;
         if (!read_face<Fill>(s, p)) return false;
         break;
       case 'g':
@@ -835,6 +838,10 @@ static GlmFailure read_obj_text(const char* objpath, const GlmText& text, Model*
     glmRunTasks(threads, chunks.size(),
                 [&](size_t i) { glmFillPass(model, data, chunks[i], way); });
     ok = finish_fill(model, data, chunks, way, &failure);
+  }
+  if (options.exact_statements) {
+    *options.exact_statements = 0;
+    for (const ObjChunk& c : chunks) *options.exact_statements += c.exact;
   }
   if (!ok) {
     glmDestroy(model);
