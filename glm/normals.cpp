@@ -78,6 +78,53 @@ struct VertexUse {
 };
 const uint32_t kAveraged = 0x80000000u;
 
+// The uses of one vertex that join its shared normal (marked in uses), and
+// that normal, normalized. Returns whether there is one.
+static inline bool shared_normal(const float* facetnorms, float threshold, VertexUse* uses,
+                          uint32_t begin, uint32_t end, float* average) {
+  const float* head = &facetnorms[3 * uses[begin].facet];
+  average[0] = average[1] = average[2] = 0.0f;
+  bool any = false;
+  for (uint32_t k = begin; k < end; k++) {
+    // Every use is compared with the head, never with its neighbours.
+    const float* n = &facetnorms[3 * uses[k].facet];
+    if (glmDotProduct(n, head) > threshold) {
+      uses[k].corner |= kAveraged;
+      average[0] += n[0];
+      average[1] += n[1];
+      average[2] += n[2];
+      any = true;
+    }
+  }
+  if (any) glmNormalizeVector(average);
+  return any;
+}
+
+// Stores one vertex's normals from next on: the shared one first, then a
+// copy of the facet normal of each use outside the angle. Each use sets its
+// own corner, so a face that names one vertex twice leaves no corner
+// without a normal. Returns the next free normal.
+static inline uint32_t store_normals(ModelFace* faces, const float* facetnorms, const VertexUse* uses,
+                              uint32_t begin, uint32_t end, const float* shared_value,
+                              float* normals, uint32_t next) {
+  uint32_t shared = 0;
+  if (shared_value) {
+    shared = next++;
+    memcpy(&normals[3 * shared], shared_value, 3 * sizeof(float));
+  }
+  for (uint32_t k = begin; k < end; k++) {
+    const VertexUse& use = uses[k];
+    uint32_t index = shared;
+    if (!(use.corner & kAveraged)) {
+      index = next++;
+      memcpy(&normals[3 * index], &facetnorms[3 * use.facet], 3 * sizeof(float));
+    }
+    const uint32_t corner = use.corner & ~kAveraged;
+    faces[corner / 3].normalidx[corner % 3] = index;
+  }
+  return next;
+}
+
 void glmVertexNormals(Model* model, float angle) {
   assert(model);
   assert(model->facetnorms);
@@ -159,81 +206,83 @@ void glmVertexNormals(Model* model, float angle) {
   });
   free(place);
 
-  // Decide which uses join each vertex's shared normal and count the
-  // normals that makes, so the array is allocated once at its final size;
-  // each part of the vertices then knows where its normals start.
-  std::vector<size_t> made(size_t(parts) + 1), lonely(parts);
-  glmRunTasks(parts, parts, [&](size_t part) {
-    size_t normals = 0;
-    const uint32_t end = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part + 1));
-    for (uint32_t v = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part)) + 1; v <= end;
-         v++) {
+  std::vector<size_t> lonely(parts);
+  const auto report_lonely = [&] {
+    for (unsigned part = 0; part < parts; part++)
+      for (size_t i = 0; i < lonely[part]; i++)
+        fprintf(stderr, "glmVertexNormals(): vertex w/o a triangle\n");
+  };
+  free(model->normals);
+  if (parts == 1) {
+    // On one thread, deciding and storing go together in one walk, into an
+    // array for the most normals there can be (one a use) that is then cut
+    // to size: only the pages written are ever taken.
+    float* normals = static_cast<float*>(
+        glmAlloc("glmVertexNormals", 3 * (size_t(first[vertexcount + 1]) + 1), sizeof(float), 2));
+    uint32_t next = 1;
+    for (uint32_t v = 1; v <= vertexcount; v++) {
       if (first[v] == first[v + 1]) {
-        lonely[part]++;
+        lonely[0]++;
         continue;
       }
-      const float* head = &facetnorms[3 * uses[first[v]].facet];
-      bool any = false;
-      for (uint32_t k = first[v]; k < first[v + 1]; k++) {
-        // Every use is compared with the head, never with its neighbours.
-        const bool averaged = glmDotProduct(&facetnorms[3 * uses[k].facet], head) > threshold;
-        uses[k].corner |= averaged ? kAveraged : 0;
-        any |= averaged;
-        normals += !averaged;
-      }
-      normals += any;
+      float average[3];
+      const bool any = shared_normal(facetnorms, threshold, uses, first[v], first[v + 1], average);
+      next = store_normals(faces, facetnorms, uses, first[v], first[v + 1], any ? average : nullptr,
+                           normals, next);
     }
-    made[part + 1] = normals;
-  });
-  for (unsigned part = 0; part < parts; part++) {
-    for (size_t i = 0; i < lonely[part]; i++)
-      fprintf(stderr, "glmVertexNormals(): vertex w/o a triangle\n");
-    made[part + 1] += made[part];
-  }
-  const size_t normalcount = made[parts];
-
-  free(model->normals);
-  model->normalcount = static_cast<uint32_t>(normalcount);
-  float* normals = static_cast<float*>(
-      glmAlloc("glmVertexNormals", 3 * (normalcount + 1), sizeof(float), parts));
-  model->normals = normals;
-
-  // A vertex's shared normal comes first, then a copy of the facet normal of
-  // each use outside the angle. Each use sets its own corner, so a face that
-  // names one vertex twice leaves no corner without a normal.
-  glmRunTasks(parts, parts, [&](size_t part) {
-    uint32_t next = static_cast<uint32_t>(made[part]) + 1;
-    const uint32_t end = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part + 1));
-    for (uint32_t v = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part)) + 1; v <= end;
-         v++) {
-      float average[3] = {0.0f, 0.0f, 0.0f};
-      bool any = false;
-      for (uint32_t k = first[v]; k < first[v + 1]; k++) {
-        if (!(uses[k].corner & kAveraged)) continue;
-        const float* n = &facetnorms[3 * uses[k].facet];
-        average[0] += n[0];
-        average[1] += n[1];
-        average[2] += n[2];
-        any = true;
-      }
-      uint32_t shared = 0;
-      if (any) {
-        glmNormalizeVector(average);
-        shared = next++;
-        memcpy(&normals[3 * shared], average, sizeof average);
-      }
-      for (uint32_t k = first[v]; k < first[v + 1]; k++) {
-        const VertexUse& use = uses[k];
-        uint32_t index = shared;
-        if (!(use.corner & kAveraged)) {
-          index = next++;
-          memcpy(&normals[3 * index], &facetnorms[3 * use.facet], 3 * sizeof(float));
+    report_lonely();
+    model->normalcount = next - 1;
+    float* fitted = static_cast<float*>(realloc(normals, 3 * size_t(next) * sizeof(float)));
+    model->normals = fitted ? fitted : normals;
+  } else {
+    // Decide which uses join each vertex's shared normal and count the
+    // normals that makes, so that each part of the vertices knows where its
+    // normals start; then store them.
+    std::vector<size_t> made(size_t(parts) + 1);
+    glmRunTasks(parts, parts, [&](size_t part) {
+      size_t normals = 0;
+      const uint32_t end = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part + 1));
+      for (uint32_t v = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part)) + 1;
+           v <= end; v++) {
+        if (first[v] == first[v + 1]) {
+          lonely[part]++;
+          continue;
         }
-        const uint32_t corner = use.corner & ~kAveraged;
-        faces[corner / 3].normalidx[corner % 3] = index;
+        float average[3];
+        normals += shared_normal(facetnorms, threshold, uses, first[v], first[v + 1], average);
+        for (uint32_t k = first[v]; k < first[v + 1]; k++)
+          normals += !(uses[k].corner & kAveraged);
       }
-    }
-  });
+      made[part + 1] = normals;
+    });
+    report_lonely();
+    for (unsigned part = 0; part < parts; part++) made[part + 1] += made[part];
+    model->normalcount = static_cast<uint32_t>(made[parts]);
+    float* normals = static_cast<float*>(
+        glmAlloc("glmVertexNormals", 3 * (made[parts] + 1), sizeof(float), parts));
+    model->normals = normals;
+    glmRunTasks(parts, parts, [&](size_t part) {
+      uint32_t next = static_cast<uint32_t>(made[part]) + 1;
+      const uint32_t end = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part + 1));
+      for (uint32_t v = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part)) + 1;
+           v <= end; v++) {
+        // The shared normal again, as deciding worked it out.
+        float average[3] = {0.0f, 0.0f, 0.0f};
+        bool any = false;
+        for (uint32_t k = first[v]; k < first[v + 1]; k++) {
+          if (!(uses[k].corner & kAveraged)) continue;
+          const float* n = &facetnorms[3 * uses[k].facet];
+          average[0] += n[0];
+          average[1] += n[1];
+          average[2] += n[2];
+          any = true;
+        }
+        if (any) glmNormalizeVector(average);
+        next = store_normals(faces, facetnorms, uses, first[v], first[v + 1],
+                             any ? average : nullptr, normals, next);
+      }
+    });
+  }
   free(uses);
   free(first);
 }
