@@ -306,35 +306,34 @@ struct FaceForm {
   static const int kStride = Form == SHAPE_VTN ? 4 : kPerCorner;
 };
 
-// The values of n (a multiple of 4) digit words, and whether each is in
-// range: 1 up to highest[i % 4] + 1 (a value of 0 wraps round to the
-// highest of all).
-GLM_INLINE bool values_in_range(Plain, const uint64_t* words, int n, const uint32_t* highest,
-                                uint32_t* values) {
+// The values of four digit words (see digit_word) into values, and
+// whether each is in range: 1 up to highest[i] + 1 (a value of 0 wraps
+// round to the highest of all).
+GLM_INLINE bool four_in_range(Plain, const uint64_t* words, const uint32_t* highest,
+                              uint32_t* values) {
   uint32_t out_of_range = 0;
-  for (int i = 0; i < n; i += 4)
-    for (int k = 0; k < 4; k++) {
-      values[i + k] = word_value(words[i + k]);
-      out_of_range |= static_cast<uint32_t>(values[i + k] - 1 > highest[k]);
-    }
+  for (int k = 0; k < 4; k++) {
+    values[k] = word_value(words[k]);
+    out_of_range |= static_cast<uint32_t>(values[k] - 1 > highest[k]);
+  }
   return out_of_range == 0;
 }
 
 #ifdef GLM_HAVE_AVX2
-GLM_AVX2 inline bool values_in_range(Avx2, const uint64_t* words, int n, const uint32_t* lanes,
-                                     uint32_t* values) {
-  const __m128i one = _mm_set1_epi32(1);
-  const __m128i highest = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes));
-  __m128i out_of_range = _mm_setzero_si128();
-  for (int i = 0; i < n; i += 4) {
-    const __m128i v =
-        four_word_values(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + i)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(values + i), v);
-    const __m128i below = _mm_sub_epi32(v, one);
-    out_of_range = _mm_or_si128(out_of_range,
-                                _mm_xor_si128(_mm_min_epu32(below, highest), below));
-  }
-  return _mm_testz_si128(out_of_range, out_of_range);
+GLM_AVX2 inline bool four_in_range(Avx2, const uint64_t* words, const uint32_t* highest,
+                                   uint32_t* values) {
+  // From registers: a vector load of words just stored one by one would
+  // wait for the stores.
+  const __m128i v = four_word_values(_mm256_set_epi64x(static_cast<long long>(words[3]),
+                                                       static_cast<long long>(words[2]),
+                                                       static_cast<long long>(words[1]),
+                                                       static_cast<long long>(words[0])));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(values), v);
+  const __m128i below = _mm_sub_epi32(v, _mm_set1_epi32(1));
+  const __m128i limit = _mm_setr_epi32(static_cast<int>(highest[0]), static_cast<int>(highest[1]),
+                                       static_cast<int>(highest[2]), static_cast<int>(highest[3]));
+  return _mm_testc_si128(_mm_cmpeq_epi32(_mm_min_epu32(below, limit), below),
+                         _mm_set1_epi32(-1));
 }
 #endif
 
@@ -352,21 +351,25 @@ GLM_INLINE bool face_values(Isa isa, const char* q, Bits digit, int corners,
   const uint32_t v = limits[0] - 1, u = t_or_n - 1;
   const uint32_t highest[4] = {v, F::kStride == 1 ? v : u, F::kStride == 4 ? limits[2] - 1 : v,
                                F::kStride == 4 ? UINT32_MAX : F::kStride == 2 ? u : v};
-  uint64_t words[4 * FastFace::kMaxCorners + 4];
+  // Four lanes at a time: one v/t/n corner, or two corners of two values,
+  // or four of one. Lanes past the last value read as 1, which is in range.
+  const int per_group = 4 / F::kStride;
   Bits starts = digit & ~(digit << 1), stops = digit & ~(digit >> 1);
-  for (int c = 0; c < corners; c++) {
-    for (int k = 0; k < F::kPerCorner; k++) {
-      const int start = lowest_bit(starts), length = lowest_bit(stops) + 1 - start;
-      starts &= starts - 1;
-      stops &= stops - 1;
-      words[F::kStride * c + k] = digit_word(load8(q + start), length);
+  bool in_range = true;
+  for (int c = 0; c < corners; c += per_group) {
+    uint64_t words[4];
+    for (int lane = 0; lane < 4; lane++) {
+      words[lane] = kWordOfOne;
+      if (lane % F::kStride < F::kPerCorner && c + lane / F::kStride < corners) {
+        const int start = lowest_bit(starts), length = lowest_bit(stops) + 1 - start;
+        starts &= starts - 1;
+        stops &= stops - 1;
+        words[lane] = digit_word(load8(q + start), length);
+      }
     }
-    if (F::kStride == 4) words[4 * c + 3] = kWordOfOne;
+    in_range &= four_in_range(isa, words, highest, &face->value[F::kStride * c]);
   }
-  // Lanes past the last value read as 1, which is in range.
-  const int n = (F::kStride * corners + 3) & ~3;
-  for (int i = F::kStride * corners; i < n; i++) words[i] = kWordOfOne;
-  return values_in_range(isa, words, n, highest, face->value);
+  return in_range;
 }
 
 // Whether a run of more than 8 bits is set in x.
@@ -496,8 +499,9 @@ template <int kCount>
 GLM_AVX2 inline bool decimal_values(Avx2, const uint64_t* words, const int* fraction,
                                     const bool* negative, float* out) {
   static const float kPowers[9] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f};
-  const __m128i mantissas =
-      four_word_values(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(words)));
+  const __m128i mantissas = four_word_values(
+      _mm256_set_epi64x(0, kCount == 3 ? static_cast<long long>(words[kCount - 1]) : 0,
+                        static_cast<long long>(words[1]), static_cast<long long>(words[0])));
   if (_mm_movemask_ps(_mm_castsi128_ps(
           _mm_cmpgt_epi32(mantissas, _mm_set1_epi32((1 << 24) | 0)))) &
       ((1 << kCount) - 1))
