@@ -152,6 +152,16 @@ GLM_AVX2 inline uint64_t prefix_parity(Avx2, uint64_t x) {
 typedef unsigned __int128 Bits128;
 
 template <typename Isa>
+GLM_INLINE int count_bits(Isa isa, uint32_t x) {
+  return count_bits(isa, static_cast<uint64_t>(x));
+}
+
+template <typename Isa>
+GLM_INLINE uint32_t prefix_parity(Isa isa, uint32_t x) {
+  return static_cast<uint32_t>(prefix_parity(isa, static_cast<uint64_t>(x)));
+}
+
+template <typename Isa>
 GLM_INLINE int count_bits(Isa isa, Bits128 x) {
   return count_bits(isa, static_cast<uint64_t>(x)) + count_bits(isa, static_cast<uint64_t>(x >> 64));
 }
@@ -163,6 +173,7 @@ GLM_INLINE Bits128 prefix_parity(Isa isa, Bits128 x) {
   return Bits128(high) << 64 | low;
 }
 
+GLM_INLINE int lowest_bit(uint32_t x) { return __builtin_ctz(x); }
 GLM_INLINE int lowest_bit(uint64_t x) { return __builtin_ctzll(x); }
 GLM_INLINE int lowest_bit(Bits128 x) {
   const uint64_t low = static_cast<uint64_t>(x);
@@ -180,17 +191,15 @@ struct LineBits {
   int length;  // where the line end is
 };
 
-// Classifies the line at p, up to its line end, which must come within
-// 32 * kBlocks bytes (at most the width of Bits); p must have that many
-// readable bytes. A face line is told apart into blanks, digits and
-// slashes, a number line into blanks, digits, points and minus signs; any
-// other byte is other.
-template <bool Face, typename Bits, int kBlocks, typename Isa>
-GLM_INLINE bool classify_line(Isa isa, const char* p, LineBits<Bits>* m) {
+// Masks for a line from its 32-byte blocks (count of them, the line end
+// in the last). A face line is told apart into blanks, digits and slashes,
+// a number line into blanks, digits, points and minus signs; any other byte
+// is other.
+template <bool Face, typename Bits>
+GLM_INLINE void line_bits(const Masks32* blocks, int count, LineBits<Bits>* m) {
   Bits newline = 0, blank = 0, digit = 0, mark = 0, minus = 0, known = 0;
-  for (int block = 0; block < kBlocks; block++) {
-    Masks32 b;
-    classify32<Face>(isa, p + 32 * block, &b);
+  for (int block = 0; block < count; block++) {
+    const Masks32& b = blocks[block];
     const int at = 32 * block;
     newline |= Bits(b.newline) << at;
     blank |= Bits(b.blank) << at;
@@ -199,7 +208,6 @@ GLM_INLINE bool classify_line(Isa isa, const char* p, LineBits<Bits>* m) {
     minus |= Bits(b.minus) << at;
     known |= Bits(b.known) << at;
   }
-  if (!newline) return false;
   m->length = lowest_bit(newline);
   const Bits inside = (newline & (~newline + 1)) - 1;
   m->blank = blank & inside;
@@ -214,7 +222,20 @@ GLM_INLINE bool classify_line(Isa isa, const char* p, LineBits<Bits>* m) {
     m->digit = digit & inside;
     m->slash = 0;
   }
-  return true;
+}
+
+// Classifies the line at p block by block up to the one that holds its
+// line end, at most four; each block needs 32 + extra readable bytes.
+// Returns how many blocks that took, or 0 when the line end did not come.
+template <bool Face, int kMost, typename Isa>
+GLM_INLINE int classify_blocks(Isa isa, const char* p, const char* end, int extra,
+                               Masks32* blocks) {
+  for (int block = 0; block < kMost; block++) {
+    if (end - p < 32 * (block + 1) + extra) return 0;
+    classify32<Face>(isa, p + 32 * block, &blocks[block]);
+    if (blocks[block].newline) return block + 1;
+  }
+  return 0;
 }
 
 // Whether the bits of a and b alternate, a first and b last: a b a b ... a b.
@@ -383,13 +404,12 @@ GLM_INLINE bool has_long_run(Bits x) {
 
 // The count pass's face line: only its triangles are wanted.
 template <typename Bits, typename Isa>
-GLM_INLINE bool count_face_line(Isa isa, const char* q, const char* end, int* corners,
-                                const char** next) {
+GLM_INLINE bool count_face_line(Isa isa, const Masks32* blocks, int count, const char* q,
+                                const char* end, int* corners, const char** next) {
   LineBits<Bits> m;
+  line_bits<true>(blocks, count, &m);
   int form;
-  if (end - q < static_cast<long>(8 * sizeof(Bits)) ||
-      !classify_line<true, Bits, sizeof(Bits) / 4>(isa, q, &m) ||
-      !face_shape(isa, m, corners, &form) || !face_ends_before(q + m.length + 1, end))
+  if (!face_shape(isa, m, corners, &form) || !face_ends_before(q + m.length + 1, end))
     return false;
   *next = q + m.length + 1;
   return true;
@@ -399,13 +419,11 @@ GLM_INLINE bool count_face_line(Isa isa, const char* q, const char* end, int* co
 // outside 1..count makes the face decline, so that the exact reader reports
 // it.
 template <typename Bits, typename Isa>
-GLM_INLINE bool fill_face_line(Isa isa, const char* q, const char* end, const uint32_t* limits,
-                               FastFace* face) {
+GLM_INLINE bool fill_face_line(Isa isa, const Masks32* blocks, int count, const char* q,
+                               const char* end, const uint32_t* limits, FastFace* face) {
   LineBits<Bits> m;
-  // 8 more bytes for reading digits near the line end.
-  if (end - q < static_cast<long>(8 * sizeof(Bits)) + 8 ||
-      !classify_line<true, Bits, sizeof(Bits) / 4>(isa, q, &m) ||
-      !face_shape(isa, m, &face->corners, &face->form) ||
+  line_bits<true>(blocks, count, &m);
+  if (!face_shape(isa, m, &face->corners, &face->form) ||
       face->corners > FastFace::kMaxCorners || has_long_run(m.digit) ||
       !face_ends_before(q + m.length + 1, end))
     return false;
@@ -429,20 +447,41 @@ GLM_INLINE bool fill_face_line(Isa isa, const char* q, const char* end, const ui
   return true;
 }
 
-// q is at the blank after the word "f". Lines up to 64 bytes long take the
-// cheaper masks.
+// q is at the blank after the word "f". Lines of up to 32, 64 and 128
+// bytes take masks of those widths.
 template <typename Isa>
 GLM_INLINE bool fast_face_count(Isa isa, const char* q, const char* end, int* corners,
                                 const char** next) {
-  return count_face_line<uint64_t>(isa, q, end, corners, next) ||
-         count_face_line<Bits128>(isa, q, end, corners, next);
+  Masks32 blocks[4];
+  const int count = classify_blocks<true, 4>(isa, q, end, 0, blocks);
+  switch (count) {
+    case 0:
+      return false;
+    case 1:
+      return count_face_line<uint32_t>(isa, blocks, 1, q, end, corners, next);
+    case 2:
+      return count_face_line<uint64_t>(isa, blocks, 2, q, end, corners, next);
+    default:
+      return count_face_line<Bits128>(isa, blocks, count, q, end, corners, next);
+  }
 }
 
+// 8 more bytes for reading digits near the line end.
 template <typename Isa>
 GLM_INLINE bool fast_face_fill(Isa isa, const char* q, const char* end, const uint32_t* limits,
                                FastFace* face) {
-  return fill_face_line<uint64_t>(isa, q, end, limits, face) ||
-         fill_face_line<Bits128>(isa, q, end, limits, face);
+  Masks32 blocks[4];
+  const int count = classify_blocks<true, 4>(isa, q, end, 8, blocks);
+  switch (count) {
+    case 0:
+      return false;
+    case 1:
+      return fill_face_line<uint32_t>(isa, blocks, 1, q, end, limits, face);
+    case 2:
+      return fill_face_line<uint64_t>(isa, blocks, 2, q, end, limits, face);
+    default:
+      return fill_face_line<Bits128>(isa, blocks, count, q, end, limits, face);
+  }
 }
 
 // A number line ("v x y z", "vt u v") in the counting pass: wherever its
@@ -529,10 +568,12 @@ template <int kCount, int kBlocks, typename Isa>
 GLM_INLINE bool numbers_within(Isa isa, const char* after_word, const char* end, float* out,
                                const char** next) {
   LineBits<uint64_t> m;
-  // 8 more bytes for reading digits near the line end.
-  if (end - after_word < 32 * kBlocks + 8 ||
-      !classify_line<false, uint64_t, kBlocks>(isa, after_word, &m))
-    return false;
+  {
+    // 8 more bytes for reading digits near the line end.
+    Masks32 blocks[2];
+    if (classify_blocks<false, kBlocks>(isa, after_word, end, 8, blocks) != kBlocks) return false;
+    line_bits<false>(blocks, kBlocks, &m);
+  }
   const uint64_t word = ((uint64_t(1) << m.length) - 1) & ~m.blank;
   const uint64_t firsts = word & ~(word << 1);
   uint64_t starts = firsts, stops = word & ~(word >> 1);

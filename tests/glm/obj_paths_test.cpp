@@ -62,7 +62,7 @@ std::string random_obj(std::mt19937& rng, int count) {
     int kind = static_cast<int>(rng() % 10);
     if (kind < 6) {
       int form = static_cast<int>(rng() % 4);
-      int corners = rng() % 40 ? 1 + static_cast<int>(rng() % 6) : 0;
+      int corners = rng() % 40 ? 1 + static_cast<int>(rng() % 12) : 0;
       text += "f";
       // Now and then a first corner that cannot be read: the face takes the
       // values of the corner read before it, wherever that was.
@@ -193,7 +193,7 @@ TEST(ObjPaths, PlainLinesTakeTheFastPaths) {
   const auto index = [&] { return std::to_string(1 + rng() % 40); };
   for (int line = 0; line < 80; line++) {
     text += "f";
-    for (int c = 0; c < 3 + line % 5; c++) {
+    for (int c = 0; c < 3 + line % 11; c++) {
       text += (c % 2 ? "\t" : " ") + index();
       if (line % 4 == 1) text += "/" + index();
       if (line % 4 == 2) text += "/" + index() + "/" + index();
