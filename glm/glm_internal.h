@@ -50,6 +50,9 @@ inline const ModelMaterial& glmGroupMaterial(const Model* model, const ModelGrou
 // calloc that ends the process, naming the operation, when memory runs out.
 // fillers is the number of threads that fill the array.
 void* glmAlloc(const char* operation, size_t count, size_t size, unsigned fillers = 1);
+// The same for scratch whose every element is written before it is read:
+// neither zeroed nor faulted in, so pages never written are never taken.
+void* glmAllocUnset(const char* operation, size_t count, size_t size);
 char* glmStrdup(const char* operation, const char* text, size_t length);
 
 // A whole file in memory, mapped or read. Nothing follows data[size - 1]:

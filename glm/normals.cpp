@@ -100,29 +100,57 @@ static inline bool shared_normal(const float* facetnorms, float threshold, Verte
   return any;
 }
 
-// Stores one vertex's normals from next on: the shared one first, then a
-// copy of the facet normal of each use outside the angle. Each use sets its
-// own corner, so a face that names one vertex twice leaves no corner
-// without a normal. Returns the next free normal.
-static inline uint32_t store_normals(ModelFace* faces, const float* facetnorms, const VertexUse* uses,
-                              uint32_t begin, uint32_t end, const float* shared_value,
-                              float* normals, uint32_t next) {
-  uint32_t shared = 0;
-  if (shared_value) {
-    shared = next++;
-    memcpy(&normals[3 * shared], shared_value, 3 * sizeof(float));
-  }
-  for (uint32_t k = begin; k < end; k++) {
-    const VertexUse& use = uses[k];
-    uint32_t index = shared;
-    if (!(use.corner & kAveraged)) {
-      index = next++;
-      memcpy(&normals[3 * index], &facetnorms[3 * use.facet], 3 * sizeof(float));
+// Works out the normals of vertices from..to into out from index 1 on (with
+// room for one a use, and one more) and returns how many: a vertex's shared
+// normal first, then a copy of the facet normal of each use outside the
+// angle. With faces, each use also sets its corner's normalidx to base +
+// its normal's index there; a face that names one vertex twice thus leaves
+// no corner without a normal.
+static uint32_t vertex_normals(ModelFace* faces, const float* facetnorms, float threshold,
+                               VertexUse* uses, const uint32_t* first, uint32_t from,
+                               uint32_t to, float* out, uint32_t base, size_t* lonely) {
+  uint32_t next = 1;
+  for (uint32_t v = from; v <= to; v++) {
+    if (first[v] == first[v + 1]) {
+      ++*lonely;
+      continue;
     }
-    const uint32_t corner = use.corner & ~kAveraged;
-    faces[corner / 3].normalidx[corner % 3] = index;
+    float average[3];
+    uint32_t shared = 0;
+    if (shared_normal(facetnorms, threshold, uses, first[v], first[v + 1], average)) {
+      shared = next++;
+      memcpy(&out[3 * shared], average, sizeof average);
+    }
+    for (uint32_t k = first[v]; k < first[v + 1]; k++) {
+      const VertexUse& use = uses[k];
+      uint32_t index = shared;
+      if (!(use.corner & kAveraged)) {
+        index = next++;
+        memcpy(&out[3 * index], &facetnorms[3 * use.facet], 3 * sizeof(float));
+      }
+      if (faces) {
+        const uint32_t corner = use.corner & ~kAveraged;
+        faces[corner / 3].normalidx[corner % 3] = base + index;
+      }
+    }
   }
-  return next;
+  return next - 1;
+}
+
+// Sets the corners of vertices from..to as vertex_normals numbers their
+// normals, from base on.
+static void set_normal_indices(ModelFace* faces, const VertexUse* uses, const uint32_t* first,
+                               uint32_t from, uint32_t to, uint32_t base) {
+  uint32_t next = base + 1;
+  for (uint32_t v = from; v <= to; v++) {
+    bool any = false;
+    for (uint32_t k = first[v]; k < first[v + 1]; k++) any |= (uses[k].corner & kAveraged) != 0;
+    const uint32_t shared = any ? next++ : 0;
+    for (uint32_t k = first[v]; k < first[v + 1]; k++) {
+      const uint32_t corner = uses[k].corner & ~kAveraged;
+      faces[corner / 3].normalidx[corner % 3] = uses[k].corner & kAveraged ? shared : next++;
+    }
+  }
 }
 
 void glmVertexNormals(Model* model, float angle) {
@@ -206,81 +234,45 @@ void glmVertexNormals(Model* model, float angle) {
   });
   free(place);
 
-  std::vector<size_t> lonely(parts);
-  const auto report_lonely = [&] {
-    for (unsigned part = 0; part < parts; part++)
-      for (size_t i = 0; i < lonely[part]; i++)
-        fprintf(stderr, "glmVertexNormals(): vertex w/o a triangle\n");
-  };
+  // Each part of the vertices works out its normals in one walk, into
+  // scratch with room for the most there can be (one a use); a part then
+  // knows where its normals go once those before it are counted. On one
+  // thread the scratch is the array itself, cut to size after.
   free(model->normals);
+  std::vector<size_t> lonely(parts);
+  std::vector<uint32_t> made(size_t(parts) + 1);
+  std::vector<float*> scratch(parts);
+  const auto part_vertex = [&](size_t part) {
+    return static_cast<uint32_t>(glmPartStart(vertexcount, parts, part)) + 1;
+  };
+  glmRunTasks(parts, parts, [&](size_t part) {
+    const uint32_t from = part_vertex(part), to = part_vertex(part + 1) - 1;
+    float* out = static_cast<float*>(glmAllocUnset(
+        "glmVertexNormals", 3 * (size_t(first[to + 1] - first[from]) + 1), sizeof(float)));
+    out[0] = out[1] = out[2] = 0.0f;
+    scratch[part] = out;
+    made[part + 1] = vertex_normals(parts == 1 ? faces : nullptr, facetnorms, threshold, uses, first,
+                                    from, to, out, 0, &lonely[part]);
+  });
+  for (unsigned part = 0; part < parts; part++)
+    for (size_t i = 0; i < lonely[part]; i++)
+      fprintf(stderr, "glmVertexNormals(): vertex w/o a triangle\n");
+  for (unsigned part = 0; part < parts; part++) made[part + 1] += made[part];
+  model->normalcount = made[parts];
   if (parts == 1) {
-    // On one thread, deciding and storing go together in one walk, into an
-    // array for the most normals there can be (one a use) that is then cut
-    // to size: only the pages written are ever taken.
-    float* normals = static_cast<float*>(
-        glmAlloc("glmVertexNormals", 3 * (size_t(first[vertexcount + 1]) + 1), sizeof(float), 2));
-    uint32_t next = 1;
-    for (uint32_t v = 1; v <= vertexcount; v++) {
-      if (first[v] == first[v + 1]) {
-        lonely[0]++;
-        continue;
-      }
-      float average[3];
-      const bool any = shared_normal(facetnorms, threshold, uses, first[v], first[v + 1], average);
-      next = store_normals(faces, facetnorms, uses, first[v], first[v + 1], any ? average : nullptr,
-                           normals, next);
-    }
-    report_lonely();
-    model->normalcount = next - 1;
-    float* fitted = static_cast<float*>(realloc(normals, 3 * size_t(next) * sizeof(float)));
-    model->normals = fitted ? fitted : normals;
+    float* fitted =
+        static_cast<float*>(realloc(scratch[0], 3 * (size_t(made[1]) + 1) * sizeof(float)));
+    model->normals = fitted ? fitted : scratch[0];
   } else {
-    // Decide which uses join each vertex's shared normal and count the
-    // normals that makes, so that each part of the vertices knows where its
-    // normals start; then store them.
-    std::vector<size_t> made(size_t(parts) + 1);
-    glmRunTasks(parts, parts, [&](size_t part) {
-      size_t normals = 0;
-      const uint32_t end = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part + 1));
-      for (uint32_t v = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part)) + 1;
-           v <= end; v++) {
-        if (first[v] == first[v + 1]) {
-          lonely[part]++;
-          continue;
-        }
-        float average[3];
-        normals += shared_normal(facetnorms, threshold, uses, first[v], first[v + 1], average);
-        for (uint32_t k = first[v]; k < first[v + 1]; k++)
-          normals += !(uses[k].corner & kAveraged);
-      }
-      made[part + 1] = normals;
-    });
-    report_lonely();
-    for (unsigned part = 0; part < parts; part++) made[part + 1] += made[part];
-    model->normalcount = static_cast<uint32_t>(made[parts]);
     float* normals = static_cast<float*>(
-        glmAlloc("glmVertexNormals", 3 * (made[parts] + 1), sizeof(float), parts));
+        glmAlloc("glmVertexNormals", 3 * (size_t(made[parts]) + 1), sizeof(float), parts));
     model->normals = normals;
     glmRunTasks(parts, parts, [&](size_t part) {
-      uint32_t next = static_cast<uint32_t>(made[part]) + 1;
-      const uint32_t end = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part + 1));
-      for (uint32_t v = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part)) + 1;
-           v <= end; v++) {
-        // The shared normal again, as deciding worked it out.
-        float average[3] = {0.0f, 0.0f, 0.0f};
-        bool any = false;
-        for (uint32_t k = first[v]; k < first[v + 1]; k++) {
-          if (!(uses[k].corner & kAveraged)) continue;
-          const float* n = &facetnorms[3 * uses[k].facet];
-          average[0] += n[0];
-          average[1] += n[1];
-          average[2] += n[2];
-          any = true;
-        }
-        if (any) glmNormalizeVector(average);
-        next = store_normals(faces, facetnorms, uses, first[v], first[v + 1],
-                             any ? average : nullptr, normals, next);
-      }
+      memcpy(&normals[3 * (size_t(made[part]) + 1)], &scratch[part][3],
+             3 * sizeof(float) * (made[part + 1] - made[part]));
+      free(scratch[part]);
+      set_normal_indices(faces, uses, first, part_vertex(part), part_vertex(part + 1) - 1,
+                         made[part]);
     });
   }
   free(uses);

@@ -92,6 +92,12 @@ void* glmAlloc(const char* operation, size_t count, size_t size, unsigned filler
   return block;
 }
 
+void* glmAllocUnset(const char* operation, size_t count, size_t size) {
+  void* block = malloc(count && size ? count * size : 1);
+  if (!block) return glmAlloc(operation, count, size, 2);  // it reports the failure
+  return block;
+}
+
 char* glmStrdup(const char* operation, const char* text, size_t length) {
   char* copy = static_cast<char*>(glmAlloc(operation, length + 1, 1));
   memcpy(copy, text, length);
