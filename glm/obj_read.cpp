@@ -321,14 +321,15 @@ __attribute__((noinline)) bool read_face(ObjPass& s, const char*& p) {
 // values holds each corner's in turn; a corner past the last read keeps the
 // last one's values.
 template <bool HasT, bool HasN>
-GLM_INLINE void fan(const uint32_t* values, int corners, uint32_t triangles, uint32_t first,
+GLM_INLINE void fan(uint32_t* values, int corners, uint32_t triangles, uint32_t first,
                     ModelFace* face, uint32_t* indices) {
   const int stride = HasT && HasN ? 4 : 1 + HasT + HasN, t_at = 1, n_at = HasT ? 2 : 1;
-  const int last = corners - 1;
+  for (int c = corners; c < 3; c++)
+    memcpy(values + stride * c, values + stride * (c - 1), stride * sizeof(uint32_t));
   for (uint32_t t = 0; t < triangles; t++, face++) {
     const uint32_t* a = values;
-    const uint32_t* b = values + stride * (t + 1 < uint32_t(last) ? t + 1 : last);
-    const uint32_t* c = values + stride * (t + 2 < uint32_t(last) ? t + 2 : last);
+    const uint32_t* b = values + stride * (t + 1);
+    const uint32_t* c = b + stride;
     face->vertexidx[0] = a[0];
     face->vertexidx[1] = b[0];
     face->vertexidx[2] = c[0];
