@@ -564,16 +564,18 @@ GLM_AVX2 inline bool decimal_values(Avx2, const uint64_t* words, const int* frac
 // words are found all at once, so the numbers are worked out side by side
 // instead of each waiting for the end of the one before. Gives where the
 // next line starts.
-template <int kCount, int kBlocks, typename Isa>
-GLM_INLINE bool numbers_within(Isa isa, const char* after_word, const char* end, float* out,
-                               const char** next) {
-  LineBits<uint64_t> m;
-  {
-    // 8 more bytes for reading digits near the line end.
-    Masks32 blocks[2];
-    if (classify_blocks<false, kBlocks>(isa, after_word, end, 8, blocks) != kBlocks) return false;
-    line_bits<false>(blocks, kBlocks, &m);
-  }
+// Where the numbers of a number line are, found from its masks; the next
+// line whose masks are the same has its numbers in the same places, and is
+// as plainly well formed.
+struct NumberLayout {
+  uint64_t blank = 0, dot = 0, minus = 0, other = 0;
+  int length = -1;
+  int from[3], length_of[3], whole[3], fraction[3];
+  bool negative[3];
+};
+
+template <int kCount>
+GLM_INLINE bool number_layout(const LineBits<uint64_t>& m, NumberLayout* layout) {
   const uint64_t word = ((uint64_t(1) << m.length) - 1) & ~m.blank;
   const uint64_t firsts = word & ~(word << 1);
   uint64_t starts = firsts, stops = word & ~(word >> 1);
@@ -591,20 +593,50 @@ GLM_INLINE bool numbers_within(Isa isa, const char* after_word, const char* end,
   const uint64_t read = (uint64_t(2) << (stop[kCount - 1] - 1)) - 1;
   if ((m.other & read) || (m.minus & ~firsts & read) || ((word + (m.dot & read)) & m.dot & read))
     return false;
-  uint64_t words[kCount + 3] = {};
-  int fraction[kCount];
-  bool negative[kCount];
   for (int i = 0; i < kCount; i++) {
-    negative[i] = (m.minus >> start[i]) & 1;
-    const int from = start[i] + negative[i], length = stop[i] - from;
+    const bool negative = (m.minus >> start[i]) & 1;
+    const int from = start[i] + negative, length = stop[i] - from;
     const uint64_t dots = (m.dot >> from) & ((uint64_t(1) << length) - 1);
     const int whole = dots ? lowest_bit(dots) : length;
-    fraction[i] = dots ? length - whole - 1 : 0;
-    const int digits = whole + fraction[i];
-    if (digits == 0 || digits > 8) return false;
-    words[i] = digit_word(decimal_digits(after_word + from, length, whole), digits);
+    const int fraction = dots ? length - whole - 1 : 0;
+    if (whole + fraction == 0 || whole + fraction > 8) return false;
+    layout->from[i] = from;
+    layout->length_of[i] = length;
+    layout->whole[i] = whole;
+    layout->fraction[i] = fraction;
+    layout->negative[i] = negative;
   }
-  if (!decimal_values<kCount>(isa, words, fraction, negative, out)) return false;
+  layout->blank = m.blank;
+  layout->dot = m.dot;
+  layout->minus = m.minus;
+  layout->other = m.other;
+  layout->length = m.length;
+  return true;
+}
+
+template <int kCount, int kBlocks, typename Isa>
+GLM_INLINE bool numbers_within(Isa isa, const char* after_word, const char* end, float* out,
+                               const char** next, NumberLayout* layout) {
+  LineBits<uint64_t> m;
+  {
+    // 8 more bytes for reading digits near the line end.
+    Masks32 blocks[2];
+    if (classify_blocks<false, kBlocks>(isa, after_word, end, 8, blocks) != kBlocks) return false;
+    line_bits<false>(blocks, kBlocks, &m);
+  }
+  if (m.length != layout->length || m.blank != layout->blank || m.dot != layout->dot ||
+      m.minus != layout->minus || m.other != layout->other) {
+    if (!number_layout<kCount>(m, layout)) {
+      layout->length = -1;
+      return false;
+    }
+  }
+  uint64_t words[kCount + 3] = {};
+  for (int i = 0; i < kCount; i++)
+    words[i] = digit_word(decimal_digits(after_word + layout->from[i], layout->length_of[i],
+                                         layout->whole[i]),
+                          layout->whole[i] + layout->fraction[i]);
+  if (!decimal_values<kCount>(isa, words, layout->fraction, layout->negative, out)) return false;
   *next = after_word + m.length + 1;
   return true;
 }
@@ -612,9 +644,9 @@ GLM_INLINE bool numbers_within(Isa isa, const char* after_word, const char* end,
 // Most number lines end within 32 bytes.
 template <int kCount, typename Isa>
 GLM_INLINE bool fast_numbers(Isa isa, const char* after_word, const char* end, float* out,
-                             const char** next) {
-  return numbers_within<kCount, 1>(isa, after_word, end, out, next) ||
-         numbers_within<kCount, 2>(isa, after_word, end, out, next);
+                             const char** next, NumberLayout* layout) {
+  return numbers_within<kCount, 1>(isa, after_word, end, out, next, layout) ||
+         numbers_within<kCount, 2>(isa, after_word, end, out, next, layout);
 }
 
 }  // namespace glm_scan

@@ -97,6 +97,7 @@ struct ObjPass {
   uint64_t read[3] = {};  // elements so far, counting those before the chunk
   uint64_t triangles = 0;
   CornerValues corner;
+  NumberLayout layouts[3];  // of the last vertex, texture coordinate and normal
   bool fast = true;   // take the fast paths for plainly well-formed lines
   bool avx2 = false;  // in the Avx2 instruction set
   // A mapped file's pages behind the cursor are handed back as each pass
@@ -457,7 +458,7 @@ GLM_INLINE void read_element(ObjPass& s, const char*& p, int slot, float* array)
   const char* next;
   if (Fill && index <= s.chunk->first_read[slot] + s.chunk->read[slot]) {
     values = array + kWidth * index;
-    if (s.fast && fast_numbers<kWidth>(Isa(), p, s.end, values, &next)) {
+    if (s.fast && fast_numbers<kWidth>(Isa(), p, s.end, values, &next, &s.layouts[slot])) {
       p = next;
       return;
     }
