@@ -141,8 +141,8 @@ GLM_AVX2 inline void classify32(Avx2, const char* p, Masks32* m) {
 GLM_AVX2 inline int count_bits(Avx2, uint64_t x) { return __builtin_popcountll(x); }
 
 GLM_AVX2 inline uint64_t prefix_parity(Avx2, uint64_t x) {
-  const __m128i product = _mm_clmulepi64_si128(_mm_cvtsi64_si128(static_cast<long long>(x)),
-                                               _mm_set1_epi8(-1), 0);
+  const __m128i product =
+      _mm_clmulepi64_si128(_mm_cvtsi64_si128(static_cast<long long>(x)), _mm_set1_epi8(-1), 0);
   return static_cast<uint64_t>(_mm_cvtsi128_si64(product));
 }
 #endif
@@ -163,7 +163,8 @@ GLM_INLINE uint32_t prefix_parity(Isa isa, uint32_t x) {
 
 template <typename Isa>
 GLM_INLINE int count_bits(Isa isa, Bits128 x) {
-  return count_bits(isa, static_cast<uint64_t>(x)) + count_bits(isa, static_cast<uint64_t>(x >> 64));
+  return count_bits(isa, static_cast<uint64_t>(x)) +
+         count_bits(isa, static_cast<uint64_t>(x >> 64));
 }
 
 template <typename Isa>
@@ -345,23 +346,31 @@ GLM_AVX2 inline bool four_in_range(Avx2, const uint64_t* words, const uint32_t* 
                                    uint32_t* values) {
   // From registers: a vector load of words just stored one by one would
   // wait for the stores.
-  const __m128i v = four_word_values(_mm256_set_epi64x(static_cast<long long>(words[3]),
-                                                       static_cast<long long>(words[2]),
-                                                       static_cast<long long>(words[1]),
-                                                       static_cast<long long>(words[0])));
+  const __m128i v = four_word_values(
+      _mm256_set_epi64x(static_cast<long long>(words[3]), static_cast<long long>(words[2]),
+                        static_cast<long long>(words[1]), static_cast<long long>(words[0])));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(values), v);
   const __m128i below = _mm_sub_epi32(v, _mm_set1_epi32(1));
   const __m128i limit = _mm_setr_epi32(static_cast<int>(highest[0]), static_cast<int>(highest[1]),
                                        static_cast<int>(highest[2]), static_cast<int>(highest[3]));
-  return _mm_testc_si128(_mm_cmpeq_epi32(_mm_min_epu32(below, limit), below),
-                         _mm_set1_epi32(-1));
+  return _mm_testc_si128(_mm_cmpeq_epi32(_mm_min_epu32(below, limit), below), _mm_set1_epi32(-1));
 }
 #endif
 
-// The values of a plain face's corners, run after run of digits (none
-// longer than 8), each checked against its slot's count in limits.
-template <int Form, typename Isa, typename Bits>
-GLM_INLINE bool face_values(Isa isa, const char* q, Bits digit, int corners,
+// Where a face line's corners and numbers are, found from its masks; the
+// next line whose masks are the same has them in the same places, and is
+// as plainly well formed. Positions are kept only in the fill pass.
+struct FaceLayout {
+  Bits128 blank = 0, slash = 0;
+  int length = -1;
+  int corners = 0, form = 0;
+  uint8_t start[3 * FastFace::kMaxCorners], size[3 * FastFace::kMaxCorners];
+};
+
+// The values of a plain face's corners, number after number as the layout
+// places them, each checked against its slot's count in limits.
+template <int Form, typename Isa>
+GLM_INLINE bool face_values(Isa isa, const char* q, const FaceLayout& layout,
                             const uint32_t* limits, FastFace* face) {
   typedef FaceForm<Form> F;
   // A slot with nothing to index declines the face; the padding lanes of a
@@ -371,21 +380,21 @@ GLM_INLINE bool face_values(Isa isa, const char* q, Bits digit, int corners,
     return false;
   const uint32_t v = limits[0] - 1, u = t_or_n - 1;
   const uint32_t highest[4] = {v, F::kStride == 1 ? v : u, F::kStride == 4 ? limits[2] - 1 : v,
-                               F::kStride == 4 ? UINT32_MAX : F::kStride == 2 ? u : v};
+                               F::kStride == 4   ? UINT32_MAX
+                               : F::kStride == 2 ? u
+                                                 : v};
   // Four lanes at a time: one v/t/n corner, or two corners of two values,
   // or four of one. Lanes past the last value read as 1, which is in range.
-  const int per_group = 4 / F::kStride;
-  Bits starts = digit & ~(digit << 1), stops = digit & ~(digit >> 1);
+  const int per_group = 4 / F::kStride, corners = layout.corners;
   bool in_range = true;
+  int number = 0;
   for (int c = 0; c < corners; c += per_group) {
     uint64_t words[4];
     for (int lane = 0; lane < 4; lane++) {
       words[lane] = kWordOfOne;
       if (lane % F::kStride < F::kPerCorner && c + lane / F::kStride < corners) {
-        const int start = lowest_bit(starts), length = lowest_bit(stops) + 1 - start;
-        starts &= starts - 1;
-        stops &= stops - 1;
-        words[lane] = digit_word(load8(q + start), length);
+        words[lane] = digit_word(load8(q + layout.start[number]), layout.size[number]);
+        number++;
       }
     }
     in_range &= four_in_range(isa, words, highest, &face->value[F::kStride * c]);
@@ -405,12 +414,22 @@ GLM_INLINE bool has_long_run(Bits x) {
 // The count pass's face line: only its triangles are wanted.
 template <typename Bits, typename Isa>
 GLM_INLINE bool count_face_line(Isa isa, const Masks32* blocks, int count, const char* q,
-                                const char* end, int* corners, const char** next) {
+                                const char* end, int* corners, const char** next,
+                                FaceLayout* layout) {
   LineBits<Bits> m;
   line_bits<true>(blocks, count, &m);
-  int form;
-  if (!face_shape(isa, m, corners, &form) || !face_ends_before(q + m.length + 1, end))
-    return false;
+  if (m.other || m.length != layout->length || Bits128(m.blank) != layout->blank ||
+      Bits128(m.slash) != layout->slash) {
+    if (!face_shape(isa, m, &layout->corners, &layout->form)) {
+      layout->length = -1;
+      return false;
+    }
+    layout->blank = m.blank;
+    layout->slash = m.slash;
+    layout->length = m.length;
+  }
+  if (!face_ends_before(q + m.length + 1, end)) return false;
+  *corners = layout->corners;
   *next = q + m.length + 1;
   return true;
 }
@@ -420,26 +439,44 @@ GLM_INLINE bool count_face_line(Isa isa, const Masks32* blocks, int count, const
 // it.
 template <typename Bits, typename Isa>
 GLM_INLINE bool fill_face_line(Isa isa, const Masks32* blocks, int count, const char* q,
-                               const char* end, const uint32_t* limits, FastFace* face) {
+                               const char* end, const uint32_t* limits, FastFace* face,
+                               FaceLayout* layout) {
   LineBits<Bits> m;
   line_bits<true>(blocks, count, &m);
-  if (!face_shape(isa, m, &face->corners, &face->form) ||
-      face->corners > FastFace::kMaxCorners || has_long_run(m.digit) ||
-      !face_ends_before(q + m.length + 1, end))
-    return false;
+  if (m.other || m.length != layout->length || Bits128(m.blank) != layout->blank ||
+      Bits128(m.slash) != layout->slash) {
+    layout->length = -1;
+    if (!face_shape(isa, m, &layout->corners, &layout->form) ||
+        layout->corners > FastFace::kMaxCorners || has_long_run(m.digit))
+      return false;
+    Bits starts = m.digit & ~(m.digit << 1), stops = m.digit & ~(m.digit >> 1);
+    for (int i = 0; starts; i++) {
+      const int start = lowest_bit(starts);
+      layout->start[i] = static_cast<uint8_t>(start);
+      layout->size[i] = static_cast<uint8_t>(lowest_bit(stops) + 1 - start);
+      starts &= starts - 1;
+      stops &= stops - 1;
+    }
+    layout->blank = m.blank;
+    layout->slash = m.slash;
+    layout->length = m.length;
+  }
+  if (!face_ends_before(q + m.length + 1, end)) return false;
+  face->corners = layout->corners;
+  face->form = layout->form;
   bool good;
   switch (face->form) {
     case SHAPE_V:
-      good = face_values<SHAPE_V>(isa, q, m.digit, face->corners, limits, face);
+      good = face_values<SHAPE_V>(isa, q, *layout, limits, face);
       break;
     case SHAPE_VT:
-      good = face_values<SHAPE_VT>(isa, q, m.digit, face->corners, limits, face);
+      good = face_values<SHAPE_VT>(isa, q, *layout, limits, face);
       break;
     case SHAPE_VTN:
-      good = face_values<SHAPE_VTN>(isa, q, m.digit, face->corners, limits, face);
+      good = face_values<SHAPE_VTN>(isa, q, *layout, limits, face);
       break;
     default:
-      good = face_values<SHAPE_VN>(isa, q, m.digit, face->corners, limits, face);
+      good = face_values<SHAPE_VN>(isa, q, *layout, limits, face);
       break;
   }
   if (!good) return false;
@@ -451,36 +488,36 @@ GLM_INLINE bool fill_face_line(Isa isa, const Masks32* blocks, int count, const 
 // bytes take masks of those widths.
 template <typename Isa>
 GLM_INLINE bool fast_face_count(Isa isa, const char* q, const char* end, int* corners,
-                                const char** next) {
+                                const char** next, FaceLayout* layout) {
   Masks32 blocks[4];
   const int count = classify_blocks<true, 4>(isa, q, end, 0, blocks);
   switch (count) {
     case 0:
       return false;
     case 1:
-      return count_face_line<uint32_t>(isa, blocks, 1, q, end, corners, next);
+      return count_face_line<uint32_t>(isa, blocks, 1, q, end, corners, next, layout);
     case 2:
-      return count_face_line<uint64_t>(isa, blocks, 2, q, end, corners, next);
+      return count_face_line<uint64_t>(isa, blocks, 2, q, end, corners, next, layout);
     default:
-      return count_face_line<Bits128>(isa, blocks, count, q, end, corners, next);
+      return count_face_line<Bits128>(isa, blocks, count, q, end, corners, next, layout);
   }
 }
 
 // 8 more bytes for reading digits near the line end.
 template <typename Isa>
 GLM_INLINE bool fast_face_fill(Isa isa, const char* q, const char* end, const uint32_t* limits,
-                               FastFace* face) {
+                               FastFace* face, FaceLayout* layout) {
   Masks32 blocks[4];
   const int count = classify_blocks<true, 4>(isa, q, end, 8, blocks);
   switch (count) {
     case 0:
       return false;
     case 1:
-      return fill_face_line<uint32_t>(isa, blocks, 1, q, end, limits, face);
+      return fill_face_line<uint32_t>(isa, blocks, 1, q, end, limits, face, layout);
     case 2:
-      return fill_face_line<uint64_t>(isa, blocks, 2, q, end, limits, face);
+      return fill_face_line<uint64_t>(isa, blocks, 2, q, end, limits, face, layout);
     default:
-      return fill_face_line<Bits128>(isa, blocks, count, q, end, limits, face);
+      return fill_face_line<Bits128>(isa, blocks, count, q, end, limits, face, layout);
   }
 }
 
@@ -541,16 +578,15 @@ GLM_AVX2 inline bool decimal_values(Avx2, const uint64_t* words, const int* frac
   const __m128i mantissas = four_word_values(
       _mm256_set_epi64x(0, kCount == 3 ? static_cast<long long>(words[kCount - 1]) : 0,
                         static_cast<long long>(words[1]), static_cast<long long>(words[0])));
-  if (_mm_movemask_ps(_mm_castsi128_ps(
-          _mm_cmpgt_epi32(mantissas, _mm_set1_epi32((1 << 24) | 0)))) &
+  if (_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(mantissas, _mm_set1_epi32((1 << 24) | 0)))) &
       ((1 << kCount) - 1))
     return false;
   const __m128 powers = _mm_setr_ps(kPowers[fraction[0]], kPowers[fraction[1]],
                                     kCount == 3 ? kPowers[fraction[kCount - 1]] : 1.0f, 1.0f);
   const __m128i signs = _mm_slli_epi32(
       _mm_setr_epi32(negative[0], negative[1], kCount == 3 ? negative[kCount - 1] : 0, 0), 31);
-  const __m128 values = _mm_xor_ps(_mm_div_ps(_mm_cvtepi32_ps(mantissas), powers),
-                                   _mm_castsi128_ps(signs));
+  const __m128 values =
+      _mm_xor_ps(_mm_div_ps(_mm_cvtepi32_ps(mantissas), powers), _mm_castsi128_ps(signs));
   if (kCount == 3)
     _mm_maskstore_ps(out, _mm_setr_epi32(-1, -1, -1, 0), values);
   else
@@ -633,9 +669,9 @@ GLM_INLINE bool numbers_within(Isa isa, const char* after_word, const char* end,
   }
   uint64_t words[kCount + 3] = {};
   for (int i = 0; i < kCount; i++)
-    words[i] = digit_word(decimal_digits(after_word + layout->from[i], layout->length_of[i],
-                                         layout->whole[i]),
-                          layout->whole[i] + layout->fraction[i]);
+    words[i] = digit_word(
+        decimal_digits(after_word + layout->from[i], layout->length_of[i], layout->whole[i]),
+        layout->whole[i] + layout->fraction[i]);
   if (!decimal_values<kCount>(isa, words, layout->fraction, layout->negative, out)) return false;
   *next = after_word + m.length + 1;
   return true;

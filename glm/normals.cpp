@@ -81,7 +81,7 @@ const uint32_t kAveraged = 0x80000000u;
 // The uses of one vertex that join its shared normal (marked in uses), and
 // that normal, normalized. Returns whether there is one.
 static inline bool shared_normal(const float* facetnorms, float threshold, VertexUse* uses,
-                          uint32_t begin, uint32_t end, float* average) {
+                                 uint32_t begin, uint32_t end, float* average) {
   const float* head = &facetnorms[3 * uses[begin].facet];
   average[0] = average[1] = average[2] = 0.0f;
   bool any = false;
@@ -107,8 +107,8 @@ static inline bool shared_normal(const float* facetnorms, float threshold, Verte
 // its normal's index there; a face that names one vertex twice thus leaves
 // no corner without a normal.
 static uint32_t vertex_normals(ModelFace* faces, const float* facetnorms, float threshold,
-                               VertexUse* uses, const uint32_t* first, uint32_t from,
-                               uint32_t to, float* out, uint32_t base, size_t* lonely) {
+                               VertexUse* uses, const uint32_t* first, uint32_t from, uint32_t to,
+                               float* out, uint32_t base, size_t* lonely) {
   uint32_t next = 1;
   for (uint32_t v = from; v <= to; v++) {
     if (first[v] == first[v + 1]) {
@@ -251,8 +251,8 @@ void glmVertexNormals(Model* model, float angle) {
         "glmVertexNormals", 3 * (size_t(first[to + 1] - first[from]) + 1), sizeof(float)));
     out[0] = out[1] = out[2] = 0.0f;
     scratch[part] = out;
-    made[part + 1] = vertex_normals(parts == 1 ? faces : nullptr, facetnorms, threshold, uses, first,
-                                    from, to, out, 0, &lonely[part]);
+    made[part + 1] = vertex_normals(parts == 1 ? faces : nullptr, facetnorms, threshold, uses,
+                                    first, from, to, out, 0, &lonely[part]);
   });
   for (unsigned part = 0; part < parts; part++)
     for (size_t i = 0; i < lonely[part]; i++)

@@ -98,8 +98,9 @@ struct ObjPass {
   uint64_t triangles = 0;
   CornerValues corner;
   NumberLayout layouts[3];  // of the last vertex, texture coordinate and normal
-  bool fast = true;   // take the fast paths for plainly well-formed lines
-  bool avx2 = false;  // in the Avx2 instruction set
+  FaceLayout face_layout;   // of the last face
+  bool fast = true;         // take the fast paths for plainly well-formed lines
+  bool avx2 = false;        // in the Avx2 instruction set
   // A mapped file's pages behind the cursor are handed back as each pass
   // goes, so a big file and the model built from it are not held at once.
   bool mapped = false;
@@ -359,7 +360,7 @@ GLM_INLINE bool fast_face_line(ObjPass& s, const char* word, const char*& p) {
   if (!Fill) {
     int corners;
     const char* next;
-    if (!fast_face_count(Isa(), word + 1, s.end, &corners, &next)) return false;
+    if (!fast_face_count(Isa(), word + 1, s.end, &corners, &next, &s.face_layout)) return false;
     const uint32_t triangles = corners >= 3 ? corners - 2 : 1;
     g.faces += triangles;
     s.triangles += triangles;
@@ -368,7 +369,7 @@ GLM_INLINE bool fast_face_line(ObjPass& s, const char* word, const char*& p) {
   }
   FastFace ff;
   const uint32_t limits[3] = {s.model->vertexcount, s.model->uvcount, s.model->normalcount};
-  if (!fast_face_fill(Isa(), word + 1, s.end, limits, &ff)) return false;
+  if (!fast_face_fill(Isa(), word + 1, s.end, limits, &ff, &s.face_layout)) return false;
   const uint32_t triangles = ff.corners >= 3 ? ff.corners - 2 : 1;
   if (!has_room(s, triangles)) return false;
 
@@ -393,8 +394,8 @@ GLM_INLINE bool fast_face_line(ObjPass& s, const char* word, const char*& p) {
   g.filled += triangles;
 
   // The last corner's values carry over to the next face.
-  static const int kSlots[4][3] = {{SLOT_V}, {SLOT_V, SLOT_T}, {SLOT_V, SLOT_T, SLOT_N},
-                                   {SLOT_V, SLOT_N}};
+  static const int kSlots[4][3] = {
+      {SLOT_V}, {SLOT_V, SLOT_T}, {SLOT_V, SLOT_T, SLOT_N}, {SLOT_V, SLOT_N}};
   static const int kPerCorner[4] = {1, 2, 3, 2}, kStride[4] = {1, 2, 4, 2};
   const int per_corner = kPerCorner[ff.form];
   const uint32_t* last = ff.value + kStride[ff.form] * (ff.corners - 1);
@@ -517,8 +518,8 @@ GLM_INLINE bool read_statements(ObjPass& s) {
   ObjChunk& chunk = *s.chunk;
   const char* p = chunk.begin;
   const char* end = s.end;
-  uintptr_t release_at = s.mapped ? reinterpret_cast<uintptr_t>(s.released) + kReleaseStep
-                                  : UINTPTR_MAX;
+  uintptr_t release_at =
+      s.mapped ? reinterpret_cast<uintptr_t>(s.released) + kReleaseStep : UINTPTR_MAX;
   while ((p = skip_space(p, end)) < end) {
     if (reinterpret_cast<uintptr_t>(p) >= release_at) {
       release_behind(s, p, kReleaseStep);
@@ -753,8 +754,8 @@ bool join_counts(Model* model, std::vector<ObjChunk>& chunks, unsigned threads,
       g.group->facecount += static_cast<uint32_t>(g.faces);
     }
   for (ModelGroup* group = model->grouplist; group; group = group->next)
-    group->faceindices = static_cast<uint32_t*>(
-        glmAlloc("glmReadOBJ", group->facecount, sizeof(uint32_t), threads));
+    group->faceindices =
+        static_cast<uint32_t*>(glmAlloc("glmReadOBJ", group->facecount, sizeof(uint32_t), threads));
 
   uint32_t material = 0;
   for (ObjChunk& c : chunks) {
@@ -768,8 +769,8 @@ bool join_counts(Model* model, std::vector<ObjChunk>& chunks, unsigned threads,
 // After the chunks are filled, in file order: fills again each chunk that
 // needed corner values from before it, prints what each printed, stops at
 // the first failure and binds the groups' materials.
-bool finish_fill(Model* model, const char* text, std::vector<ObjChunk>& chunks,
-                 const ReadWay& way, GlmFailure* failure) {
+bool finish_fill(Model* model, const char* text, std::vector<ObjChunk>& chunks, const ReadWay& way,
+                 GlmFailure* failure) {
   CornerValues carried;
   for (ObjChunk& c : chunks) {
     if (c.redo) {
@@ -821,8 +822,7 @@ static GlmFailure read_obj_text(const char* objpath, const GlmText& text, Model*
   // Mappings start on a page, as madvise needs.
   const ReadWay way = {fast, fast && options.avx2 && have_avx2(), text.mapped};
 
-  glmRunTasks(threads, chunks.size(),
-              [&](size_t i) { glmFirstPass(model, data, chunks[i], way); });
+  glmRunTasks(threads, chunks.size(), [&](size_t i) { glmFirstPass(model, data, chunks[i], way); });
   // The chunks fill the arrays on as many threads as there are chunks.
   const unsigned fillers = chunks.size() > 1 ? threads : 1;
   bool ok = join_counts(model, chunks, fillers, &failure);

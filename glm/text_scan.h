@@ -61,7 +61,9 @@ inline uint64_t load8(const char* s) {
 // The n (1..8) ASCII digits that start the 8 bytes v holds (read from
 // memory: the first character in the lowest byte) as digit values, moved
 // to the end with zeros before them: the last digit in the highest byte.
-inline uint64_t digit_word(uint64_t v, int n) { return (v & 0x0F0F0F0F0F0F0F0FULL) << (64 - 8 * n); }
+inline uint64_t digit_word(uint64_t v, int n) {
+  return (v & 0x0F0F0F0F0F0F0F0FULL) << (64 - 8 * n);
+}
 
 // The value of a digit word.
 inline uint32_t word_value(uint64_t v) {

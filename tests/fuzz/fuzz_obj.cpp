@@ -1,9 +1,9 @@
 // Fuzz target for the OBJ reader and the MTL reader. The OBJ text is read
 // three ways: by the exact reader alone, with the fast paths for
 // well-formed lines, and cut into chunks of a few bytes read on several
-// threads (in either instruction set of the fast paths). The three must agree on the model, the failure and what is
-// printed: any difference is a bug in a fast path or in the chunking. The
-// same bytes are then read as a material library.
+// threads (in either instruction set of the fast paths). The three must agree on the model, the
+// failure and what is printed: any difference is a bug in a fast path or in the chunking. The same
+// bytes are then read as a material library.
 #include <unistd.h>
 
 #include <cstdio>
@@ -90,8 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const GlmReadOptions* options : {&fast_way, &chunked}) {
     Outcome o = read_obj(text, size, *options);
     const char* way = options == &fast_way ? "fast" : "chunked";
-    if (o.failure.message != exact.failure.message || (o.model == nullptr) != (exact.model == nullptr) ||
-        o.output != exact.output) {
+    if (o.failure.message != exact.failure.message ||
+        (o.model == nullptr) != (exact.model == nullptr) || o.output != exact.output) {
       fprintf(stderr, "the %s and exact readers disagree:\n%s\n%s\n", way,
               o.failure.message.c_str(), exact.failure.message.c_str());
       abort();

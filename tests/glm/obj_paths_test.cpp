@@ -75,9 +75,19 @@ std::string random_obj(std::mt19937& rng, int count) {
         text += random_corner(rng, f, count, bad);
       }
       text += ends[rng() % 7];
-    } else if (kind == 6) {
+    } else if (kind == 6 && rng() % 2) {
       text += "v " + random_number(rng) + (rng() % 3 ? " " + random_number(rng) : "") + "\n" +
               (rng() % 3 ? random_number(rng) + "\n" : "");
+    } else if (kind == 6) {
+      // Lines laid out alike, with now and then a digit that is none.
+      std::string line =
+          "v " + random_number(rng) + " " + random_number(rng) + " " + random_number(rng) + "\n";
+      for (int copy = 0; copy < 3; copy++) {
+        for (char& c : line)
+          if (c >= '0' && c <= '9')
+            c = rng() % 20 ? static_cast<char>('0' + rng() % 10) : "ex+-./"[rng() % 6];
+        text += line;
+      }
     } else if (kind == 7) {
       text += "g group" + std::to_string(rng() % 4) + ends[rng() % 3];
     } else if (kind == 8) {
