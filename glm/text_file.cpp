@@ -59,6 +59,31 @@ void glmDie(const GlmFailure& failure) {
   die(failure.to_stdout ? stdout : stderr, failure.message.c_str(), failure.message.size());
 }
 
+#ifndef _WIN32
+static char* page_up(void* block) {
+  return reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(block) + 4095) & ~uintptr_t(4095));
+}
+
+static char* page_down(void* block, size_t bytes) {
+  return reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(block) + bytes) & ~uintptr_t(4095));
+}
+#endif
+
+// Asks for big pages for a block of 2 MB or more, where the kernel has
+// them: a fault and a page record per 2 MB instead of per 4 KB. Returns
+// whether the block is that big.
+static bool big_pages(void* block, size_t bytes) {
+#ifndef _WIN32
+  if (bytes < (size_t(1) << 21)) return false;
+  madvise(page_up(block), page_down(block, bytes) - page_up(block), MADV_HUGEPAGE);
+  return true;
+#else
+  (void)block;
+  (void)bytes;
+  return false;
+#endif
+}
+
 void* glmAlloc(const char* operation, size_t count, size_t size, unsigned fillers) {
   void* block = calloc(count ? count : 1, size ? size : 1);
   if (!block) {
@@ -70,22 +95,11 @@ void* glmAlloc(const char* operation, size_t count, size_t size, unsigned filler
     die(stderr, message, length < 0 ? 0 : std::min(size_t(length), sizeof message - 1));
   }
 #ifndef _WIN32
-  const size_t bytes = count * size;
-  if (bytes >= (size_t(1) << 21)) {
-    const uintptr_t page = 4096;
-    uintptr_t from = (reinterpret_cast<uintptr_t>(block) + page - 1) & ~(page - 1);
-    uintptr_t to = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(page - 1);
-    if (to > from) {
-      // Big pages where the kernel has them: a fault and a page record per
-      // 2 MB instead of per 4 KB.
-      madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-      // Every array is filled right away: fault a big one in with one call
-      // rather than a trap per page, unless several threads are to fill it,
-      // each faulting in its own part. Kernels before 5.14 refuse; that is
-      // fine.
-      if (fillers <= 1) madvise(reinterpret_cast<void*>(from), to - from, kPopulateWrite);
-    }
-  }
+  // Every array is filled right away: fault a big one in with one call
+  // rather than a trap per page, unless several threads are to fill it,
+  // each faulting in its own part. Kernels before 5.14 refuse; that is fine.
+  if (big_pages(block, count * size) && fillers <= 1)
+    madvise(page_up(block), page_down(block, count * size) - page_up(block), kPopulateWrite);
 #else
   (void)fillers;
 #endif
@@ -95,6 +109,7 @@ void* glmAlloc(const char* operation, size_t count, size_t size, unsigned filler
 void* glmAllocUnset(const char* operation, size_t count, size_t size) {
   void* block = malloc(count && size ? count * size : 1);
   if (!block) return glmAlloc(operation, count, size, 2);  // it reports the failure
+  big_pages(block, count * size);
   return block;
 }
 
