@@ -257,6 +257,10 @@ TEST_F(ObjFailuresDeathTest, BadIndicesNameFileLineAndIndex) {
               "line 2: vertex index 0 is out of range");
   std::string huge = write_fixture("huge.obj", "v 0 0 0\nf 1 1 4294967297\n");
   EXPECT_EXIT(glmReadOBJ(huge.c_str()), testing::ExitedWithCode(1), "vertex index 4294967297");
+  // An index too large for any integer is shown as written.
+  std::string vast = write_fixture("vast.obj", "v 0 0 0\nf 1 1 -000123456789012345678901\n");
+  EXPECT_EXIT(glmReadOBJ(vast.c_str()), testing::ExitedWithCode(1),
+              "vertex index -000123456789012345678901 is out of range");
 }
 
 // A file shaped like real exports: several groups and materials, comments,
