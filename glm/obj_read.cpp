@@ -47,6 +47,9 @@ struct ObjPass {
   // cannot be read keeps them, as scanf leaves its targets alone.
   int64_t raw[3] = {};
   int64_t value[3] = {};
+  // Where each raw value was read from (blanks before it included), so a
+  // message can show it as written; null for values set otherwise.
+  const char* written[3] = {};
   std::vector<GroupRoom> rooms;
   bool fast = true;  // take the fast paths for plainly well-formed lines
   // A mapped file's pages behind the cursor are handed back as each pass
@@ -86,32 +89,45 @@ inline bool form_has(CornerForm form, int slot) {
   return form == FORM_VN || form == FORM_VTN;
 }
 
+// One value of a corner into its slot.
+inline bool scan_value(const char*& p, const char* end, int slot, int64_t* raw,
+                       const char** written, unsigned* updated) {
+  const char* at = p;
+  int64_t x;
+  if (!scan_int(p, end, x)) return false;
+  raw[slot] = x;
+  written[slot] = at;
+  *updated |= 1u << slot;
+  return true;
+}
+
 // One corner, as scanf reads it with the face's format ("%d", "%d/%d",
 // "%d/%d/%d" or "%d//%d"). Returns the number of values converted; each is
 // stored in raw as soon as it is converted, and updated gets its slot's bit.
 inline int scan_corner(const char*& p, const char* end, CornerForm form, int64_t* raw,
-                       unsigned* updated) {
-  int64_t x;
+                       const char** written, unsigned* updated) {
   *updated = 0;
-  if (!scan_int(p, end, x)) return 0;
-  raw[SLOT_V] = x;
-  *updated = 1u << SLOT_V;
+  if (!scan_value(p, end, SLOT_V, raw, written, updated)) return 0;
   if (form == FORM_V) return 1;
   if (!scan_literal(p, end, '/')) return 1;
   if (form == FORM_VN) {
-    if (!scan_literal(p, end, '/') || !scan_int(p, end, x)) return 1;
-    raw[SLOT_N] = x;
-    *updated |= 1u << SLOT_N;
+    if (!scan_literal(p, end, '/') || !scan_value(p, end, SLOT_N, raw, written, updated)) return 1;
     return 2;
   }
-  if (!scan_int(p, end, x)) return 1;
-  raw[SLOT_T] = x;
-  *updated |= 1u << SLOT_T;
+  if (!scan_value(p, end, SLOT_T, raw, written, updated)) return 1;
   if (form == FORM_VT) return 2;
-  if (!scan_literal(p, end, '/') || !scan_int(p, end, x)) return 2;
-  raw[SLOT_N] = x;
-  *updated |= 1u << SLOT_N;
+  if (!scan_literal(p, end, '/') || !scan_value(p, end, SLOT_N, raw, written, updated)) return 2;
   return 3;
+}
+
+// A value as the file spells it: sign, leading zeros and digits that no
+// integer holds included.
+std::string written_index(const ObjPass& s, int slot) {
+  if (!s.written[slot]) return std::to_string(s.raw[slot]);
+  const char* from = skip_space(s.written[slot], s.end);
+  const char* to = from + 1;  // past the sign or first digit
+  while (to < s.end && is_digit(*to)) ++to;
+  return std::string(from, to);
 }
 
 // Fill pass: turns the corner's new raw values into absolute indices
@@ -136,9 +152,9 @@ bool take_corner(ObjPass& s, CornerForm form, unsigned updated, const char* at) 
     else
       snprintf(context, sizeof context, "the file has %u %s", count, kSlotPlural[slot]);
     glmFail(s.failure, false,
-            "glmReadOBJ() failed: \"%s\" line %u: %s index %lld is out of range (%s).\n",
+            "glmReadOBJ() failed: \"%s\" line %u: %s index %s is out of range (%s).\n",
             s.model->objpath, line_number(s.begin, skip_space(at, s.end)), kSlotName[slot],
-            static_cast<long long>(s.raw[slot]), context);
+            written_index(s, slot).c_str(), context);
     return false;
   }
   return true;
@@ -200,7 +216,7 @@ bool read_face(ObjPass& s, const char*& p) {
     if (c[0] == '/' && c[1] == '/') form = FORM_VN;
   unsigned updated;
   const char* q = word;
-  int converted = scan_corner(q, word_stop, form, s.raw, &updated);
+  int converted = scan_corner(q, word_stop, form, s.raw, s.written, &updated);
   if (form != FORM_VN) form = converted == 3 ? FORM_VTN : converted == 2 ? FORM_VT : FORM_V;
 
   Corner first{}, previous{}, corner{};
@@ -210,7 +226,7 @@ bool read_face(ObjPass& s, const char*& p) {
   }
   for (int k = 1; k < 3; k++) {
     const char* at = p;
-    scan_corner(p, end, form, s.raw, &updated);
+    scan_corner(p, end, form, s.raw, s.written, &updated);
     if (Fill) {
       if (!take_corner(s, form, updated, at)) return false;
       previous = corner;
@@ -221,7 +237,7 @@ bool read_face(ObjPass& s, const char*& p) {
   if (Fill && !emit_triangle(s, form, first, previous, corner)) return false;
   for (;;) {
     const char* at = p;
-    if (scan_corner(p, end, form, s.raw, &updated) == 0) break;
+    if (scan_corner(p, end, form, s.raw, s.written, &updated) == 0) break;
     triangles++;
     if (Fill) {
       if (!take_corner(s, form, updated, at)) return false;
@@ -290,7 +306,10 @@ bool fast_face_line(ObjPass& s, const char* word, const char*& p) {
 
   const uint32_t* last = v[ff.corners - 1];
   for (int slot = 0; slot < 3; slot++)
-    if (form_has(form, slot)) s.raw[slot] = s.value[slot] = last[slot];
+    if (form_has(form, slot)) {
+      s.raw[slot] = s.value[slot] = last[slot];
+      s.written[slot] = nullptr;
+    }
   p = ff.next;
   return true;
 }
@@ -452,7 +471,10 @@ static bool glmFillPass(ObjPass& s) {
   s.triangles = 0;
   s.material = 0;
   // Corner values carry over within a pass, never from one pass to the next.
-  for (int slot = 0; slot < 3; slot++) s.raw[slot] = s.value[slot] = 0;
+  for (int slot = 0; slot < 3; slot++) {
+    s.raw[slot] = s.value[slot] = 0;
+    s.written[slot] = nullptr;
+  }
   if (!select_group(s, "default") || !read_statements<true>(s)) return false;
   return true;
 }

@@ -189,6 +189,10 @@ class HelpCardWindow : public ::testing::Test {
     ASSERT_TRUE(WaitUntil([&] { return FindWindow(display_, "Plinkar") != 0; }))
         << "no help card appeared; host said: " << ReadText(output_);
     card_ = FindWindow(display_, "Plinkar");
+    // It opens clear of a player at the left, partly off a narrow screen;
+    // these tests look at all of it.
+    Xdotool("windowmove " + std::to_string(card_) + " 0 0");
+    ASSERT_TRUE(WaitUntil([&] { return GeometryOf(display_, card_).X == 0; }));
     ASSERT_TRUE(WaitUntil([&] { return FindWindow(display_, "player stand-in") != 0; }));
     player_ = FindWindow(display_, "player stand-in");
   }
