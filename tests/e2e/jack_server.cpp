@@ -28,8 +28,9 @@ bool startJackServer(JackServer* server) {
     const int null = open("/dev/null", O_WRONLY);
     dup2(null, 1);
     dup2(null, 2);
+    // The dummy backend waits 21 ms between cycles unless told the period's length.
     execlp("jackd", "jackd", "-n", server->name.c_str(), "-d", "dummy", "-r", "48000", "-p", "128",
-           static_cast<char*>(nullptr));
+           "-w", "2667", static_cast<char*>(nullptr));
     _exit(127);
   }
   if (server->pid < 0) return false;

@@ -12,7 +12,7 @@ struct JackServer {
   std::string name;  // plinkar-test-<pid>, so that it meets no other server
 };
 
-// Starts jackd (48 kHz, 128-frame periods: 2.7 ms) and waits until it takes
+// Starts jackd (48 kHz, a cycle every 128 frames: 2.7 ms) and waits until it takes
 // clients; JACK_DEFAULT_SERVER then names it for this process and the
 // processes it starts. False when it did not come up.
 bool startJackServer(JackServer* server);

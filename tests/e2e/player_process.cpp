@@ -137,7 +137,9 @@ long long firstSoundWrittenNanos(const PlayerProcess& player, size_t from, int t
       }
     }
     if (found >= 0 && perBuffer > 0) {
-      const long buffersAfter = static_cast<long>(foundBlockEnd / 256) - 1 - found / 256;
+      // stdio writes a full buffer out when the next write comes: the block
+      // appears with the first buffer after it.
+      const long buffersAfter = static_cast<long>(foundBlockEnd / 256) - found / 256;
       return foundBlockAt - static_cast<long long>(buffersAfter * perBuffer);
     }
   }

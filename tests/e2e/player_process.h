@@ -48,7 +48,8 @@ long cpuTicks(const PlayerProcess& player);
 // When the first sound at or after sample `from` reached the disk driver's
 // output (steady_clock ns), waiting up to timeout_ms; -1 if none came. The
 // driver writes through a 4 kB stdio buffer, so the time of a sample is worked
-// out from when its 8-buffer block appeared and the pace of the blocks.
+// out from when its 8-buffer block appeared and the pace of the blocks; that
+// is when the audio callback gave it to the driver, within about 0.2 ms.
 long long firstSoundWrittenNanos(const PlayerProcess& player, size_t from, int timeout_ms);
 // Samples in the disk driver's output so far.
 size_t outputSamples(const PlayerProcess& player);
