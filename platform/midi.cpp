@@ -59,13 +59,14 @@ bool systemThere(const MidiSystem& system) {
   return system.api == RTMIDI_API_LINUX_ALSA ? alsaSequencerThere() : jackServerThere();
 }
 
-// An input on the system, or null; with a message on standard error when the
-// system was there and RtMidi still failed.
+// An input on the system, or null; with a line on standard error when the
+// system was there and RtMidi still failed. (RtMidi's own message is not
+// kept past the failed call.)
 RtMidiInPtr createInput(const MidiSystem& system) {
   if (!systemThere(system)) return nullptr;
   RtMidiInPtr input = rtmidi_in_create(system.api, kPortName, 100);
   if (input->ok) return input;
-  std::fprintf(stderr, "plinkar: no MIDI input on %s: %s\n", system.name, input->msg);
+  std::fprintf(stderr, "plinkar: RtMidi could not open a MIDI input on %s\n", system.name);
   rtmidi_in_free(input);
   return nullptr;
 }
@@ -179,7 +180,7 @@ bool midiOpen(const char* connectTo) {
     rtmidi_open_virtual_port(input, kPortName);
   }
   if (!input->ok) {
-    std::fprintf(stderr, "plinkar: can't open the MIDI port: %s\n", input->msg);
+    std::fprintf(stderr, "plinkar: RtMidi could not open the MIDI port %s\n", kPortName);
     rtmidi_in_free(input);
     return false;
   }
