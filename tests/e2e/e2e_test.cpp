@@ -175,12 +175,14 @@ TEST_F(PlayerTest, WindowsOpenAtTheirSizesAndShowTheBackdrop) {
 
 // The frame after a key or note, as soon as it differs from rest: a piano key
 // is down for 140 ms, and on a busy machine llvmpipe may take most of that to
-// draw the frame that shows it.
+// draw the frame that shows it. A note may also wait for a frame being drawn
+// before it is played, so the looking goes on well past 140 ms: frames after
+// the key is back up equal rest again.
 Screenshot grabChanged(unsigned long window, const Screenshot& rest) {
   const auto start = std::chrono::steady_clock::now();
   Screenshot shot = grab(window);
   while (countChanged(rest, shot) <= 20 &&
-         std::chrono::steady_clock::now() - start < std::chrono::milliseconds(120))
+         std::chrono::steady_clock::now() - start < std::chrono::milliseconds(400))
     shot = grab(window);
   return shot;
 }
