@@ -235,7 +235,9 @@ TEST(SoundMix, SumSaturatesAndGainScales) {
     std::vector<int16_t> out;
   };
   const Case cases[] = {
-      {{20000, -20000, 1000, 32767, -32768}, {20000, -20000, -3000, 0, 0}, kSoundFullGain,
+      {{20000, -20000, 1000, 32767, -32768},
+       {20000, -20000, -3000, 0, 0},
+       kSoundFullGain,
        {32767, -32768, -2000, 32767, -32768}},
       {{0, 0, 0}, {10000, -3, 7}, kSoundFullGain / 2, {5000, -2, 3}},
       // b runs out first: a goes on alone, then silence.
