@@ -17,6 +17,8 @@
 #include <iterator>
 #include <string>
 
+#include "tests/support/x_window.h"
+
 // A failed request fails the check that made it, not the whole test run.
 static int ignoreXError(Display*, XErrorEvent*) { return 0; }
 
@@ -247,18 +249,7 @@ Screenshot grab(unsigned long window) {
   return shot;
 }
 
-void closeLikeWindowManager(unsigned long window) {
-  Display* d = display();
-  XEvent event = {};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = window;
-  event.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
-  event.xclient.data.l[1] = CurrentTime;
-  XSendEvent(d, window, False, NoEventMask, &event);
-  XFlush(d);
-}
+void closeLikeWindowManager(unsigned long window) { closeLikeWindowManager(display(), window); }
 
 // freeglut lays a menu out downwards from the pointer, one entry per
 // 26 pixels in its default font.
