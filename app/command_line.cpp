@@ -3,6 +3,7 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -14,9 +15,21 @@ struct XOption {
   const char* name;
   bool takesValue;
 };
-const XOption kXOptions[] = {{"-display", true}, {"-geometry", true}, {"-iconic", false},
+const XOption kXOptions[] = {{"-display", true}, {"-geometry", true},  {"-iconic", false},
                              {"-direct", false}, {"-indirect", false}, {"-gldebug", false},
                              {"-sync", false}};
+
+// The player's own options that take a value.
+const char* const kValueOptions[] = {"--voices", "--midi-connect"};
+
+// 1 to 32 in plain decimal digits, else 0.
+int voiceCount(const char* text) {
+  if (std::strlen(text) > 2 || !*text) return 0;
+  for (const char* c = text; *c; c++)
+    if (*c < '0' || *c > '9') return 0;
+  const int count = std::atoi(text);
+  return count >= 1 && count <= 32 ? count : 0;
+}
 
 bool exists(const std::string& path) { return access(path.c_str(), R_OK) == 0; }
 
@@ -45,6 +58,28 @@ StartOptions parseCommandLine(int argc, char** argv) {
       options.action = StartAction::Version;
       return options;
     }
+    if (std::strcmp(arg, "--midi-list") == 0) {
+      options.action = StartAction::MidiList;
+      continue;
+    }
+    bool ours = false;
+    for (const char* name : kValueOptions) ours = ours || std::strcmp(arg, name) == 0;
+    if (ours) {
+      if (i + 1 >= argc) {
+        options.action = StartAction::BadUsage;
+        options.problem = std::string(arg) + " needs a value";
+        return options;
+      }
+      const char* value = argv[++i];
+      if (std::strcmp(arg, "--midi-connect") == 0) {
+        options.midiConnect = value;
+      } else if ((options.voices = voiceCount(value)) == 0) {
+        options.action = StartAction::BadUsage;
+        options.problem = std::string("--voices takes a number from 1 to 32, not ") + value;
+        return options;
+      }
+      continue;
+    }
     const XOption* known = nullptr;
     for (const XOption& x : kXOptions)
       if (std::strcmp(arg, x.name) == 0) known = &x;
@@ -68,23 +103,30 @@ StartOptions parseCommandLine(int argc, char** argv) {
 }
 
 void printUsage(FILE* stream) {
-  std::fprintf(stream,
-               "usage: plinkar [--help] [--version] [X options: -display NAME, -geometry SPEC, "
-               "-iconic, -sync]\n"
-               "\n"
-               "A piano, a drum kit and a guitar in 3D, played from the keyboard.\n"
-               "Right-click in the player window to bring out an instrument.\n"
-               "\n"
-               "  z x c v b n m a s d f g h j k l ;   piano, white keys from C4\n"
-               "  q w e r t y u i o p [ ]             piano, black keys\n"
-               "  Insert Home PageUp End PageDown     tom, snare, bass drum, hi-hat, crash\n"
-               "  1 to 6 (hold)                       guitar chords Am C D E6 F G7\n"
-               "  8 9 0 -                             colours of piano, drums, guitars\n"
-               "  arrow keys, left drag               walk and turn; middle button: "
-               "materials\n"
-               "\n"
-               "The models, sounds and pictures (data/, wav/, resources/) are read from the\n"
-               "current directory, or else from ../share/plinkar beside the program's folder.\n");
+  std::fprintf(
+      stream,
+      "usage: plinkar [--help] [--version] [--voices N] [--midi-connect NAME] [--midi-list]\n"
+      "               [X options: -display NAME, -geometry SPEC, -iconic, -sync]\n"
+      "\n"
+      "A piano, a drum kit and a guitar in 3D, played from the keyboard.\n"
+      "Right-click in the player window to bring out an instrument.\n"
+      "\n"
+      "  --voices N           let up to N sounds (1 to 32) ring together; 1 is the\n"
+      "                       default: each sound cuts off the one before\n"
+      "  --midi-connect NAME  connect the player's MIDI port \"Plinkar\" to the first\n"
+      "                       source port whose name contains NAME\n"
+      "  --midi-list          print the MIDI source ports and exit\n"
+      "\n"
+      "  z x c v b n m a s d f g h j k l ;   piano, white keys from C4\n"
+      "  q w e r t y u i o p [ ]             piano, black keys\n"
+      "  Insert Home PageUp End PageDown     tom, snare, bass drum, hi-hat, crash\n"
+      "  1 to 6 (hold)                       guitar chords Am C D E6 F G7\n"
+      "  8 9 0 -                             colours of piano, drums, guitars\n"
+      "  arrow keys, left drag               walk and turn; middle button: "
+      "materials\n"
+      "\n"
+      "The models, sounds and pictures (data/, wav/, resources/) are read from the\n"
+      "current directory, or else from ../share/plinkar beside the program's folder.\n");
 }
 
 bool findPlayerData() {
@@ -95,7 +137,7 @@ bool findPlayerData() {
   if (!installed.empty() && exists(installed + "/" + kProbe) && chdir(installed.c_str()) == 0)
     return true;
   std::fprintf(stderr, "plinkar: can't find the player's data: no %s in %s or in %s\n", kProbe,
-               cwd.c_str(), installed.empty() ? "(the program's folder is unknown)"
-                                              : installed.c_str());
+               cwd.c_str(),
+               installed.empty() ? "(the program's folder is unknown)" : installed.c_str());
   return false;
 }

@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <string>
 
-enum class StartAction { Play, Help, Version, BadUsage };
+enum class StartAction { Play, Help, Version, MidiList, BadUsage };
 
 struct StartOptions {
   StartAction action = StartAction::Play;
-  std::string problem;   // for BadUsage: what was wrong
-  std::string display;   // the -display argument, empty when not given
+  std::string problem;      // for BadUsage: what was wrong
+  std::string display;      // the -display argument, empty when not given
+  int voices = 1;           // --voices: sounds that may ring together, 1 to 32
+  std::string midiConnect;  // --midi-connect: part of a MIDI source port's name
 };
 
 // Reads the options. X's own (-display NAME, -geometry SPEC, -iconic,

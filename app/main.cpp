@@ -1,4 +1,5 @@
 // The player on Linux: the help card opens first, then the player window.
+#include <GL/freeglut.h>
 #include <X11/Xlib.h>
 
 #include <cstdio>
@@ -7,8 +8,10 @@
 #include "app/app_state.h"
 #include "app/command_line.h"
 #include "app/start_glut.h"
+#include "instruments/midi_keys.h"
 #include "platform/glut_init.h"
 #include "platform/help_card.h"
+#include "platform/midi.h"
 #include "platform/sound.h"
 
 // GLUT ends the process with its own message when there is no display; say
@@ -27,6 +30,22 @@ static bool displayOpens(const StartOptions& options) {
   return false;
 }
 
+// MIDI notes wait in a queue for this thread. A short timer of their own
+// takes them even where frames come every 16 ms or wait for the display.
+constexpr unsigned kMidiPollMs = 2;
+
+static void playMidiNotes(int) {
+  MidiNote note;
+  while (midiNextNote(&note)) playMidiNote(note);
+  static unsigned long dropped = 0;
+  if (midiDroppedNotes() != dropped) {
+    std::fprintf(stderr, "plinkar: %lu MIDI notes dropped: more came at once than fit the queue\n",
+                 midiDroppedNotes() - dropped);
+    dropped = midiDroppedNotes();
+  }
+  glutTimerFunc(kMidiPollMs, playMidiNotes, 0);
+}
+
 int main(int argc, char** argv) {
   const StartOptions options = parseCommandLine(argc, argv);
   switch (options.action) {
@@ -35,6 +54,9 @@ int main(int argc, char** argv) {
       return 0;
     case StartAction::Version:
       std::printf("plinkar %s\n", PLINKAR_VERSION);
+      return 0;
+    case StartAction::MidiList:
+      midiListSources(stdout);
       return 0;
     case StartAction::BadUsage:
       std::fprintf(stderr, "plinkar: %s\n", options.problem.c_str());
@@ -47,8 +69,11 @@ int main(int argc, char** argv) {
 
   setGlutArguments(&argc, argv);
   initAppState();
+  soundSetVoices(options.voices);
   soundStart();
+  const bool midi = midiOpen(options.midiConnect.c_str());
   openHelpCard();
+  if (midi) glutTimerFunc(kMidiPollMs, playMidiNotes, 0);  // glutInit has run
   startGlut();
   return 0;
 }

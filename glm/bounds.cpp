@@ -60,10 +60,11 @@ float glmFitToUnitCube(Model* model) {
   float centre[3];
   for (int axis = 0; axis < 3; axis++) centre[axis] = (max[axis] + min[axis]) / 2.0f;
 
-  // All vertices at the origin (or none at all) leave nothing to scale by;
-  // keep the model's size instead of filling it with NaN.
-  float scale = 2.0f / glmMax(glmMax(size[0], size[1]), size[2]);
-  if (!std::isfinite(scale)) scale = 1.0f;
+  // All vertices at the origin (or none at all, or an extent so small that
+  // 2 / extent overflows) leave nothing to scale by: keep the model as it
+  // is instead of filling it with NaN or infinities.
+  const float scale = 2.0f / glmMax(glmMax(size[0], size[1]), size[2]);
+  if (!std::isfinite(scale)) return 1.0f;
 
   float* v = model->vertices;
   const uint32_t count = model->vertexcount;

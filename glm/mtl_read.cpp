@@ -27,18 +27,22 @@ static void init_material(ModelMaterial* material) {
   material->exponent = 65.0f;
 }
 
-// Both passes walk the statements the same way so that the count and the
-// fill agree on any input. Returns the number of materials, counting the
-// built-in "default".
+// Both passes run this same walk, so that the count and the fill agree on
+// any input: a statement reads its numbers and reading goes on with the
+// next word, on the same line or not. The counting pass reads into a
+// scratch material. Returns the number of materials, counting the built-in
+// "default".
 template <bool Fill>
 static uint32_t read_materials(const char* p, const char* end, ModelMaterial* table,
                                uint32_t count) {
   uint32_t seen = 1;
   uint32_t current = 0;
+  ModelMaterial scratch = {};
   while ((p = skip_space(p, end)) < end) {
     const char* word = p;
     const char* after = word_end(word, end);
     const char second = after - word > 1 ? word[1] : '\0';
+    ModelMaterial& m = Fill ? table[current] : scratch;
     if (*word == 'n') {
       seen++;
       if (Fill && current + 1 < count) {
@@ -50,23 +54,13 @@ static uint32_t read_materials(const char* p, const char* end, ModelMaterial* ta
     } else if (*word == 'N') {
       // Every word starting with N (Ns, Ni...) sets the exponent.
       p = after;
-      if (Fill) {
-        float& exponent = table[current].exponent;
-        read_floats(p, end, &exponent, 1);
-        // MTL runs 0..1000, OpenGL 0..128; rounded to float after each step.
-        exponent = static_cast<float>(exponent / 1000.0);
-        exponent = static_cast<float>(exponent * 128.0);
-      } else {
-        skip_floats(p, end, 1);
-      }
+      scan_floats(p, end, &m.exponent, 1);
+      // MTL runs 0..1000, OpenGL 0..128; rounded to float after each step.
+      m.exponent = static_cast<float>(m.exponent / 1000.0);
+      m.exponent = static_cast<float>(m.exponent * 128.0);
     } else if (*word == 'K' && (second == 'd' || second == 'a' || second == 's')) {
       p = after;
-      if (Fill) {
-        ModelMaterial& m = table[current];
-        read_floats(p, end, second == 'd' ? m.kd : second == 'a' ? m.ka : m.ks, 3);
-      } else {
-        skip_floats(p, end, 3);
-      }
+      scan_floats(p, end, second == 'd' ? m.kd : second == 'a' ? m.ka : m.ks, 3);
     } else {
       p = skip_line(word, end);
     }

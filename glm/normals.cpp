@@ -1,6 +1,8 @@
 // normals.cpp: facet normals, smoothed vertex normals and the vector helpers
-// they use. All arithmetic is single precision.
+// they use. All arithmetic is single precision, save where a float would
+// under- or overflow.
 #include <cassert>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -23,21 +25,56 @@ void glmCrossProduct(const float* u, const float* v, float* n) {
   n[2] = u[0] * v[1] - u[1] * v[0];
 }
 
-// A zero vector (the normal of a face of zero area) stays zero: dividing it
-// by its length would fill the model with NaN, which lights as garbage.
-void glmNormalizeVector(float* v) {
-  assert(v);
-  float length = sqrtf(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-  if (length == 0.0f) return;
+// Divides v by its length when its squared length is a normal float, so
+// that single precision alone gives a unit vector; false otherwise.
+static inline bool divide_by_length(float* v) {
+  const float squared = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
+  if (!(squared >= FLT_MIN && squared <= FLT_MAX)) return false;
+  const float length = sqrtf(squared);
   v[0] /= length;
   v[1] /= length;
   v[2] /= length;
+  return true;
+}
+
+// The same in double, for a vector whose squared length under- or
+// overflows a float. A zero vector (the normal of a face of zero area)
+// stays zero: dividing it by its length would fill the model with NaN,
+// which lights as garbage.
+static void normalize_wide(float* v) {
+  if (v[0] == 0.0f && v[1] == 0.0f && v[2] == 0.0f) return;
+  const double x = v[0], y = v[1], z = v[2];
+  const double length = sqrt(x * x + y * y + z * z);
+  v[0] = static_cast<float>(x / length);
+  v[1] = static_cast<float>(y / length);
+  v[2] = static_cast<float>(z / length);
+}
+
+void glmNormalizeVector(float* v) {
+  assert(v);
+  if (!divide_by_length(v)) normalize_wide(v);
 }
 
 float glmDotProduct(const float* u, const float* v) {
   assert(u);
   assert(v);
   return u[0] * v[0] + u[1] * v[1] + u[2] * v[2];
+}
+
+// The unit normal of a face so small or so large that the cross product of
+// its edges under- or overflows a float: the same arithmetic in double.
+static void wide_facet_normal(const float* a, const float* b, const float* c, float* n) {
+  const double u[3] = {double(b[0]) - a[0], double(b[1]) - a[1], double(b[2]) - a[2]};
+  const double v[3] = {double(c[0]) - a[0], double(c[1]) - a[1], double(c[2]) - a[2]};
+  const double w[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
+                       u[0] * v[1] - u[1] * v[0]};
+  const double length = sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
+  if (!(length > 0.0) || !std::isfinite(length)) {
+    // Corners that are not finite, or a face flat in double after all.
+    normalize_wide(n);
+    return;
+  }
+  for (int k = 0; k < 3; k++) n[k] = static_cast<float>(w[k] / length);
 }
 
 void glmComputeFacetNormals(Model* model) {
@@ -63,7 +100,8 @@ void glmComputeFacetNormals(Model* model) {
       float v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
       float* n = &model->facetnorms[3 * (i + 1)];
       glmCrossProduct(u, v, n);
-      glmNormalizeVector(n);
+      if (!divide_by_length(n) && (n[0] != 0.0f || n[1] != 0.0f || n[2] != 0.0f))
+        wide_facet_normal(a, b, c, n);
     }
   });
 }

@@ -56,6 +56,9 @@ struct ChunkGroup {
 struct CornerValues {
   int64_t raw[3] = {};
   int64_t value[3] = {};
+  // Where each raw value was read from (blanks before it included), so a
+  // message can show it as written; null for values set otherwise.
+  const char* written[3] = {};
   unsigned known = 7;
 };
 
@@ -149,32 +152,46 @@ inline bool form_has(CornerForm form, int slot) {
   return form == FORM_VN || form == FORM_VTN;
 }
 
+// One value of a corner into its slot.
+inline bool scan_value(const char*& p, const char* end, int slot, int64_t* raw,
+                       const char** written, unsigned* updated) {
+  const char* at = p;
+  int64_t x;
+  if (!scan_int(p, end, x)) return false;
+  raw[slot] = x;
+  written[slot] = at;
+  *updated |= 1u << slot;
+  return true;
+}
+
 // One corner, as scanf reads it with the face's format ("%d", "%d/%d",
 // "%d/%d/%d" or "%d//%d"). Returns the number of values converted; each is
 // stored in raw as soon as it is converted, and updated gets its slot's bit.
 inline int scan_corner(const char*& p, const char* end, CornerForm form, int64_t* raw,
-                       unsigned* updated) {
-  int64_t x;
+                       const char** written, unsigned* updated) {
   *updated = 0;
-  if (!scan_int(p, end, x)) return 0;
-  raw[SLOT_V] = x;
-  *updated = 1u << SLOT_V;
+  if (!scan_value(p, end, SLOT_V, raw, written, updated)) return 0;
   if (form == FORM_V) return 1;
   if (!scan_literal(p, end, '/')) return 1;
   if (form == FORM_VN) {
-    if (!scan_literal(p, end, '/') || !scan_int(p, end, x)) return 1;
-    raw[SLOT_N] = x;
-    *updated |= 1u << SLOT_N;
+    if (!scan_literal(p, end, '/') || !scan_value(p, end, SLOT_N, raw, written, updated)) return 1;
     return 2;
   }
-  if (!scan_int(p, end, x)) return 1;
-  raw[SLOT_T] = x;
-  *updated |= 1u << SLOT_T;
+  if (!scan_value(p, end, SLOT_T, raw, written, updated)) return 1;
   if (form == FORM_VT) return 2;
-  if (!scan_literal(p, end, '/') || !scan_int(p, end, x)) return 2;
-  raw[SLOT_N] = x;
-  *updated |= 1u << SLOT_N;
+  if (!scan_literal(p, end, '/') || !scan_value(p, end, SLOT_N, raw, written, updated)) return 2;
   return 3;
+}
+
+// A value as the file spells it: sign, leading zeros and digits that no
+// integer holds included.
+std::string written_index(const ObjPass& s, int slot) {
+  const CornerValues& c = s.corner;
+  if (!c.written[slot]) return std::to_string(c.raw[slot]);
+  const char* from = skip_space(c.written[slot], s.end);
+  const char* to = from + 1;  // past the sign or first digit
+  while (to < s.end && is_digit(*to)) ++to;
+  return std::string(from, to);
 }
 
 // Fill pass: turns the corner's new raw values into absolute indices
@@ -207,9 +224,9 @@ bool take_corner(ObjPass& s, CornerForm form, unsigned updated, const char* at) 
     else
       snprintf(context, sizeof context, "the file has %u %s", count, kSlotPlural[slot]);
     glmFail(s.failure, false,
-            "glmReadOBJ() failed: \"%s\" line %u: %s index %lld is out of range (%s).\n",
+            "glmReadOBJ() failed: \"%s\" line %u: %s index %s is out of range (%s).\n",
             s.model->objpath, line_number(s.text, skip_space(at, s.end)), kSlotName[slot],
-            static_cast<long long>(c.raw[slot]), context);
+            written_index(s, slot).c_str(), context);
     return false;
   }
   return true;
@@ -282,7 +299,8 @@ __attribute__((noinline)) bool read_face(ObjPass& s, const char*& p) {
   unsigned updated;
   const char* q = word;
   int64_t* raw = s.corner.raw;
-  int converted = scan_corner(q, word_stop, form, raw, &updated);
+  const char** written = s.corner.written;
+  int converted = scan_corner(q, word_stop, form, raw, written, &updated);
   if (form != FORM_VN) form = converted == 3 ? FORM_VTN : converted == 2 ? FORM_VT : FORM_V;
 
   Corner first{}, previous{}, corner{};
@@ -292,7 +310,7 @@ __attribute__((noinline)) bool read_face(ObjPass& s, const char*& p) {
   }
   for (int k = 1; k < 3; k++) {
     const char* at = p;
-    scan_corner(p, end, form, raw, &updated);
+    scan_corner(p, end, form, raw, written, &updated);
     if (Fill) {
       if (!take_corner(s, form, updated, at)) return false;
       previous = corner;
@@ -303,7 +321,7 @@ __attribute__((noinline)) bool read_face(ObjPass& s, const char*& p) {
   if (Fill && !emit_triangle(s, form, first, previous, corner)) return false;
   for (;;) {
     const char* at = p;
-    if (scan_corner(p, end, form, raw, &updated) == 0) break;
+    if (scan_corner(p, end, form, raw, written, &updated) == 0) break;
     triangles++;
     if (Fill) {
       if (!take_corner(s, form, updated, at)) return false;
@@ -402,6 +420,7 @@ GLM_INLINE bool fast_face_line(ObjPass& s, const char* word, const char*& p) {
   for (int k = 0; k < per_corner; k++) {
     const int slot = kSlots[ff.form][k];
     s.corner.raw[slot] = s.corner.value[slot] = last[k];
+    s.corner.written[slot] = nullptr;
     s.corner.known |= 1u << slot;
   }
   p = ff.next;
@@ -786,6 +805,7 @@ bool finish_fill(Model* model, const char* text, std::vector<ObjChunk>& chunks, 
       if (c.last.known & (1u << slot)) {
         carried.raw[slot] = c.last.raw[slot];
         carried.value[slot] = c.last.value[slot];
+        carried.written[slot] = c.last.written[slot];
       }
     for (const ChunkGroup& g : c.groups)
       if (g.bound) g.group->mtlindex = g.material;

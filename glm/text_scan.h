@@ -9,9 +9,11 @@
 #include <emmintrin.h>
 #include <fast_float/fast_float.h>
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string>
 
 namespace glm_scan {
@@ -108,7 +110,7 @@ inline bool plain_mantissa(const char* whole, int whole_digits, const char* frac
 }
 
 // The common plain decimal ("-12.5", "0.287346"): no exponent, at most 8
-// digits (see plain_value). Declines everything else.
+// digits (see plain_value). Declines everything else, "0x" included.
 inline bool plain_float(const char*& p, const char* end, float& out) {
   if (end - p < 40) return false;
   const char* q = p;
@@ -122,8 +124,9 @@ inline bool plain_float(const char*& p, const char* end, float& out) {
   const char* fraction = q;
   q += fraction_digits;
   uint32_t mantissa;
-  if (whole_digits + fraction_digits == 0 || whole_digits + fraction_digits > 8 || *q == 'e' ||
-      *q == 'E' || !plain_mantissa(whole, whole_digits, fraction, fraction_digits, &mantissa))
+  if (whole_digits + fraction_digits == 0 || whole_digits + fraction_digits > 8 ||
+      (*q | 0x20) == 'e' || (*q | 0x20) == 'x' ||
+      !plain_mantissa(whole, whole_digits, fraction, fraction_digits, &mantissa))
     return false;
   out = plain_value(mantissa, fraction_digits, negative);
   p = q;
@@ -162,51 +165,159 @@ inline bool scan_literal(const char*& p, const char* end, char c) {
   return false;
 }
 
-// scanf "%f": skips blanks and line ends, then takes the longest number
-// strtof would take, rounded as strtof rounds. Like glibc's scanf it also
-// swallows a dangling exponent mark ("1e", "1e+") after the digits.
-inline bool scan_float(const char*& p, const char* end, float& out) {
-  const char* q = skip_space(p, end);
-  if (q == end) return false;
-  if (plain_float(q, end, out)) {
-    p = q;
-    return true;
-  }
-  const char* start = q;
-  if (*q == '+') {
-    ++start;
-    if (start == end || *start == '-' || *start == '+') return false;
-  }
-  float value = 0.0f;
-  fast_float::from_chars_result r = fast_float::from_chars(start, end, value);
-  if (r.ec != std::errc() && r.ec != std::errc::result_out_of_range) return false;
-  const char* after = r.ptr;
-  if (after < end && (*after == 'e' || *after == 'E') &&
-      (is_digit(*start) || *start == '.' || *start == '-')) {
-    bool has_exponent = false;
-    for (const char* c = start; c < after; ++c) has_exponent |= (*c == 'e' || *c == 'E');
-    if (!has_exponent) {
-      ++after;
-      if (after < end && (*after == '+' || *after == '-')) ++after;
-    }
-  }
-  out = value;
-  p = after;
+inline bool is_hex_digit(char c) { return is_digit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'); }
+
+inline unsigned hex_digit_value(char c) {
+  return is_digit(c) ? unsigned(c - '0') : unsigned((c | 0x20) - 'a' + 10);
+}
+
+// The letters of word (lower case) in any case; q moves past them.
+inline bool match_letters(const char*& q, const char* end, const char* word) {
+  for (; *word; ++word, ++q)
+    if (q == end || (*q | 0x20) != *word) return false;
   return true;
 }
 
-// Reads up to count floats into out (the statement's numbers may run on to
-// following lines, as with scanf), then drops the rest of the line on which
-// the last number read ended, or of the statement's own line when none
-// could be read. Returns how many were read; the others stay untouched.
-// Ending at a line keeps both passes of a reader in step on any input.
-inline int read_floats(const char*& p, const char* end, float* out, int count) {
-  int read = 0;
-  while (read < count) {
-    float value;
-    if (!scan_float(p, end, value)) break;
-    out[read++] = value;
+// Hexadecimal digits (with at most one point) times 2^exponent, rounded to
+// the nearest float, ties to even, as strtof rounds. Digits are kept while
+// they fit in 64 bits; the rest only tell whether anything was cut off.
+inline float hex_value(const char* p, const char* stop, int64_t exponent) {
+  uint64_t mantissa = 0;
+  bool cut = false, fraction = false;
+  for (; p < stop; ++p) {
+    if (*p == '.') {
+      fraction = true;
+      continue;
+    }
+    const unsigned digit = hex_digit_value(*p);
+    if (mantissa >> 60 == 0) {
+      mantissa = mantissa << 4 | digit;
+      exponent -= fraction ? 4 : 0;
+    } else {
+      cut |= digit != 0;
+      exponent += fraction ? 0 : 4;
+    }
   }
+  if (mantissa == 0) return 0.0f;
+  const int64_t top = 63 - __builtin_clzll(mantissa) + exponent;  // 2^top <= value < 2^(top+1)
+  if (top > 127) return HUGE_VALF;
+  // Weight of the last bit a float keeps here: 24 bits, or fewer below 2^-126.
+  const int64_t last = top - 23 > -149 ? top - 23 : -149;
+  const int64_t shift = last - exponent;
+  uint64_t kept = 0, rest = 0, half = 0;
+  if (shift <= 0) {
+    kept = mantissa << -shift;
+  } else if (shift < 64) {
+    kept = mantissa >> shift;
+    rest = mantissa & ((uint64_t(1) << shift) - 1);
+    half = uint64_t(1) << (shift - 1);
+  } else if (shift == 64) {
+    rest = mantissa;
+    half = uint64_t(1) << 63;
+  }  // else below half the smallest float: 0
+  if (half && (rest > half || (rest == half && (cut || (kept & 1))))) kept++;
+  return static_cast<float>(std::ldexp(static_cast<double>(kept), static_cast<int>(last)));
+}
+
+// scanf "%f" once the blanks are skipped, as glibc reads it: an optional
+// sign, then "nan", "inf" or "infinity" in any case, or a decimal or "0x"
+// hexadecimal number with an optional point and exponent. It takes what
+// scanf takes, which may be more than the value needs ("1e+", "0x1p"), and a
+// spelling that scanf gives up on half way ("infin", "0x", "-") is no
+// number. Sets next to the end of the number.
+__attribute__((noinline)) inline bool scan_number(const char* q, const char* end, float& out,
+                                                  const char*& next) {
+  bool negative = false;
+  if (*q == '-' || *q == '+') {
+    negative = *q == '-';
+    if (++q == end) return false;
+  }
+  float value;
+  const char lower = *q | 0x20;
+  if (lower == 'n' || lower == 'i') {
+    // "nan" stops before any "(...)"; "inf" goes on only into "infinity".
+    if (!match_letters(q, end, lower == 'n' ? "nan" : "inf")) return false;
+    if (lower == 'i' && q < end && (*q | 0x20) == 'i' && !match_letters(q, end, "inity"))
+      return false;
+    value = lower == 'n' ? std::numeric_limits<float>::quiet_NaN() : HUGE_VALF;
+  } else {
+    const char* start = q;
+    bool hex = false, digit = false, point = false;
+    const char* mark = nullptr;  // the exponent's 'e' or 'p'
+    if (*q == '0') {
+      ++q;
+      hex = q < end && (*q | 0x20) == 'x';
+      q += hex;
+      digit = !hex;
+    }
+    const char* digits = q;
+    for (; q < end; ++q) {
+      const char c = *q;
+      if (is_digit(c) || (hex && !mark && is_hex_digit(c))) {
+        digit = true;
+      } else if (digit && !mark && (c | 0x20) == (hex ? 'p' : 'e')) {
+        mark = q;
+        point = true;  // none after the mark
+      } else if (c == '.' && !point) {
+        point = true;
+      } else if (!(mark && q == mark + 1 && (c == '-' || c == '+'))) {
+        break;
+      }
+    }
+    if (q == start || (hex && q - start == 2)) return false;
+    if (hex) {
+      int64_t exponent = 0;
+      if (mark) {
+        const char* e = mark + 1;
+        const bool down = e < q && *e == '-';
+        e += e < q && (*e == '-' || *e == '+');
+        for (; e < q; ++e)
+          if (exponent < (int64_t(1) << 40)) exponent = exponent * 10 + (*e - '0');
+        if (down) exponent = -exponent;
+      }
+      value = hex_value(digits, mark ? mark : q, exponent);
+    } else {
+      // Rounded exactly as strtof rounds; a dangling exponent mark is left
+      // out of the value but stays consumed.
+      const fast_float::from_chars_result r = fast_float::from_chars(start, q, value);
+      if (r.ec != std::errc() && r.ec != std::errc::result_out_of_range) return false;
+    }
+  }
+  out = negative ? -value : value;
+  next = q;
+  return true;
+}
+
+// scanf "%f": skips blanks and line ends, then reads a number as
+// scan_number does. Plain decimals take a shortcut with the same result.
+// Out of line, so that the readers' loops around it, which nearly always
+// take the fast paths of line_scan.h instead, stay small.
+__attribute__((noinline)) inline bool scan_float(const char*& p, const char* end, float& out) {
+  const char* q = skip_space(p, end);
+  if (q == end) return false;
+  if (plain_float(q, end, out) || scan_number(q, end, out, q)) {
+    p = q;
+    return true;
+  }
+  return false;
+}
+
+// Reads up to count floats into out as that many "%f" conversions would
+// (the numbers may run on to following lines), stopping at the first word
+// that is no number. p ends after the last number read, or stays where it
+// was when none could be read. Returns how many were read; the others stay
+// untouched.
+inline int scan_floats(const char*& p, const char* end, float* out, int count) {
+  int read = 0;
+  while (read < count && scan_float(p, end, out[read])) read++;
+  return read;
+}
+
+// scan_floats, then drops the rest of the line on which the last number
+// read ended, or of the statement's own line when none could be read.
+// Ending at a line keeps both passes of the OBJ reader in step on any input.
+inline int read_floats(const char*& p, const char* end, float* out, int count) {
+  const int read = scan_floats(p, end, out, count);
   p = skip_line(p, end);
   return read;
 }

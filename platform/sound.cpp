@@ -1,8 +1,10 @@
 // sound.cpp: the Windows sound call on SDL2 audio.
 //
-// One voice. The calling thread reads and converts a WAV once (then it stays
-// cached by path) and swaps it in under the device lock; the audio callback
-// only copies bytes from the cached buffer, so it never waits on a file.
+// One voice by default. The calling thread reads and converts a WAV once (then
+// it stays cached by path) and swaps it in under the device lock; the audio
+// callback only copies bytes from the cached buffer, so it never waits on a
+// file. With more voices the callback adds them up instead, still without a
+// lock of its own or an allocation.
 // A missing or unreadable file plays nothing and cuts off the sound playing,
 // as the Windows default sound would. Without a sound card SDL's dummy driver
 // takes the sound, so the player runs silent instead of failing.
@@ -32,15 +34,8 @@ namespace {
 constexpr int kWantedRate = 44100;
 constexpr int kWantedFrames = 256;
 
-// What the callback plays: a range of a cached buffer, which lives until
-// shutdown.
-struct Voice {
-  const Uint8* data = nullptr;
-  Uint32 length = 0;
-  Uint32 position = 0;
-  unsigned long long serial = 0;
-  bool started = false;  // its first bytes have gone to the device
-};
+constexpr int kMaxVoices = 32;
+constexpr int32_t kFullGain = kSoundFullGain;
 
 struct Audio {
   SDL_AudioDeviceID device = 0;  // 0 when not even the dummy driver opened
@@ -48,7 +43,10 @@ struct Audio {
   Uint8 silence = 0;
   std::unordered_map<std::string, std::vector<Uint8>> cache;
   unsigned long long serials = 0;
-  Voice voice;  // shared with the callback, guarded by the device lock
+  // 1: a new sound cuts off the last, and the device may pick any format.
+  // More: the device takes 16-bit samples, which the callback adds up.
+  int voiceCount = 1;
+  SoundVoice voices[kMaxVoices];  // shared with the callback, guarded by the device lock
 };
 
 std::mutex g_mutex;  // callers: start-up, cache, shutdown
@@ -56,6 +54,8 @@ Audio* g_audio = nullptr;
 bool g_exitHandlerSet = false;
 std::atomic<unsigned long long> g_buffersFilled{0};
 std::atomic<long long> g_voiceStartNanos{0};
+int g_voicesWanted = 1;          // for the next audio start
+int32_t g_nextGain = kFullGain;  // for the sounds started from now on
 
 long long nowNanos() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -65,7 +65,18 @@ long long nowNanos() {
 
 void fillBuffer(void* userdata, Uint8* stream, int len) {
   Audio* audio = static_cast<Audio*>(userdata);
-  Voice& voice = audio->voice;
+  if (audio->voiceCount > 1) {
+    bool starting = false;
+    for (int v = 0; v < audio->voiceCount; v++) {
+      SoundVoice& voice = audio->voices[v];
+      if (voiceActive(voice) && !voice.started) starting = voice.started = true;
+    }
+    mixVoices(audio->voices, audio->voiceCount, reinterpret_cast<int16_t*>(stream), len / 2);
+    if (starting) g_voiceStartNanos.store(nowNanos(), std::memory_order_relaxed);
+    g_buffersFilled.fetch_add(1, std::memory_order_relaxed);
+    return;
+  }
+  SoundVoice& voice = audio->voices[0];
   Uint32 copied = 0;
   if (voice.position < voice.length) {
     copied = std::min(voice.length - voice.position, static_cast<Uint32>(len));
@@ -88,8 +99,12 @@ bool openDevice(Audio* audio) {
   want.samples = kWantedFrames;
   want.callback = fillBuffer;
   want.userdata = audio;
-  // Sounds are converted to whatever the device takes, so it may choose.
-  audio->device = SDL_OpenAudioDevice(nullptr, 0, &want, &audio->spec, SDL_AUDIO_ALLOW_ANY_CHANGE);
+  // Sounds are converted to whatever the device takes, so it may choose; but
+  // voices are added up as 16-bit samples, and then SDL converts behind us.
+  const int changes = audio->voiceCount > 1
+                          ? SDL_AUDIO_ALLOW_ANY_CHANGE & ~SDL_AUDIO_ALLOW_FORMAT_CHANGE
+                          : SDL_AUDIO_ALLOW_ANY_CHANGE;
+  audio->device = SDL_OpenAudioDevice(nullptr, 0, &want, &audio->spec, changes);
   if (audio->device == 0) return false;
   audio->silence = audio->spec.silence;
   SDL_PauseAudioDevice(audio->device, 0);
@@ -117,6 +132,7 @@ void startAudio(Audio* audio) {
 Audio* runningAudio() {
   if (g_audio == nullptr) {
     g_audio = new Audio;
+    g_audio->voiceCount = g_voicesWanted;
     startAudio(g_audio);
     if (!g_exitHandlerSet) {
       g_exitHandlerSet = true;
@@ -161,16 +177,20 @@ const std::vector<Uint8>* cachedSound(Audio* audio, const std::string& path) {
   return &audio->cache.emplace(path, std::move(converted)).first->second;
 }
 
-// Installs the next voice (empty to stop) and returns its serial.
-unsigned long long swapVoice(Audio* audio, const std::vector<Uint8>* sound) {
-  Voice next;
+// Installs the next sound (null: stops every voice) and returns its serial.
+unsigned long long startVoice(Audio* audio, const std::vector<Uint8>* sound) {
+  SoundVoice next;
   next.serial = ++audio->serials;
   if (sound != nullptr) {
     next.data = sound->data();
     next.length = static_cast<Uint32>(sound->size());
+    if (audio->voiceCount > 1) next.gain = g_nextGain;
   }
   SDL_LockAudioDevice(audio->device);
-  audio->voice = next;
+  if (sound == nullptr) {
+    for (SoundVoice& voice : audio->voices) voice = SoundVoice();
+  }
+  audio->voices[voiceFor(audio->voices, audio->voiceCount)] = next;
   g_voiceStartNanos.store(0, std::memory_order_relaxed);
   SDL_UnlockAudioDevice(audio->device);
   return next.serial;
@@ -180,13 +200,50 @@ bool voiceBusy(unsigned long long serial) {
   std::lock_guard<std::mutex> lock(g_mutex);
   if (g_audio == nullptr || g_audio->device == 0) return false;
   SDL_LockAudioDevice(g_audio->device);
-  const Voice& voice = g_audio->voice;
-  bool busy = voice.serial == serial && voice.position < voice.length;
+  bool busy = false;
+  for (const SoundVoice& voice : g_audio->voices)
+    if (voice.serial == serial && voiceActive(voice)) busy = true;
   SDL_UnlockAudioDevice(g_audio->device);
   return busy;
 }
 
 }  // namespace
+
+bool voiceActive(const SoundVoice& voice) { return voice.position < voice.length; }
+
+int voiceFor(const SoundVoice* voices, int count) {
+  int oldest = 0;
+  for (int v = 0; v < count; v++) {
+    if (!voiceActive(voices[v])) return v;
+    if (voices[v].serial < voices[oldest].serial) oldest = v;
+  }
+  return oldest;
+}
+
+void mixVoices(SoundVoice* voices, int count, int16_t* out, int samples) {
+  constexpr int kChunk = 256;
+  int32_t sum[kChunk];
+  for (int done = 0; done < samples; done += kChunk) {
+    const int n = std::min(kChunk, samples - done);
+    std::fill(sum, sum + n, 0);
+    for (int v = 0; v < count; v++) {
+      SoundVoice& voice = voices[v];
+      if (!voiceActive(voice)) continue;
+      const int16_t* from = reinterpret_cast<const int16_t*>(voice.data + voice.position);
+      const int take = static_cast<int>(std::min<uint32_t>((voice.length - voice.position) / 2, n));
+      if (voice.gain == kFullGain) {
+        for (int i = 0; i < take; i++) sum[i] += from[i];
+      } else {
+        for (int i = 0; i < take; i++) sum[i] += (from[i] * voice.gain) >> 15;
+      }
+      // An odd last byte can not make a sample: the voice ends with it.
+      voice.position =
+          take * 2u < voice.length - voice.position ? voice.position + take * 2u : voice.length;
+    }
+    for (int i = 0; i < n; i++)
+      out[done + i] = static_cast<int16_t>(std::clamp(sum[i], -32768, 32767));
+  }
+}
 
 std::string soundFilePath(const char* name) {
   std::string path(name);
@@ -229,14 +286,19 @@ int sndPlaySoundA(const char* name, unsigned flags) {
     std::lock_guard<std::mutex> lock(g_mutex);
     if (name == nullptr) {
       // Stopping needs no audio start-up.
-      if (g_audio != nullptr && g_audio->device != 0) swapVoice(g_audio, nullptr);
+      if (g_audio != nullptr && g_audio->device != 0) startVoice(g_audio, nullptr);
       return 1;
     }
     Audio* audio = runningAudio();
     if (audio->device == 0) return 0;
     const std::vector<Uint8>* sound = cachedSound(audio, soundFilePath(name));
-    serial = swapVoice(audio, sound);
-    if (sound == nullptr) return 0;
+    // With one voice a file that does not play cuts off the sound, as on
+    // Windows; with more it takes no voice from the others.
+    if (sound == nullptr) {
+      if (audio->voiceCount == 1) startVoice(audio, nullptr);
+      return 0;
+    }
+    serial = startVoice(audio, sound);
     bytes = static_cast<Uint32>(sound->size());
     bytesPerSecond =
         audio->spec.freq * audio->spec.channels * SDL_AUDIO_BITSIZE(audio->spec.format) / 8;
@@ -281,9 +343,20 @@ bool soundPlaying() {
   std::lock_guard<std::mutex> lock(g_mutex);
   if (g_audio == nullptr || g_audio->device == 0) return false;
   SDL_LockAudioDevice(g_audio->device);
-  bool playing = g_audio->voice.position < g_audio->voice.length;
+  bool playing = false;
+  for (const SoundVoice& voice : g_audio->voices) playing = playing || voiceActive(voice);
   SDL_UnlockAudioDevice(g_audio->device);
   return playing;
+}
+
+void soundSetVoices(int count) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_voicesWanted = std::clamp(count, 1, kMaxVoices);
+}
+
+void soundSetLevel(float level) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_nextGain = static_cast<int32_t>(std::lround(std::clamp(level, 0.0f, 1.0f) * kFullGain));
 }
 
 unsigned long long soundBuffersFilled() { return g_buffersFilled.load(std::memory_order_relaxed); }

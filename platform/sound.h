@@ -22,6 +22,16 @@ int sndPlaySoundA(const char* name, unsigned flags);
 // Starts audio now instead of on the first sound, whose key would otherwise
 // wait for the device to open (150 ms on a sound server).
 void soundStart();
+
+// How many sounds may ring together, 1 to 32, from the next audio start. With
+// more than 1 a new sound takes a free voice instead of cutting off the last,
+// and when all are busy the one that started first; a null name still stops
+// them all. 1, the default, keeps the contract above.
+void soundSetVoices(int count);
+
+// The level of the sounds started from now on, 0 to 1 (1, the default: as
+// recorded). Heard only with more than one voice.
+void soundSetLevel(float level);
 #endif
 
 #endif  // PLINKAR_PLATFORM_SOUND_H

@@ -2,7 +2,8 @@
 # Builds the Debian package and checks it as a user and a programmer meet it:
 # the metadata validators and lintian; the unpacked player started from an
 # unrelated folder, played under X (the end-to-end piano check, on the
-# installed files); --help, --version and a start without data; an outside
+# installed files); --help, --version, --voices, --midi-list and a start
+# without data; Depends naming RtMidi's library; an outside
 # CMake project and a pkg-config build against the installed library; and a
 # real install and removal that leaves nothing behind.
 # Needs DISPLAY and build/tests/e2e/e2e_tests (scripts/test.sh makes both).
@@ -15,6 +16,7 @@ echo "package: $deb ($(stat -c %s "$deb") bytes)"
 dpkg-deb -f "$deb" Depends
 
 fail() { echo "test-package: $*" >&2; exit 1; }
+[[ $(dpkg-deb -f "$deb" Depends) == *librtmidi* ]] || fail "Depends lacks RtMidi's library"
 
 desktop-file-validate packaging/plinkar.desktop
 appstreamcli validate --no-net packaging/io.github.plinkar.Plinkar.metainfo.xml >/dev/null
@@ -35,6 +37,9 @@ cd /tmp
 [[ $("$player" --version) == "plinkar 1.0" ]] || fail "--version"
 status=0; "$player" --no-such-option 2>/dev/null || status=$?
 [[ $status == 2 ]] || fail "an unknown option ended with $status, not 2"
+status=0; "$player" --voices 33 2>/dev/null || status=$?
+[[ $status == 2 ]] || fail "--voices 33 ended with $status, not 2"
+"$player" --midi-list >/dev/null 2>&1 || fail "--midi-list"
 status=0; env -u DISPLAY timeout 3 "$player" -display "$DISPLAY" >/dev/null 2>&1 || status=$?
 [[ $status == 124 ]] || fail "-display did not reach GLUT: it ended with $status"
 status=0; env -u DISPLAY "$player" >/dev/null 2>&1 || status=$?

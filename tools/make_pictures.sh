@@ -88,28 +88,27 @@ convert -size 84x26 "xc:$dialog" -font "$gothic" -pointsize 14 -fill "$dialog_in
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 c++ -std=c++17 -O2 -o "$work/ico_pack" "$root/tools/ico_pack.cpp"
-mkdir -p "$out/icons"
-for s in 16 32 48 64 128 256; do
+# large_icon SIZE OUTPUT...: the emblem on a yellow disc, SIZE pixels square.
+large_icon() {
+  local s=$1 r
+  shift
   r=$(awk -v s="$s" 'BEGIN { printf "%.2f", s / 2 - 0.5 }')
-  # No time stamps in the file: the same bytes on every run.
   convert -size "${s}x${s}" xc:none -fill "$ground" -stroke none \
     -draw "circle $r,$r $r,0" \
     -draw "$(emblem "$(awk -v s="$s" 'BEGIN { print s / 24 }')" \
       "$(awk -v s="$s" 'BEGIN { print s / 24 }')" \
       "$(awk -v s="$s" 'BEGIN { print s * 11 / 12 }')" \
       "$(awk -v s="$s" 'BEGIN { print s / 12 }')" "$red")" \
-    -depth 8 -strip -define png:exclude-chunks=date,time "PNG32:$out/icons/plinkar-$s.png"
+    -depth 8 "$@"
+}
+mkdir -p "$out/icons"
+for s in 16 32 48 64 128 256; do
+  # No time stamps in the file: the same bytes on every run.
+  large_icon "$s" -strip -define png:exclude-chunks=date,time "PNG32:$out/icons/plinkar-$s.png"
 done
 large=() small=()
 for s in 16 32 48; do
-  r=$(awk -v s="$s" 'BEGIN { printf "%.2f", s / 2 - 0.5 }')
-  convert -size "${s}x${s}" xc:none -fill "$ground" -stroke none \
-    -draw "circle $r,$r $r,0" \
-    -draw "$(emblem "$(awk -v s="$s" 'BEGIN { print s / 24 }')" \
-      "$(awk -v s="$s" 'BEGIN { print s / 24 }')" \
-      "$(awk -v s="$s" 'BEGIN { print s * 11 / 12 }')" \
-      "$(awk -v s="$s" 'BEGIN { print s / 12 }')" "$red")" \
-    -depth 8 "RGBA:$work/large$s.rgba"
+  large_icon "$s" "RGBA:$work/large$s.rgba"
   convert -size "${s}x${s}" xc:none -fill "$ground" -stroke none \
     -draw "roundrectangle 0,0 $((s - 1)),$((s - 1)) $((s / 6)),$((s / 6))" \
     -fill "$red" -draw "polygon $(awk -v s="$s" 'BEGIN {

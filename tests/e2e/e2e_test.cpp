@@ -1,7 +1,8 @@
 // The real player, played the way a user plays it.
+#include <RtMidi.h>
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -10,11 +11,14 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "image/bmp.h"
+#include "tests/e2e/jack_server.h"
 #include "tests/e2e/player_process.h"
 
 namespace {
@@ -107,7 +111,7 @@ std::vector<int16_t> readOutput(const std::string& path) {
 
 // Where the sound's first loud stretch starts in the output, or -1.
 long findSound(const std::vector<int16_t>& output, const std::vector<int16_t>& sound,
-               size_t* soundStart) {
+               size_t* soundStart, int tolerance = 2) {
   size_t s = 0;
   while (s < sound.size() && std::abs(sound[s]) < 2000) s++;
   const size_t n = 256;
@@ -115,7 +119,7 @@ long findSound(const std::vector<int16_t>& output, const std::vector<int16_t>& s
   *soundStart = s;
   for (size_t o = 0; o + n <= output.size(); o++) {
     size_t k = 0;
-    while (k < n && std::abs(output[o + k] - sound[s + k]) <= 2) k++;
+    while (k < n && std::abs(output[o + k] - sound[s + k]) <= tolerance) k++;
     if (k == n) return static_cast<long>(o);
   }
   return -1;
@@ -169,36 +173,42 @@ TEST_F(PlayerTest, WindowsOpenAtTheirSizesAndShowTheBackdrop) {
   free(backdrop.Pixels);
 }
 
-TEST_F(PlayerTest, PianoKeyGoesDownWithItsSoundAndABlackKeyCutsItOff) {
-  chooseMenuEntry(player_.playerWindow, 250, 420, 3, 0);  // "Piano"
-  const Screenshot rest = grab(player_.playerWindow);
-  EXPECT_GT(countChanged(rest, grab(player_.playerWindow)), -1);
+// The frame after a key or note, as soon as it differs from rest: a piano key
+// is down for 140 ms, and on a busy machine llvmpipe may take most of that to
+// draw the frame that shows it. A note may also wait for a frame being drawn
+// before it is played, so the looking goes on well past 140 ms: frames after
+// the key is back up equal rest again.
+Screenshot grabChanged(unsigned long window, const Screenshot& rest) {
+  const auto start = std::chrono::steady_clock::now();
+  Screenshot shot = grab(window);
+  while (countChanged(rest, shot) <= 20 &&
+         std::chrono::steady_clock::now() - start < std::chrono::milliseconds(400))
+    shot = grab(window);
+  return shot;
+}
 
-  // The key is down for 140 ms; on a busy machine llvmpipe may take most
-  // of that to draw the frame that shows it.
-  xdotool("key --window " + window() + " z");
-  const auto pressed = std::chrono::steady_clock::now();
-  Screenshot down = grab(player_.playerWindow);
-  while (countChanged(rest, down) <= 20 &&
-         std::chrono::steady_clock::now() - pressed < std::chrono::milliseconds(120))
-    down = grab(player_.playerWindow);
-  sleepMs(400);
-  const Screenshot up = grab(player_.playerWindow);
-
+// The piano's leftmost key went down in `down`: the changes centre on it.
+void expectLeftmostKeyDown(const Screenshot& rest, const Screenshot& down) {
   double cx = 0, cy = 0;
   const int changed = countChanged(rest, down, &cx, &cy);
   EXPECT_GT(changed, 20) << "the key did not move";
-  int kx, ky;
-  projectSceneFrame(0, 0, 0, &kx, &ky);  // the keybed's centre, for scale
+  // White key 0's centre: (-0.8, 0.35, 0.15) turned 130 degrees about x.
+  const double a = 130 * M_PI / 180;
   int key0x, key0y;
-  {
-    // White key 0's centre: (-0.8, 0.35, 0.15) turned 130 degrees about x.
-    const double a = 130 * M_PI / 180;
-    projectSceneFrame(-0.8, 0.35 * std::cos(a) - 0.15 * std::sin(a),
-                      0.35 * std::sin(a) + 0.15 * std::cos(a), &key0x, &key0y);
-  }
+  projectSceneFrame(-0.8, 0.35 * std::cos(a) - 0.15 * std::sin(a),
+                    0.35 * std::sin(a) + 0.15 * std::cos(a), &key0x, &key0y);
   EXPECT_NEAR(cx, key0x, 30) << "changes are not at the leftmost key";
   EXPECT_NEAR(cy, key0y, 40);
+}
+
+TEST_F(PlayerTest, PianoKeyGoesDownWithItsSoundAndABlackKeyCutsItOff) {
+  chooseMenuEntry(player_.playerWindow, 250, 420, 3, 0);  // "Piano"
+  const Screenshot rest = grab(player_.playerWindow);
+  xdotool("key --window " + window() + " z");
+  const Screenshot down = grabChanged(player_.playerWindow, rest);
+  sleepMs(400);
+  const Screenshot up = grab(player_.playerWindow);
+  expectLeftmostKeyDown(rest, down);
   EXPECT_LT(countChanged(rest, up), 10) << "the key did not come back";
 
   sleepMs(300);
@@ -224,6 +234,15 @@ TEST_F(PlayerTest, PianoKeyGoesDownWithItsSoundAndABlackKeyCutsItOff) {
   size_t silent = 0;
   for (size_t i = at + played; i < output.size() && output[i] == 0; i++) silent++;
   EXPECT_GT(silent, static_cast<size_t>(note.rate / 2));
+
+  // All that without a MIDI system, which one line says; JACK and ALSA say
+  // nothing (SDL's disk driver announces itself).
+  std::istringstream log(playerLog(player_));
+  std::vector<std::string> said;
+  for (std::string line; std::getline(log, line);)
+    if (line.rfind("CRITICAL:", 0) != 0) said.push_back(line);
+  EXPECT_EQ(said, std::vector<std::string>{
+                      "plinkar: no MIDI input: no ALSA sequencer and no JACK server"});
 }
 
 TEST_F(PlayerTest, ChordMarkerShowsWhileTheKeyIsHeld) {
@@ -274,6 +293,64 @@ TEST_F(PlayerTest, HeldArrowWalksOnAndAHeldPianoKeyPlaysOnce) {
          std::abs(output[at + played] - note.mono[start_sample + played]) <= 2)
     played++;
   EXPECT_GT(static_cast<double>(played) / note.rate, 1.0) << "the held key restarted its note";
+}
+
+struct PlayerRun {
+  int status;
+  std::string out, err;
+};
+
+// The build's player with these arguments, no MIDI system but the JACK
+// server JACK_DEFAULT_SERVER names, if any.
+PlayerRun runPlayer(const std::string& arguments) {
+  const std::string out = "/tmp/plinkar-e2e-out-" + std::to_string(getpid());
+  const std::string err = out + ".err";
+  const char* server = std::getenv("JACK_DEFAULT_SERVER");
+  const int status = std::system(("ALSA_CONFIG_PATH=/dev/null JACK_DEFAULT_SERVER=" +
+                                  std::string(server ? server : "plinkar-e2e-none") +
+                                  " " PLINKAR_PATH " " + arguments + " >" + out + " 2>" + err)
+                                     .c_str());
+  auto slurp = [](const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  PlayerRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
+  unlink(out.c_str());
+  unlink(err.c_str());
+  return run;
+}
+
+TEST(PlayerCommandLine, VoicesAndMidiOptions) {
+  struct Case {
+    const char* arguments;
+    int status;
+    const char* says;  // on standard error: a part of it, or nothing at all
+  };
+  const Case cases[] = {
+      {"--voices 0", 2, "plinkar: --voices takes a number from 1 to 32, not 0\nusage: plinkar"},
+      {"--voices 33", 2, "not 33\nusage: plinkar"},
+      {"--voices x", 2, "not x\nusage: plinkar"},
+      {"--voices 4x", 2, "not 4x\nusage: plinkar"},
+      {"--voices", 2, "plinkar: --voices needs a value\nusage: plinkar"},
+      {"--midi-connect", 2, "plinkar: --midi-connect needs a value\nusage: plinkar"},
+      {"--voices 1 --version", 0, ""},
+      {"--voices 32 --midi-connect x --version", 0, ""},
+      {"--midi-list", 0, "plinkar: no MIDI input: no ALSA sequencer and no JACK server\n"},
+  };
+  for (const Case& c : cases) {
+    const PlayerRun run = runPlayer(c.arguments);
+    EXPECT_EQ(run.status, c.status) << c.arguments;
+    if (*c.says)
+      EXPECT_NE(run.err.find(c.says), std::string::npos) << c.arguments << "\n" << run.err;
+    else
+      EXPECT_EQ(run.err, "") << c.arguments;
+    if (c.status == 2) {
+      EXPECT_EQ(run.out, "") << c.arguments;
+    }
+  }
+  const PlayerRun help = runPlayer("--help");
+  for (const char* option : {"--voices N", "--midi-connect NAME", "--midi-list"})
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }
 
 // Each way out ends with its own status, exit() running once: a model that
@@ -361,6 +438,105 @@ TEST_F(PlayerTest, ThousandsOfRandomInputsLeaveItRunningAtRestAndFlat) {
   EXPECT_LT(countChanged(a, grab(player_.playerWindow)), 10) << "something was stuck down";
   const long endKb = residentKilobytes(player_);
   EXPECT_LT(endKb - startKb, 20 * 1024) << startKb << " kB grew to " << endKb << " kB";
+}
+
+// Where the sound's first sample lies in the output, or -1.
+long placeOf(const std::vector<int16_t>& output, const std::vector<int16_t>& sound,
+             int tolerance = 2) {
+  size_t loud = 0;
+  const long at = findSound(output, sound, &loud, tolerance);
+  return at < 0 ? -1 : at - static_cast<long>(loud);
+}
+
+// A note's sound as the player mixes it at a velocity below 127.
+std::vector<int16_t> atVelocity(const std::vector<int16_t>& sound, int velocity) {
+  const int32_t gain = static_cast<int32_t>(std::lround(velocity / 127.0 * 32768));
+  std::vector<int16_t> out;
+  for (int16_t sample : sound) out.push_back(static_cast<int16_t>((sample * gain) >> 15));
+  return out;
+}
+
+// A MIDI keyboard for real: a JACK server of the test's own (dummy backend),
+// a source port opened with RtMidi's JACK API, and the player started with
+// --midi-connect on it and four voices.
+class MidiKeyboardTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "these tests need an X display";
+    ASSERT_TRUE(startJackServer(&jack_)) << "jackd -d dummy did not start";
+    keyboard_.reset(new RtMidiOut(RtMidi::UNIX_JACK, "plinkar-e2e"));
+    keyboard_->openVirtualPort("keyboard");
+    player_.arguments = {"--voices", "4", "--midi-connect", "plinkar-e2e:keyboard"};
+    ASSERT_TRUE(startPlayer(&player_)) << playerLog(player_);
+  }
+  void TearDown() override {
+    EXPECT_NE(stopPlayer(&player_), -3) << "SIGTERM was ignored";
+    keyboard_.reset();
+    stopJackServer(&jack_);
+  }
+  void send(std::vector<unsigned char> bytes) { keyboard_->sendMessage(&bytes); }
+
+  JackServer jack_;
+  std::unique_ptr<RtMidiOut> keyboard_;
+  PlayerProcess player_;
+};
+
+TEST_F(MidiKeyboardTest, NotesPlayThePianoAndTheDrumsAndRingTogether) {
+  EXPECT_EQ(playerLog(player_).find("MIDI"), std::string::npos) << playerLog(player_);
+  const PlayerRun list = runPlayer("--midi-list");
+  EXPECT_EQ(list.status, 0);
+  EXPECT_NE(list.out.find("JACK: plinkar-e2e:keyboard\n"), std::string::npos) << list.out;
+  chooseMenuEntry(player_.playerWindow, 250, 420, 3, 0);  // "Piano"
+  const Screenshot rest = grab(player_.playerWindow);
+  send({0x90, 60, 127});
+  expectLeftmostKeyDown(rest, grabChanged(player_.playerWindow, rest));
+  send({0x80, 60, 0});
+  sleepMs(300);
+  send({0x90, 61, 100});  // a black key: silence
+  sleepMs(300);
+  // Half velocity; the second note in running status.
+  send({0x90, 62, 64});
+  sleepMs(50);
+  send({64, 64});
+  sleepMs(1600);
+
+  chooseMenuEntry(player_.playerWindow, 250, 420, 3, 0);  // the piano away
+  chooseMenuEntry(player_.playerWindow, 250, 420, 3, 1);  // "Drum"
+  const Screenshot kit = grab(player_.playerWindow);
+  send({0x99, 38, 100});  // GM acoustic snare, channel 10
+  EXPECT_GT(countChanged(kit, grabChanged(player_.playerWindow, kit)), 20) << "no stick moved";
+  sleepMs(900);
+
+  const std::vector<int16_t> output = readOutput(player_.audioFile);
+  const long doAt = placeOf(output, readWav(SOURCE_DIR "/wav/piano/do.wav").mono);
+  ASSERT_GE(doAt, 0) << "note 60 did not play do.wav at the key's level";
+  // The pair comes after the silence. Each sound starts with a buffer of
+  // 256 samples: the first where the output stops being silent, the second
+  // where the output less the first is the second.
+  const std::vector<int16_t> re = atVelocity(readWav(SOURCE_DIR "/wav/piano/re.wav").mono, 64);
+  const std::vector<int16_t> mi = atVelocity(readWav(SOURCE_DIR "/wav/piano/me.wav").mono, 64);
+  size_t zeros = 0, onset = 0;
+  for (size_t i = doAt; i < output.size() && !onset; i++) {
+    if (output[i] != 0 && zeros >= 8820) onset = i;
+    zeros = output[i] == 0 ? zeros + 1 : 0;
+  }
+  ASSERT_GT(onset, 0u) << "nothing after the silence";
+  const long reAt = static_cast<long>(onset - onset % 256);
+  ASSERT_LT(static_cast<size_t>(reAt + 8192 + 22050), output.size());
+  long miAt = -1;
+  int worst = 0;
+  for (long at = reAt; at <= reAt + 8192 && miAt < 0; at += 256) {
+    worst = 0;
+    for (long i = at; i < at + 22050; i++)
+      worst = std::max(worst, std::abs(output[i] - re[i - reAt] - mi[i - at]));
+    if (worst <= 4) miAt = at;
+  }
+  EXPECT_GE(miAt, reAt) << "the output is not note 62 and note 64 added, at half level";
+  // Sent 50 ms apart; each may wait for a frame being drawn.
+  EXPECT_LT(miAt - reAt, 4410) << "the notes did not start about 50 ms apart";
+
+  const std::vector<int16_t> snare = readWav(SOURCE_DIR "/wav/drum/snare.wav").mono;
+  EXPECT_GE(placeOf(output, atVelocity(snare, 100)), 0) << "the snare did not sound";
 }
 
 }  // namespace

@@ -4,16 +4,20 @@
 #include <X11/Xutil.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
+
+#include "tests/support/x_window.h"
 
 // A failed request fails the check that made it, not the whole test run.
 static int ignoreXError(Display*, XErrorEvent*) { return 0; }
@@ -74,7 +78,12 @@ bool startPlayer(PlayerProcess* player) {
     if (chdir(player->workDir.c_str()) != 0) _exit(127);
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", audio, 1);
-    execl(program, program, static_cast<char*>(nullptr));
+    setenv("ALSA_CONFIG_PATH", "/dev/null", 1);  // no sequencer
+    if (!std::getenv("JACK_DEFAULT_SERVER")) setenv("JACK_DEFAULT_SERVER", "plinkar-e2e-none", 1);
+    std::vector<char*> argv{const_cast<char*>(program)};
+    for (std::string& argument : player->arguments) argv.push_back(&argument[0]);
+    argv.push_back(nullptr);
+    execv(program, argv.data());
     _exit(127);
   }
   close(logFd);
@@ -83,6 +92,60 @@ bool startPlayer(PlayerProcess* player) {
   player->playerWindow = findWindow(player->pid, "Plinkar player");
   sleepMs(300);  // first frames
   return player->helpCardWindow != 0 && player->playerWindow != 0;
+}
+
+size_t outputSamples(const PlayerProcess& player) {
+  struct stat info;
+  return stat(player.audioFile.c_str(), &info) == 0 ? static_cast<size_t>(info.st_size) / 2 : 0;
+}
+
+static long long nowNanos() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+long long firstSoundWrittenNanos(const PlayerProcess& player, size_t from, int timeout_ms) {
+  constexpr size_t kBlock = 2048;  // samples: 8 buffers of 256
+  std::ifstream in(player.audioFile, std::ios::binary);
+  const long long deadline = nowNanos() + timeout_ms * 1000000LL;
+  size_t seen = outputSamples(player);
+  long long jumpAt = -1, foundBlockAt = -1;
+  size_t foundBlockEnd = 0;
+  double perBuffer = -1;  // ns
+  long found = -1;
+  while (nowNanos() < deadline) {
+    const size_t samples = outputSamples(player);
+    if (samples == seen) {
+      usleep(100);
+      continue;
+    }
+    const long long now = nowNanos();
+    if (samples - seen == kBlock && jumpAt >= 0) perBuffer = (now - jumpAt) / 8.0;
+    jumpAt = now;
+    const size_t start = std::max(seen, from);
+    seen = samples;
+    if (found < 0 && samples > start) {
+      std::vector<int16_t> block(samples - start);
+      in.clear();
+      in.seekg(static_cast<std::streamoff>(start * 2));
+      in.read(reinterpret_cast<char*>(block.data()),
+              static_cast<std::streamsize>(block.size() * 2));
+      for (size_t i = 0; i < block.size() && found < 0; i++)
+        if (block[i] != 0) found = static_cast<long>(start + i);
+      if (found >= 0) {
+        foundBlockAt = now;
+        foundBlockEnd = samples;
+      }
+    }
+    if (found >= 0 && perBuffer > 0) {
+      // stdio writes a full buffer out when the next write comes: the block
+      // appears with the first buffer after it.
+      const long buffersAfter = static_cast<long>(foundBlockEnd / 256) - found / 256;
+      return foundBlockAt - static_cast<long long>(buffersAfter * perBuffer);
+    }
+  }
+  return -1;
 }
 
 bool isRunning(const PlayerProcess& player) {
@@ -186,18 +249,7 @@ Screenshot grab(unsigned long window) {
   return shot;
 }
 
-void closeLikeWindowManager(unsigned long window) {
-  Display* d = display();
-  XEvent event = {};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = window;
-  event.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
-  event.xclient.data.l[1] = CurrentTime;
-  XSendEvent(d, window, False, NoEventMask, &event);
-  XFlush(d);
-}
+void closeLikeWindowManager(unsigned long window) { closeLikeWindowManager(display(), window); }
 
 // freeglut lays a menu out downwards from the pointer, one entry per
 // 26 pixels in its default font.

@@ -11,11 +11,12 @@
 
 struct PlayerProcess {
   pid_t pid = -1;
-  unsigned long playerWindow = 0;    // "Plinkar player", 500x500
-  unsigned long helpCardWindow = 0;  // "Plinkar", 800x600
-  std::string audioFile;             // what SDL's disk driver wrote
-  std::string logFile;               // its standard error
-  std::string workDir;                // where it is started
+  unsigned long playerWindow = 0;      // "Plinkar player", 500x500
+  unsigned long helpCardWindow = 0;    // "Plinkar", 800x600
+  std::string audioFile;               // what SDL's disk driver wrote
+  std::string logFile;                 // its standard error
+  std::string workDir;                 // where it is started
+  std::vector<std::string> arguments;  // after the program's name
 };
 
 struct Screenshot {
@@ -28,7 +29,8 @@ struct Screenshot {
 // windows. False when it did not come up. It is the build's player, started
 // from the repository root, unless PLINKAR_E2E_PLAYER names another (an
 // installed one) and PLINKAR_E2E_WORKDIR where to start it; a workDir set on
-// the record wins.
+// the record wins. Its MIDI system is the JACK server JACK_DEFAULT_SERVER
+// names, when one runs: never the ALSA sequencer or the machine's own server.
 bool startPlayer(PlayerProcess* player);
 // What the player wrote to standard error so far.
 std::string playerLog(const PlayerProcess& player);
@@ -42,6 +44,15 @@ bool isRunning(const PlayerProcess& player);
 long residentKilobytes(const PlayerProcess& player);
 // User plus system CPU time it has used, in clock ticks.
 long cpuTicks(const PlayerProcess& player);
+
+// When the first sound at or after sample `from` reached the disk driver's
+// output (steady_clock ns), waiting up to timeout_ms; -1 if none came. The
+// driver writes through a 4 kB stdio buffer, so the time of a sample is worked
+// out from when its 8-buffer block appeared and the pace of the blocks; that
+// is when the audio callback gave it to the driver, within about 0.2 ms.
+long long firstSoundWrittenNanos(const PlayerProcess& player, size_t from, int timeout_ms);
+// Samples in the disk driver's output so far.
+size_t outputSamples(const PlayerProcess& player);
 
 // Runs an xdotool command line (arguments after "xdotool").
 void xdotool(const std::string& arguments);

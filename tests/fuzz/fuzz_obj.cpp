@@ -1,9 +1,11 @@
 // Fuzz target for the OBJ reader and the MTL reader. The OBJ text is read
 // three ways: by the exact reader alone, with the fast paths for
 // well-formed lines, and cut into chunks of a few bytes read on several
-// threads (in either instruction set of the fast paths). The three must agree on the model, the
-// failure and what is printed: any difference is a bug in a fast path or in the chunking. The same
-// bytes are then read as a material library.
+// threads (in either instruction set of the fast paths). The three must
+// agree on the model, the failure and what is printed: any difference is a
+// bug in a fast path or in the chunking. Wherever the shortcut for plain
+// decimals takes a number, the full number reader must take the same. The
+// same bytes are then read as a material library.
 #include <unistd.h>
 
 #include <cstdio>
@@ -12,8 +14,23 @@
 #include <string>
 
 #include "glm/glm_internal.h"
+#include "glm/text_scan.h"
 
 namespace {
+
+void check_plain_numbers(const char* text, size_t size) {
+  const char* end = text + size;
+  for (const char* p = text; p < end; p++) {
+    const char* plain = p;
+    const char* full = nullptr;
+    float a, b;
+    if (!glm_scan::plain_float(plain, end, a)) continue;
+    if (!glm_scan::scan_number(p, end, b, full) || full != plain || memcmp(&a, &b, sizeof a) != 0) {
+      fprintf(stderr, "the number readers disagree at byte %zu\n", static_cast<size_t>(p - text));
+      abort();
+    }
+  }
+}
 
 bool same_floats(const float* a, const float* b, size_t count) {
   if (!a || !b) return a == b;
@@ -77,6 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // An exact-size copy, so that any read past the end is caught.
   char* text = static_cast<char*>(malloc(size ? size : 1));
   if (size) memcpy(text, data, size);
+  check_plain_numbers(text, size);
 
   // The material library named in a fuzzed file is looked for in a
   // directory that does not exist: its failure is part of what is compared.

@@ -45,6 +45,12 @@ TEST(BoundsFit, EmptyAndCollapsedModelsStayFinite) {
   ModelPtr origin = read_obj("v 0 0 0\nv 0 0 0\nv -0 0 0\nf 1 2 3\n");
   EXPECT_EQ(glmFitToUnitCube(origin.get()), 1.0f);
   for (int i = 3; i < 12; i++) EXPECT_TRUE(std::isfinite(origin->vertices[i])) << i;
+
+  // 2 / 5e-39 overflows a float: the model is left where it is.
+  ModelPtr tiny = read_obj("v 1e-39 0 0\nv 4e-39 0 0\n");
+  EXPECT_EQ(glmFitToUnitCube(tiny.get()), 1.0f);
+  EXPECT_EQ(tiny->vertices[3], 1e-39f);
+  EXPECT_EQ(tiny->vertices[6], 4e-39f);
 }
 
 TEST(BoundsMove, ScaleAndTranslateTouchEveryVertexOnly) {

@@ -49,6 +49,21 @@ TEST(MtlTable, ColoursSetTheCurrentMaterialAndDefaultBeforeAnyNewmtl) {
   EXPECT_EQ(m->mtltable[2].kd[1], 0.8f);
 }
 
+TEST(MtlTable, AStatementReadsItsNumbersAndReadingGoesOnWithTheNextWord) {
+  ModelPtr m = read_library(
+      "newmtl a\nNs 100 Ni 1.5\nKd 1 1 1 Ka 0 0 0\nKs 0.5 0.5 0.5 newmtl b\nKd 0 1\n"
+      "newmtl c\n");
+  ASSERT_EQ(m->mtlcount, 4u);
+  EXPECT_FLOAT_EQ(m->mtltable[1].exponent, 0.192f);
+  EXPECT_EQ(m->mtltable[1].kd[0], 1.0f);
+  EXPECT_EQ(m->mtltable[1].ka[0], 0.0f);
+  EXPECT_EQ(m->mtltable[1].ks[2], 0.5f);
+  EXPECT_STREQ(m->mtltable[2].name, "b");
+  EXPECT_EQ(m->mtltable[2].kd[1], 1.0f);
+  EXPECT_EQ(m->mtltable[2].kd[2], 0.8f);
+  EXPECT_STREQ(m->mtltable[3].name, "c");
+}
+
 TEST(MtlExponent, EveryNWordSetsItScaledTo128) {
   ModelPtr m = read_library(
       "newmtl a\nNs 500\nnewmtl b\nNs 0\nnewmtl c\nNs 1000\nNi 1.5\n"

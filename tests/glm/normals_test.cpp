@@ -101,6 +101,17 @@ TEST(NormalsVertex, DegenerateFacesLeaveNoStaleIndexAndNoNaN) {
   }
 }
 
+TEST(NormalsFacet, TinyAndHugeFacesStillGetUnitNormals) {
+  // The squared length of the cross product under- or overflows a float.
+  ModelPtr m = read_obj(
+      "v 0 0 0\nv 1e-20 0 0\nv 0 1e-20 0\nv 2e19 0 0\nv 0 2e19 0\nv 3e38 0 0\nv -3e38 0 1\n"
+      "f 1 2 3\nf 1 4 5\nf 1 6 7\n");
+  glmComputeFacetNormals(m.get());
+  EXPECT_TRUE(TripleNear(m->facetnorms, 1, 0.0f, 0.0f, 1.0f));
+  EXPECT_TRUE(TripleNear(m->facetnorms, 2, 0.0f, 0.0f, 1.0f));
+  EXPECT_TRUE(TripleNear(m->facetnorms, 3, 0.0f, -1.0f, 0.0f));
+}
+
 TEST(NormalsVector, ZeroLengthStaysZero) {
   float zero[3] = {0, 0, 0};
   glmNormalizeVector(zero);
@@ -109,6 +120,13 @@ TEST(NormalsVector, ZeroLengthStaysZero) {
   glmNormalizeVector(v);
   EXPECT_FLOAT_EQ(v[0], 0.6f);
   EXPECT_FLOAT_EQ(v[2], 0.8f);
+  const float half = 1.0f / std::sqrt(2.0f);
+  float huge[3] = {3e38f, -3e38f, 0};
+  glmNormalizeVector(huge);
+  EXPECT_TRUE(TripleNear(huge, 0, half, -half, 0.0f));
+  float tiny[3] = {0, 1e-30f, 1e-30f};
+  glmNormalizeVector(tiny);
+  EXPECT_TRUE(TripleNear(tiny, 0, 0.0f, half, half));
 }
 
 // What the player does with a model, spread over several threads even for

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "glm/glm_internal.h"
 #include "test_util.h"
 
 using Corners = std::array<uint32_t, 3>;
@@ -268,6 +269,10 @@ TEST_F(ObjFailuresDeathTest, BadIndicesNameFileLineAndIndex) {
               "line 2: vertex index 0 is out of range");
   std::string huge = write_fixture("huge.obj", "v 0 0 0\nf 1 1 4294967297\n");
   EXPECT_EXIT(glmReadOBJ(huge.c_str()), testing::ExitedWithCode(1), "vertex index 4294967297");
+  // An index too large for any integer is shown as written.
+  std::string vast = write_fixture("vast.obj", "v 0 0 0\nf 1 1 -000123456789012345678901\n");
+  EXPECT_EXIT(glmReadOBJ(vast.c_str()), testing::ExitedWithCode(1),
+              "vertex index -000123456789012345678901 is out of range");
 }
 
 // A file shaped like real exports: several groups and materials, comments,
@@ -331,5 +336,64 @@ TEST(ObjVertices, NumbersRoundExactlyLikeStrtof) {
     float expected = strtof(numbers[i].c_str(), nullptr);
     ASSERT_EQ(memcmp(&m->vertices[3 + i], &expected, sizeof expected), 0)
         << numbers[i] << " read as " << m->vertices[3 + i] << ", strtof gives " << expected;
+  }
+}
+
+// Numbers beyond plain decimals, put together from parts: hexadecimal
+// mantissas and exponents, nan and inf spellings, long digit strings and
+// dangling marks, with signs and junk after them.
+static std::vector<std::string> odd_spellings() {
+  std::vector<std::string> bodies;
+  for (const char* mantissa : {"0x1.8", "0X1", "0x.8", "0x", "0x.", "0xAbC.dEf", "0x1.000003",
+                               "0x1.0000011", "0x1fffffe", "0xffffff.ffffffffff", "0x0", "0xg"})
+    for (const char* exponent :
+         {"", "p1", "P-2", "p+", "p", "p-149", "p-150", "p127", "p128", "p-99999999999"})
+      bodies.push_back(std::string(mantissa) + exponent);
+  for (const char* word :
+       {"nan", "NaN",      "nAn(1)", "nan(",    "nan()",    "nan(0x12)", "na",    "n",  "inf",
+        "INF", "Infinity", "infin",  "infinit", "iNfInItY", "in",        "i",     "1e", "1e+",
+        "1E-", "0e",       ".",      ".e1",     "1.2.3",    "1e5e5",     "0x1p1e"})
+    bodies.push_back(word);
+  const std::string ones(60, '1'), zeros(50, '0');
+  for (const std::string& digits : std::vector<std::string>{
+           ones, "0." + zeros + "1401298464324817", ones + "." + ones, "1" + zeros + "e-50",
+           "3.40282356779733661637539395458142568448e38", "0x" + ones + "p-300"})
+    bodies.push_back(digits);
+  const char* const signs[] = {"", "-", "+"};
+  const char* const tails[] = {"", "x", "e", "p3", "(1)", ".5", "+", "i", "e-"};
+  std::vector<std::string> spellings;
+  for (size_t i = 0; i < bodies.size(); i++) {
+    spellings.push_back(bodies[i]);
+    spellings.push_back(signs[i % 3] + bodies[i] + tails[(i / 3) % 9]);
+  }
+  return spellings;
+}
+
+TEST(ObjVertices, OddSpellingsReadAsScanfReadsThem) {
+  // The C library's own "%f" gives the values, and by where it stops, which
+  // of the numbers after it are read at all.
+  const std::vector<std::string> spellings = odd_spellings();
+  std::string obj;
+  for (const std::string& s : spellings)
+    obj += "v " + s + " 2 3\nvn " + s + " 2 3\nvt " + s + " 2\n";
+  // Just above half the smallest float: rounded up, as C asks, where glibc
+  // 2.36 loses the last bit of a hexadecimal number below 2^-126.
+  obj += "v 0x1.000001p-150 2 3\n";
+  ModelPtr m = read_obj(obj);
+  ASSERT_EQ(m->vertexcount, spellings.size() + 1);
+  EXPECT_EQ(m->vertices[3 * m->vertexcount], 0x1p-149f);
+  ModelPtr library(static_cast<Model*>(calloc(1, sizeof(Model))));
+  for (size_t i = 0; i < spellings.size(); i++) {
+    const std::string& s = spellings[i];
+    float xyz[3] = {0, 0, 0}, uv[2] = {0, 0}, kd[3] = {0.8f, 0.8f, 0.8f};
+    sscanf((s + " 2 3").c_str(), "%f%f%f", &xyz[0], &xyz[1], &xyz[2]);
+    sscanf((s + " 2").c_str(), "%f%f", &uv[0], &uv[1]);
+    sscanf((s + " 2 3").c_str(), "%f%f%f", &kd[0], &kd[1], &kd[2]);
+    EXPECT_EQ(memcmp(&m->vertices[3 * (i + 1)], xyz, sizeof xyz), 0) << "v " << s;
+    EXPECT_EQ(memcmp(&m->normals[3 * (i + 1)], xyz, sizeof xyz), 0) << "vn " << s;
+    EXPECT_EQ(memcmp(&m->uvs[2 * (i + 1)], uv, sizeof uv), 0) << "vt " << s;
+    const std::string mtl = "Kd " + s + " 2 3\n";
+    glmReadMTLText(library.get(), mtl.data(), mtl.size());
+    EXPECT_EQ(memcmp(library->mtltable[0].kd, kd, sizeof kd), 0) << mtl;
   }
 }

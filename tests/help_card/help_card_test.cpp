@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "tests/resources/picture_util.h"
+#include "tests/support/x_window.h"
 
 namespace {
 
@@ -125,18 +126,6 @@ int Mismatches(const std::vector<Rgb>& shot, int shotWidth, const Image& picture
   return differing;
 }
 
-// What the window manager sends when its close button is used.
-void CloseLikeWindowManager(Display* display, Window window) {
-  XEvent event = {};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = window;
-  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-  event.xclient.data.l[1] = CurrentTime;
-  XSendEvent(display, window, False, NoEventMask, &event);
-  XFlush(display);
-}
 
 // A failed request must fail the test, not end the process before the
 // fixture has ended its child. A window that went away while the tree was
@@ -189,6 +178,10 @@ class HelpCardWindow : public ::testing::Test {
     ASSERT_TRUE(WaitUntil([&] { return FindWindow(display_, "Plinkar") != 0; }))
         << "no help card appeared; host said: " << ReadText(output_);
     card_ = FindWindow(display_, "Plinkar");
+    // It opens clear of a player at the left, partly off a narrow screen;
+    // these tests look at all of it.
+    Xdotool("windowmove " + std::to_string(card_) + " 0 0");
+    ASSERT_TRUE(WaitUntil([&] { return GeometryOf(display_, card_).X == 0; }));
     ASSERT_TRUE(WaitUntil([&] { return FindWindow(display_, "player stand-in") != 0; }));
     player_ = FindWindow(display_, "player stand-in");
   }
@@ -297,7 +290,7 @@ TEST_F(HelpCardWindow, ShowsTheHelpCardUnscaledAtTheTopLeft) {
   EXPECT_EQ(corner(), 0);
 
   // Closing the help card ends the program normally.
-  CloseLikeWindowManager(display_, card_);
+  closeLikeWindowManager(display_, card_);
   EXPECT_EQ(WaitForExit(), 0);
 }
 
@@ -353,18 +346,18 @@ TEST_F(HelpCardWindow, WindowManagerCloseEndsOnlyTheAboutWindow) {
   StartHost(PLINKAR_SOURCE_DIR);
   Window about = OpenAbout();
   ASSERT_NE(about, 0u);
-  CloseLikeWindowManager(display_, about);
+  closeLikeWindowManager(display_, about);
   EXPECT_TRUE(AboutGone());
 
   // Still running and answering: the About window opens again.
   about = OpenAbout();
   ASSERT_NE(about, 0u);
   EXPECT_TRUE(HostRunning());
-  CloseLikeWindowManager(display_, about);
+  closeLikeWindowManager(display_, about);
   EXPECT_TRUE(AboutGone());
 
   // Closing the player's window still ends the program.
-  CloseLikeWindowManager(display_, player_);
+  closeLikeWindowManager(display_, player_);
   EXPECT_EQ(WaitForExit(), 0);
   EXPECT_NE(ReadText(output_).find("foreign 0\n"), std::string::npos) << ReadText(output_);
 }

@@ -14,9 +14,11 @@ void glutTimerFunc(unsigned delay, void (*callback)(int), int value) {
 }
 
 int sndPlaySoundA(const char* name, unsigned) {
-  calls.sounds.push_back({name == nullptr, name ? name : ""});
+  calls.sounds.push_back({name == nullptr, name ? name : "", calls.level});
   return 1;
 }
+
+void soundSetLevel(float level) { calls.level = level; }
 
 void fireTimers() {
   std::vector<PlatformCalls::Timer> pending;

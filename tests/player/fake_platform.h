@@ -10,6 +10,7 @@ struct PlatformCalls {
   struct Sound {
     bool stop;         // a null name
     std::string name;  // the bytes passed, as given
+    float level;       // as set by soundSetLevel
   };
   struct Timer {
     unsigned delay;
@@ -19,6 +20,7 @@ struct PlatformCalls {
   std::vector<Sound> sounds;
   std::vector<Timer> timers;
   int redisplays = 0;
+  float level = 1.0f;
 };
 
 extern PlatformCalls calls;

@@ -1,11 +1,14 @@
-// Keys on the piano, the drum kit and the guitar, and the colour keys.
+// Keys on the piano, the drum kit and the guitar, the colour keys, and the
+// MIDI notes that stand for keys.
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 #include "app/app_state.h"
 #include "instruments/instruments.h"
+#include "instruments/midi_keys.h"
 #include "scene/lighting.h"
 #include "tests/player/fake_platform.h"
 
@@ -199,4 +202,90 @@ TEST(MaterialMenuTest, AppliesTheChosenEntryAndKeepsEmission) {
   EXPECT_EQ(calls.redisplays, 4);
   EXPECT_STREQ(materialNames[7], "Polished_Gold");
   EXPECT_EQ(materialTable[kPolishedGold - 1].shininess, 83.2f);
+}
+
+// Everything a key or note did that can be seen: the calls and the state.
+static std::string observed() {
+  std::string seen;
+  for (const auto& sound : calls.sounds)
+    seen +=
+        (sound.stop ? std::string("stop") : sound.name) + "@" + std::to_string(sound.level) + " ";
+  for (const auto& timer : calls.timers) seen += "timer" + std::to_string(timer.delay) + " ";
+  seen += "frames" + std::to_string(calls.redisplays) + " keys";
+  for (int i = 0; i < 17; i++) seen += " " + std::to_string(appState.whiteKeyAngle[i]);
+  for (int i = 0; i < 12; i++) seen += " " + std::to_string(appState.blackKeyAngle[i]);
+  for (const StickPose* s : {&appState.leftStick, &appState.rightStick})
+    seen += " stick " + std::to_string(s->angle) + " " + std::to_string(s->axisY) + " " +
+            std::to_string(s->x) + " " + std::to_string(s->z);
+  return seen;
+}
+
+TEST(MidiKeysTest, NotesStandForTheirComputerKeys) {
+  const int white[17] = {60, 62, 64, 65, 67, 69, 71, 72, 74, 76, 77, 79, 81, 83, 84, 86, 88};
+  const int black[12] = {61, 63, 66, 68, 70, 73, 75, 78, 80, 82, 85, 87};
+  std::map<int, int> piano, drums;
+  for (int i = 0; i < 17; i++) piano[white[i]] = "zxcvbnmasdfghjkl;"[i];
+  for (int i = 0; i < 12; i++) piano[black[i]] = "qwertyuiop[]"[i];
+  for (int n : {41, 43, 45, 47, 48, 50}) drums[n] = GLUT_KEY_INSERT;
+  for (int n : {38, 40}) drums[n] = GLUT_KEY_HOME;
+  for (int n : {35, 36}) drums[n] = GLUT_KEY_PAGE_UP;
+  for (int n : {42, 44, 46}) drums[n] = GLUT_KEY_END;
+  for (int n : {49, 52, 55, 57}) drums[n] = GLUT_KEY_PAGE_DOWN;
+  for (int channel : {0, 8, 9, 15})
+    for (int note = 0; note < 128; note++) {
+      const std::map<int, int>& map = channel == 9 ? drums : piano;
+      const MidiKey key = midiKeyFor({uint8_t(channel), uint8_t(note), 100});
+      const auto found = map.find(note);
+      if (found == map.end()) {
+        EXPECT_EQ(key.kind, MidiKey::NoKey) << channel << " " << note;
+      } else {
+        EXPECT_EQ(key.kind, channel == 9 ? MidiKey::Special : MidiKey::Character) << note;
+        EXPECT_EQ(key.key, found->second) << channel << " " << note;
+      }
+    }
+}
+
+// Press and release, instruments shown or not, every note of the percussion
+// channel and of another: a note does what its key does, nothing more.
+TEST(MidiKeysTest, NoteOnAndOffDoWhatTheKeyDoes) {
+  for (Flag shown : {0, 1})
+    for (uint8_t channel : {0, 9})
+      for (int note = 0; note < 128; note++) {
+        const MidiNote on{channel, uint8_t(note), 127}, off{channel, uint8_t(note), 0};
+        resetPlayer();
+        for (Flag& s : appState.shown) s = shown;
+        playMidiNote(on);
+        std::string fromMidi = observed();
+        playMidiNote(off);
+        fromMidi += " | " + observed();
+
+        resetPlayer();
+        for (Flag& s : appState.shown) s = shown;
+        const MidiKey key = midiKeyFor(on);
+        if (key.kind == MidiKey::Character) keyboard(static_cast<unsigned char>(key.key), 0, 0);
+        if (key.kind == MidiKey::Special) special(key.key, 0, 0);
+        std::string fromKey = observed();
+        if (key.kind == MidiKey::Character) keyboardUp(static_cast<unsigned char>(key.key), 0, 0);
+        fromKey += " | " + observed();
+        EXPECT_EQ(fromMidi, fromKey) << int(channel) << " " << note;
+        if (key.kind == MidiKey::NoKey) {
+          EXPECT_EQ(calls.redisplays, 0);
+        }
+      }
+}
+
+TEST(MidiKeysTest, VelocitySetsTheLevelOfItsOwnSoundOnly) {
+  resetPlayer();
+  appState.shown[Piano] = 1;
+  appState.shown[Drum] = 1;
+  playMidiNote({0, 60, 0});  // a note-on of velocity 0 is a note-off
+  EXPECT_TRUE(calls.sounds.empty());
+  EXPECT_EQ(appState.whiteKeyAngle[0], 0.0f);
+  playMidiNote({0, 60, 64});
+  playMidiNote({9, 38, 127});
+  keyboard('x', 0, 0);
+  ASSERT_EQ(calls.sounds.size(), 3u);
+  EXPECT_EQ(calls.sounds[0].level, 64 / 127.0f);
+  EXPECT_EQ(calls.sounds[1].level, 1.0f);
+  EXPECT_EQ(calls.sounds[2].level, 1.0f);
 }

@@ -136,6 +136,8 @@ class SoundPlayback : public ::testing::Test {
 
   void TearDown() override {
     soundShutdown();
+    soundSetVoices(1);
+    soundSetLevel(1.0f);
     unsetenv("SDL_DISKAUDIOFILE");
     unsetenv("SDL_AUDIODRIVER");
     fs::remove_all(dir_);
@@ -169,16 +171,102 @@ TEST_F(SoundPlayback, DeviceTakesSixteenBitMonoAt44100InSmallBuffers) {
   EXPECT_EQ(info.frames, 256);
 }
 
+// Mixed or not, a sound alone reaches the device bit for bit.
 TEST_F(SoundPlayback, WholeSoundReachesTheDeviceInOrder) {
   std::vector<int> samples = tone(4410, 441.0 / 44100, 8000, 9000);
+  samples[100] = 32767;
+  samples[101] = -32768;
   std::string path = wav("a.wav", 44100, 16, samples);
-  ASSERT_EQ(sndPlaySoundA(path.c_str(), SND_ASYNC), 1);
-  ASSERT_TRUE(waitForEnd());
+  for (int voices : {1, 4}) {
+    SCOPED_TRACE(voices);
+    soundShutdown();
+    soundSetVoices(voices);
+    ASSERT_EQ(sndPlaySoundA(path.c_str(), SND_ASYNC), 1);
+    ASSERT_TRUE(waitForEnd());
+    std::vector<int> out = played();
+    size_t start = firstNonZero(out);
+    ASSERT_LT(start, out.size());
+    EXPECT_EQ(mismatchAt(out, start, samples), kNoMismatch);
+    EXPECT_EQ(firstNonZero(out, start + samples.size()), out.size()) << "silence after the end";
+  }
+}
+
+// Constant sounds, so that each sum tells which voices are playing.
+TEST_F(SoundPlayback, VoicesRingTogetherTheFirstStartedMakesWayAndNullStopsAll) {
+  soundSetVoices(2);
+  const std::string a = wav("a.wav", 44100, 16, std::vector<int>(88200, 1000));
+  const std::string b = wav("b.wav", 44100, 16, std::vector<int>(88200, 2000));
+  const std::string c = wav("c.wav", 44100, 16, std::vector<int>(88200, 4000));
+  for (const std::string& path : {a, b, c}) {
+    ASSERT_EQ(sndPlaySoundA(path.c_str(), SND_ASYNC), 1);
+    ASSERT_TRUE(waitForStart());
+  }
+  // A missing file takes no voice from the others.
+  EXPECT_EQ(sndPlaySoundA((dir_ / "missing.wav").c_str(), SND_ASYNC), 0);
+  ASSERT_TRUE(waitForBuffers(3));
+  EXPECT_EQ(sndPlaySoundA(nullptr, SND_ASYNC), 1);
+  EXPECT_FALSE(soundPlaying());
+  ASSERT_TRUE(waitForBuffers(4));
   std::vector<int> out = played();
-  size_t start = firstNonZero(out);
-  ASSERT_LT(start, out.size());
-  EXPECT_EQ(mismatchAt(out, start, samples), kNoMismatch);
-  EXPECT_EQ(firstNonZero(out, start + samples.size()), out.size()) << "silence after the end";
+  std::vector<int> heard;  // each run of equal samples once, from the first sound
+  for (size_t i = firstNonZero(out); i < out.size(); i++)
+    if (heard.empty() || heard.back() != out[i]) heard.push_back(out[i]);
+  EXPECT_EQ(heard, (std::vector<int>{1000, 3000, 6000, 0}));
+}
+
+TEST_F(SoundPlayback, LevelScalesOnlyMixedSounds) {
+  const std::string path = wav("a.wav", 44100, 16, std::vector<int>(2205, 10000));
+  for (int voices : {1, 2}) {
+    SCOPED_TRACE(voices);
+    soundShutdown();
+    soundSetVoices(voices);
+    soundSetLevel(0.5f);
+    ASSERT_EQ(sndPlaySoundA(path.c_str(), SND_ASYNC), 1);
+    ASSERT_TRUE(waitForEnd());
+    std::vector<int> out = played();
+    EXPECT_EQ(out[firstNonZero(out)], voices == 1 ? 10000 : 5000);
+  }
+}
+
+TEST(SoundMix, SumSaturatesAndGainScales) {
+  struct Case {
+    std::vector<int16_t> a, b;
+    int32_t gainB;
+    std::vector<int16_t> out;
+  };
+  const Case cases[] = {
+      {{20000, -20000, 1000, 32767, -32768},
+       {20000, -20000, -3000, 0, 0},
+       kSoundFullGain,
+       {32767, -32768, -2000, 32767, -32768}},
+      {{0, 0, 0}, {10000, -3, 7}, kSoundFullGain / 2, {5000, -2, 3}},
+      // b runs out first: a goes on alone, then silence.
+      {{5, 6, 7, 8}, {1}, kSoundFullGain, {6, 6, 7, 8, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    SoundVoice voices[3];
+    voices[0].data = reinterpret_cast<const uint8_t*>(c.a.data());
+    voices[0].length = static_cast<uint32_t>(c.a.size() * 2);
+    voices[2].data = reinterpret_cast<const uint8_t*>(c.b.data());
+    voices[2].length = static_cast<uint32_t>(c.b.size() * 2);
+    voices[2].gain = c.gainB;
+    std::vector<int16_t> out(c.out.size(), 99);
+    mixVoices(voices, 3, out.data(), static_cast<int>(out.size()));
+    EXPECT_EQ(out, c.out);
+    EXPECT_FALSE(voiceActive(voices[2]));
+  }
+}
+
+TEST(SoundMix, NewSoundTakesAFreeVoiceElseTheFirstStarted) {
+  const uint8_t bytes[4] = {};
+  SoundVoice voices[3];
+  EXPECT_EQ(voiceFor(voices, 3), 0);
+  const unsigned long long serials[3] = {7, 5, 9};
+  for (int v = 0; v < 3; v++) voices[v] = {bytes, 4, 0, serials[v], true, kSoundFullGain};
+  EXPECT_EQ(voiceFor(voices, 3), 1);
+  EXPECT_EQ(voiceFor(voices, 1), 0);
+  voices[2].position = 4;  // played out
+  EXPECT_EQ(voiceFor(voices, 3), 2);
 }
 
 TEST_F(SoundPlayback, SecondPlayOfTheSameFileUsesTheCacheAndRestarts) {

@@ -1,0 +1,63 @@
+#include "tests/e2e/jack_server.h"
+
+#include <fcntl.h>
+#include <jack/jack.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+static void quiet(const char*) {}
+
+static bool takesClients() {
+  jack_client_t* client = jack_client_open("plinkar-test-probe", JackNoStartServer, nullptr);
+  if (client) jack_client_close(client);
+  return client != nullptr;
+}
+
+bool startJackServer(JackServer* server) {
+  server->name = "plinkar-test-" + std::to_string(getpid());
+  setenv("JACK_DEFAULT_SERVER", server->name.c_str(), 1);
+  jack_set_error_function(quiet);
+  jack_set_info_function(quiet);
+  server->pid = fork();
+  if (server->pid == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlives a test run that died
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    dup2(null, 2);
+    // The dummy backend waits 21 ms between cycles unless told the period's length.
+    execlp("jackd", "jackd", "-n", server->name.c_str(), "-d", "dummy", "-r", "48000", "-p", "128",
+           "-w", "2667", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  if (server->pid < 0) return false;
+  for (int attempt = 0; attempt < 100; attempt++) {
+    if (takesClients()) return true;
+    int status;
+    if (waitpid(server->pid, &status, WNOHANG) == server->pid) {  // it ended
+      server->pid = -1;
+      break;
+    }
+    usleep(50000);
+  }
+  stopJackServer(server);
+  return false;
+}
+
+void stopJackServer(JackServer* server) {
+  if (server->pid > 0) {
+    kill(server->pid, SIGTERM);
+    int status;
+    for (int waited = 0; waited < 100 && waitpid(server->pid, &status, WNOHANG) == 0; waited++)
+      usleep(50000);
+    if (kill(server->pid, 0) == 0) {
+      kill(server->pid, SIGKILL);
+      waitpid(server->pid, &status, 0);
+    }
+  }
+  server->pid = -1;
+  unsetenv("JACK_DEFAULT_SERVER");
+}
