@@ -94,9 +94,9 @@ TEST(MtlPath, PrefixIsEverythingUpToTheLastSlash) {
 
 TEST(MtlPath, ABackslashPathLooksInTheWorkingDirectory) {
   char* old = getcwd(nullptr, 0);
-  ASSERT_EQ(chdir(fixture_dir().c_str()), 0);
-  write_fixture("here.mtl", "newmtl found\n");
-  write_fixture("dir\\x.obj", "mtllib here.mtl\n");
+  ASSERT_EQ(chdir(testDir().c_str()), 0);
+  writeFile("here.mtl", "newmtl found\n");
+  writeFile("dir\\x.obj", "mtllib here.mtl\n");
   ModelPtr m(glmReadOBJ("dir\\x.obj"));
   EXPECT_EQ(chdir(old), 0);
   free(old);
@@ -105,8 +105,8 @@ TEST(MtlPath, ABackslashPathLooksInTheWorkingDirectory) {
 }
 
 TEST(MtlPath, ASecondLibraryReplacesTheFirst) {
-  write_fixture("first.mtl", "newmtl one\nnewmtl two\n");
-  write_fixture("second.mtl", "newmtl three\n");
+  writeFile("first.mtl", "newmtl one\nnewmtl two\n");
+  writeFile("second.mtl", "newmtl three\n");
   ModelPtr m = read_obj("mtllib first.mtl\nmtllib second.mtl\nv 0 0 0\n");
   EXPECT_STREQ(m->mtlfile, "second.mtl");
   ASSERT_EQ(m->mtlcount, 2u);

@@ -213,17 +213,17 @@ static void stdout_only() {
 }
 
 TEST_F(ObjFailuresDeathTest, MissingFile) {
-  std::string path = fixture_dir() + "/absent.obj";
+  std::string path = testDir() + "/absent.obj";
   EXPECT_EXIT(glmReadOBJ(path.c_str()), testing::ExitedWithCode(1),
               "^glmReadOBJ\\(\\) failed: can't open data file \"" + path + "\".\n$");
   // A directory opens, but cannot be read as one.
-  EXPECT_EXIT(glmReadOBJ(fixture_dir().c_str()), testing::ExitedWithCode(1),
-              "^glmReadOBJ\\(\\) failed: can't open data file \"" + fixture_dir() + "\".\n$");
+  EXPECT_EXIT(glmReadOBJ(testDir().c_str()), testing::ExitedWithCode(1),
+              "^glmReadOBJ\\(\\) failed: can't open data file \"" + testDir() + "\".\n$");
 }
 
 // A program with no console gets the message, printed already, to show.
 TEST_F(ObjFailuresDeathTest, FatalHandlerGetsTheMessageBeforeTheEnd) {
-  std::string path = fixture_dir() + "/absent.obj";
+  std::string path = testDir() + "/absent.obj";
   std::string message = "glmReadOBJ\\(\\) failed: can't open data file \"" + path + "\".\n";
   EXPECT_EXIT(
       {
@@ -234,13 +234,13 @@ TEST_F(ObjFailuresDeathTest, FatalHandlerGetsTheMessageBeforeTheEnd) {
 }
 
 TEST_F(ObjFailuresDeathTest, MissingLibraryNamesTheComposedPath) {
-  std::string obj = write_fixture("lib.obj", "mtllib a b\nv 0 0 0\n");
+  std::string obj = writeFile("lib.obj", "mtllib a b\nv 0 0 0\n");
   EXPECT_EXIT(glmReadOBJ(obj.c_str()), testing::ExitedWithCode(1),
-              "^glmReadMTL\\(\\) failed: can't open material file \"" + fixture_dir() + "/b\".\n$");
+              "^glmReadMTL\\(\\) failed: can't open material file \"" + testDir() + "/b\".\n$");
 }
 
 TEST_F(ObjFailuresDeathTest, UnknownVWordGoesToStandardOutput) {
-  std::string obj = write_fixture("vp.obj", "v 0 0 0\nvp 1 2\n");
+  std::string obj = writeFile("vp.obj", "v 0 0 0\nvp 1 2\n");
   EXPECT_EXIT(
       {
         stdout_only();
@@ -250,27 +250,27 @@ TEST_F(ObjFailuresDeathTest, UnknownVWordGoesToStandardOutput) {
 }
 
 TEST_F(ObjFailuresDeathTest, BadIndicesNameFileLineAndIndex) {
-  std::string zero = write_fixture("zero.obj", "v 0 0 0\nv 1 0 0\n\nf 1 2 0\n");
+  std::string zero = writeFile("zero.obj", "v 0 0 0\nv 1 0 0\n\nf 1 2 0\n");
   EXPECT_EXIT(glmReadOBJ(zero.c_str()), testing::ExitedWithCode(1),
               "^glmReadOBJ\\(\\) failed: \"" + zero +
                   "\" line 4: vertex index 0 is out of range \\(the file has 2 vertices\\).\n$");
-  std::string past = write_fixture("past.obj", "v 0 0 0\nvt 0 0\nf 1/1 1/2\n1/1\n");
+  std::string past = writeFile("past.obj", "v 0 0 0\nvt 0 0\nf 1/1 1/2\n1/1\n");
   EXPECT_EXIT(glmReadOBJ(past.c_str()), testing::ExitedWithCode(1),
               "line 3: texture coordinate index 2 is out of range \\(the file has 1 texture");
-  std::string back = write_fixture("back.obj", "v 0 0 0\nf 1 1\n-2\nv 1 1 1\n");
+  std::string back = writeFile("back.obj", "v 0 0 0\nf 1 1\n-2\nv 1 1 1\n");
   EXPECT_EXIT(glmReadOBJ(back.c_str()), testing::ExitedWithCode(1),
               "line 3: vertex index -2 is out of range \\(vertices read before it: 1\\)");
-  std::string none = write_fixture("none.obj", "v 0 0 0\nf 1//1 1//1 1//1\n");
+  std::string none = writeFile("none.obj", "v 0 0 0\nf 1//1 1//1 1//1\n");
   EXPECT_EXIT(glmReadOBJ(none.c_str()), testing::ExitedWithCode(1),
               "line 2: normal index 1 is out of range \\(the file has no normals\\)");
   // A first corner that is no number keeps the values before it: none yet.
-  std::string word = write_fixture("word.obj", "v 0 0 0\nf x 1 1\nf 1 1 1\n");
+  std::string word = writeFile("word.obj", "v 0 0 0\nf x 1 1\nf 1 1 1\n");
   EXPECT_EXIT(glmReadOBJ(word.c_str()), testing::ExitedWithCode(1),
               "line 2: vertex index 0 is out of range");
-  std::string huge = write_fixture("huge.obj", "v 0 0 0\nf 1 1 4294967297\n");
+  std::string huge = writeFile("huge.obj", "v 0 0 0\nf 1 1 4294967297\n");
   EXPECT_EXIT(glmReadOBJ(huge.c_str()), testing::ExitedWithCode(1), "vertex index 4294967297");
   // An index too large for any integer is shown as written.
-  std::string vast = write_fixture("vast.obj", "v 0 0 0\nf 1 1 -000123456789012345678901\n");
+  std::string vast = writeFile("vast.obj", "v 0 0 0\nf 1 1 -000123456789012345678901\n");
   EXPECT_EXIT(glmReadOBJ(vast.c_str()), testing::ExitedWithCode(1),
               "vertex index -000123456789012345678901 is out of range");
 }
@@ -294,9 +294,9 @@ TEST(ObjRealistic, CountsAgreeWithAnIndependentReader) {
   std::vector<tinyobj::shape_t> shapes;
   std::vector<tinyobj::material_t> materials;
   std::string warn, err;
-  std::string path = fixture_dir() + "/m.obj";
+  std::string path = testDir() + "/m.obj";
   ASSERT_TRUE(tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, path.c_str(),
-                               (fixture_dir() + "/").c_str()))
+                               (testDir() + "/").c_str()))
       << err;
   size_t triangles = 0;
   for (const tinyobj::shape_t& shape : shapes) triangles += shape.mesh.indices.size() / 3;

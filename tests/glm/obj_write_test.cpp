@@ -23,7 +23,7 @@ static std::string slurp(const std::string& path) {
 }
 
 static std::string write_and_slurp(Model* model, unsigned int mode, const char* name = "out.obj") {
-  const std::string path = fixture_dir() + "/" + name;
+  const std::string path = testDir() + "/" + name;
   glmWriteOBJ(model, path.c_str(), mode);
   return slurp(path);
 }
@@ -83,7 +83,7 @@ TEST(WriteRoundTrip, ReadingBackGivesTheSameTrianglesGroupByGroup) {
   ModelPtr m = read_obj(
       "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0.25\nvn 0 0 1\n"
       "f 1//1 2//1 3//1\ng top\nf 2//1 4//1 3//1\n");
-  const std::string path = fixture_dir() + "/round.obj";
+  const std::string path = testDir() + "/round.obj";
   glmWriteOBJ(m.get(), path.c_str(), MODE_SMOOTH);
   ModelPtr back(glmReadOBJ(path.c_str()));
   ASSERT_EQ(back->vertexcount, 4u);
@@ -100,7 +100,7 @@ TEST(WriteRoundTrip, ReadingBackGivesTheSameTrianglesGroupByGroup) {
 TEST(WriteRoundTrip, MaterialsGoToALibraryBesideTheFile) {
   ModelPtr m = read_obj("mtllib m.mtl\nv 0 0 0\ng a\nusemtl red\nf 1 1 1\n",
                         "newmtl red\nKd 1 0 0\nNs 500\n");
-  const std::string dir = fixture_dir() + "/written";
+  const std::string dir = testDir() + "/written";
   ASSERT_EQ(system(("mkdir -p " + dir).c_str()), 0);
   const std::string path = dir + "/copy.obj";
   glmWriteOBJ(m.get(), path.c_str(), MODE_MATERIAL);
@@ -129,7 +129,7 @@ TEST(WriteRoundTrip, MaterialsGoToALibraryBesideTheFile) {
 // mode asked for, in the form it was written.
 TEST(WriteRoundTrip, RandomModelsReadBackAsTheyWereWritten) {
   std::mt19937 rng(4909);
-  const std::string path = fixture_dir() + "/random.obj";
+  const std::string path = testDir() + "/random.obj";
   for (int round = 0; round < 300; round++) {
     SCOPED_TRACE("model " + std::to_string(round));
     const int nv = 1 + rng() % 6, nt = rng() % 4, nn = rng() % 4;
@@ -207,7 +207,7 @@ TEST(WriteRoundTrip, RandomModelsReadBackAsTheyWereWritten) {
 TEST(WriteMaterials, AGroupWhoseMaterialIsGoneGetsTheDefault) {
   ModelPtr m =
       read_obj("mtllib m.mtl\nv 0 0 0\ng a\nusemtl c\nf 1 1 1\n", "newmtl a\nnewmtl b\nnewmtl c\n");
-  write_fixture("small.mtl", "newmtl only\n");
+  writeFile("small.mtl", "newmtl only\n");
   glmReadMTL(m.get(), "small.mtl");
   EXPECT_NE(write_and_slurp(m.get(), MODE_MATERIAL).find("g  a\nusemtl default\n"),
             std::string::npos);
@@ -218,7 +218,7 @@ TEST(WriteMaterials, AGroupWhoseMaterialIsGoneGetsTheDefault) {
 
 TEST(WriteMaterials, TheLibraryGoesBesideTheFileUnderItsLastNameOnly) {
   ModelPtr m = read_obj("mtllib m.mtl\nv 0 0 0\ng a\nusemtl red\nf 1 1 1\n", "newmtl red\n");
-  const std::string dir = fixture_dir() + "/named/sub";
+  const std::string dir = testDir() + "/named/sub";
   ASSERT_EQ(system(("mkdir -p " + dir).c_str()), 0);
   const std::string path = dir + "/o.obj";
   const struct {
@@ -248,14 +248,14 @@ TEST(WriteMaterials, TheLibraryGoesBesideTheFileUnderItsLastNameOnly) {
                           "\" is not a file name; writing no materials.\n");
     }
   }
-  EXPECT_NE(access((fixture_dir() + "/escaped.mtl").c_str(), F_OK), 0);
+  EXPECT_NE(access((testDir() + "/escaped.mtl").c_str(), F_OK), 0);
 }
 
 using WriteFailuresDeathTest = testing::Test;
 
 TEST_F(WriteFailuresDeathTest, UnopenableAndUnwritableFilesEndTheProcess) {
   ModelPtr m = read_obj("v 0 0 0\nf 1 1 1\n");
-  const std::string missing = fixture_dir() + "/no/such/dir/x.obj";
+  const std::string missing = testDir() + "/no/such/dir/x.obj";
   EXPECT_EXIT(glmWriteOBJ(m.get(), missing.c_str(), 0), testing::ExitedWithCode(1),
               "^glmWriteOBJ\\(\\) failed: can't open file \"" + missing + "\" to write.\n$");
   // A full device takes the bytes into the buffer, then refuses them.
@@ -265,7 +265,7 @@ TEST_F(WriteFailuresDeathTest, UnopenableAndUnwritableFilesEndTheProcess) {
   ModelPtr lib = read_obj("mtllib m.mtl\nv 0 0 0\n", "newmtl red\n");
   EXPECT_EXIT(
       glmWriteMTL(lib.get(), missing.c_str(), "m.mtl"), testing::ExitedWithCode(1),
-      "^glmWriteMTL\\(\\) failed: can't open file \"" + fixture_dir() + "/no/such/dir/m.mtl\".\n$");
+      "^glmWriteMTL\\(\\) failed: can't open file \"" + testDir() + "/no/such/dir/m.mtl\".\n$");
 }
 
 // A write that fails part way (here: past the file size limit) leaves both
@@ -276,10 +276,10 @@ TEST_F(WriteFailuresDeathTest, AFailedWriteLeavesTheOldFilesAsTheyWere) {
   for (int i = 0; i < 1000; i++) obj += "v 1 2 3\n";
   for (int i = 0; i < 100; i++) mtl += "newmtl m" + std::to_string(i) + "\n";
   ModelPtr m = read_obj(obj + "f 1 2 3\n", mtl);
-  const std::string dir = fixture_dir() + "/full";
+  const std::string dir = testDir() + "/full";
   ASSERT_EQ(system(("mkdir -p " + dir).c_str()), 0);
-  write_fixture("full/out.obj", "old obj\n");
-  write_fixture("full/m.mtl", "old mtl\n");
+  writeFile("full/out.obj", "old obj\n");
+  writeFile("full/m.mtl", "old mtl\n");
   // The library (about 12 kB) fails under 4 kB, the model (about 30 kB) under 20 kB.
   const auto write_limited = [&](rlim_t limit) {
     const rlimit size{limit, limit};

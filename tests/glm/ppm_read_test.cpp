@@ -36,7 +36,7 @@ Read read_path(const std::string& path) {
 // Every read gets a file of its own, left behind for a look after a failure.
 Read read_file(const std::string& bytes) {
   static int count = 0;
-  return read_path(write_fixture(std::to_string(count++) + ".ppm", bytes));
+  return read_path(writeFile(std::to_string(count++) + ".ppm", bytes));
 }
 
 // 24 bytes holding a zero, a newline, '#' and high bytes: all pass through.
@@ -106,7 +106,7 @@ TEST(PpmRead, StreamIsLeftOpenJustAfterThePixels) {
 
 TEST(PpmRefused, EachBadFileNamesItsFaultAndLeavesTheSizeUntouched) {
   // A missing file is reported with its name, as perror does.
-  expect_refused(read_path(fixture_dir() + "/absent.ppm"), strerror(ENOENT));
+  expect_refused(read_path(testDir() + "/absent.ppm"), strerror(ENOENT));
   expect_refused("ascii P3", "P3\n1 1\n255\n0 0 0\n", "Not a raw PPM file");
   expect_refused("empty file", "", "Not a raw PPM file");
 

@@ -1,32 +1,11 @@
 #include "test_util.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
-const std::string& fixture_dir() {
-  static const std::string dir = [] {
-    char pattern[] = "/tmp/plinkar-test-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    if (!made) abort();
-    return std::string(made);
-  }();
-  return dir;
-}
-
-std::string write_fixture(const std::string& name, const std::string& text) {
-  std::string path = fixture_dir() + "/" + name;
-  FILE* file = fopen(path.c_str(), "wb");
-  if (!file) abort();
-  fwrite(text.data(), 1, text.size(), file);
-  fclose(file);
-  return path;
-}
-
 ModelPtr read_obj(const std::string& obj, const std::string& mtl, const std::string& mtl_name) {
-  if (!mtl.empty()) write_fixture(mtl_name, mtl);
-  return ModelPtr(glmReadOBJ(write_fixture("m.obj", obj).c_str()));
+  if (!mtl.empty()) writeFile(mtl_name, mtl);
+  return ModelPtr(glmReadOBJ(writeFile("m.obj", obj).c_str()));
 }
 
 ::testing::AssertionResult TripleNear(const float* array, uint32_t i, float x, float y, float z,

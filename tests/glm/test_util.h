@@ -10,17 +10,12 @@
 #include <string>
 
 #include "glm/glm.h"
+#include "tests/support/files.h"
 
 struct ModelDeleter {
   void operator()(Model* model) const { glmDestroy(model); }
 };
 using ModelPtr = std::unique_ptr<Model, ModelDeleter>;
-
-// Directory holding this test run's fixture files.
-const std::string& fixture_dir();
-
-// Writes text to fixture_dir()/name and returns the path.
-std::string write_fixture(const std::string& name, const std::string& text);
 
 // Writes the OBJ text (and, when given, an MTL library beside it) and reads it.
 ModelPtr read_obj(const std::string& obj, const std::string& mtl = "",

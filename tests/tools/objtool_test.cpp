@@ -1,9 +1,7 @@
 // Tests for the objtool command: the real binary is run on small OBJ files
 // and its output, files and exit status are checked.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,53 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/files.h"
+#include "tests/support/process.h"
+
 namespace {
 
-struct Result {
-  int status = -1;  // exit status, or -1 when the process did not exit
-  std::string out, err;
-};
-
-const std::string& temp_dir() {
-  static const std::string dir = [] {
-    char pattern[] = "/tmp/objtool-test-XXXXXX";
-    if (!mkdtemp(pattern)) abort();
-    return std::string(pattern);
-  }();
-  return dir;
-}
-
-std::string read_file(const std::string& path) {
-  std::stringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
-}
-
-std::string write_file(const std::string& name, const std::string& text) {
-  std::string path = temp_dir() + "/" + name;
-  std::ofstream(path, std::ios::binary) << text;
-  return path;
-}
-
-// Runs objtool with args; its output goes through files so neither stream
-// can fill up and block it.
-Result objtool(const std::vector<std::string>& args) {
-  std::string out_path = temp_dir() + "/stdout", err_path = temp_dir() + "/stderr";
-  std::vector<char*> argv{const_cast<char*>(OBJTOOL_PATH)};
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid = fork();
-  if (pid == 0) {
-    int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
-    execv(OBJTOOL_PATH, argv.data());
-    _exit(127);
-  }
-  int wstatus = 0, status = -1;
-  if (pid > 0 && waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus))
-    status = WEXITSTATUS(wstatus);
-  return {status, read_file(out_path), read_file(err_path)};
+RunResult objtool(std::vector<std::string> args) {
+  args.insert(args.begin(), OBJTOOL_PATH);
+  return runProgram(args);
 }
 
 std::vector<std::string> lines_starting(const std::string& text, const std::string& prefix) {
@@ -88,8 +47,8 @@ testing::AssertionResult matches(const std::string& text, const char* pattern) {
 
 // A square as two triangles in two groups, with a material each.
 std::string two_groups() {
-  write_file("two.mtl", "newmtl wood\nKd 0.5 0.3 0.1\nnewmtl red\nKd 1 0 0\n");
-  return write_file("two.obj",
+  writeFile("two.mtl", "newmtl wood\nKd 0.5 0.3 0.1\nnewmtl red\nKd 1 0 0\n");
+  return writeFile("two.obj",
                     "mtllib two.mtl\n"
                     "v -1 -0.5 0\nv 3 -0.5 0\nv 3 1.5 0\nv -1 1.5 4\n"
                     "g body\nusemtl wood\nf 1 2 3\nf 1 3 4\n"
@@ -98,17 +57,17 @@ std::string two_groups() {
 
 // Converts in to out with the given options and returns what was written.
 std::string convert(const std::string& in, const std::vector<std::string>& options,
-                    const std::string& out = temp_dir() + "/out.obj") {
+                    const std::string& out = testDir() + "/out.obj") {
   std::remove(out.c_str());  // so that a failed run cannot show an earlier output
   std::vector<std::string> args = {"convert", in, out};
   args.insert(args.end(), options.begin(), options.end());
-  Result run = objtool(args);
+  RunResult run = objtool(args);
   EXPECT_EQ(run.status, 0) << run.err;
-  return read_file(out);
+  return readFile(out);
 }
 
 TEST(ObjtoolInfo, ReportsCountsGroupsBoxAndDimensions) {
-  Result run = objtool({"info", two_groups()});
+  RunResult run = objtool({"info", two_groups()});
   ASSERT_EQ(run.status, 0) << run.err;
   // Each must be the first line starting with its own first word.
   for (const std::string line : {"vertices      4", "triangles     3", "normals       0",
@@ -127,7 +86,7 @@ TEST(ObjtoolInfo, ReportsCountsGroupsBoxAndDimensions) {
 }
 
 TEST(ObjtoolInfo, SaysWhenThereAreNoVertices) {
-  Result run = objtool({"info", write_file("empty.obj", "# nothing\n")});
+  RunResult run = objtool({"info", writeFile("empty.obj", "# nothing\n")});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("no vertices"), std::string::npos) << run.out;
   EXPECT_EQ(lines_starting(run.out, "mtllib ").at(0), "mtllib        none");
@@ -135,9 +94,9 @@ TEST(ObjtoolInfo, SaysWhenThereAreNoVertices) {
 }
 
 TEST(ObjtoolConvert, FitPutsTheModelInTheUnitCube) {
-  const std::string out = temp_dir() + "/fit.obj";
+  const std::string out = testDir() + "/fit.obj";
   convert(two_groups(), {"--fit"}, out);
-  Result info = objtool({"info", out});
+  RunResult info = objtool({"info", out});
   ASSERT_EQ(info.status, 0) << info.err;
   std::vector<float> min = row(info.out, "  min"), max = row(info.out, "  max");
   ASSERT_EQ(min.size(), 3u) << info.out;
@@ -166,7 +125,7 @@ TEST(ObjtoolConvert, PlanarUvsWriteTextureCoordinates) {
 
 TEST(ObjtoolConvert, WeldMergesCoincidentVertices) {
   // Two triangles sharing an edge, each with its own copies of its corners.
-  std::string in = write_file("split.obj",
+  std::string in = writeFile("split.obj",
                               "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 0 0\nv 1 1 0\nv 0 1 0\n"
                               "f 1 2 3\nf 4 5 6\n");
   std::string text = convert(in, {"--weld", "0.001"});
@@ -174,35 +133,35 @@ TEST(ObjtoolConvert, WeldMergesCoincidentVertices) {
 }
 
 TEST(ObjtoolConvert, MaterialModeWritesTheLibraryBesideTheOutput) {
-  std::string dir = temp_dir() + "/materials";
+  std::string dir = testDir() + "/materials";
   ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
   std::string obj = convert(two_groups(), {"--mode", "material"}, dir + "/out.obj");
   EXPECT_NE(obj.find("mtllib two.mtl"), std::string::npos) << obj;
   EXPECT_NE(obj.find("usemtl wood"), std::string::npos) << obj;
-  EXPECT_NE(read_file(dir + "/two.mtl").find("newmtl wood"), std::string::npos);
+  EXPECT_NE(readFile(dir + "/two.mtl").find("newmtl wood"), std::string::npos);
 }
 
 // Lists no face uses and faces of mixed forms: by default each face is
 // written in its own form, only with what some face uses, and reads back.
 TEST(ObjtoolConvert, OutputReadsBackWithEachFaceInItsOwnForm) {
-  const std::string out = temp_dir() + "/mixed.obj";
+  const std::string out = testDir() + "/mixed.obj";
   for (const std::string faces :
        {"f 1 2 3\n", "f 1/1 2/1 3/1\nf 1//1 2//1 3//1\nf 1 2 3\nf 1/1/1 2/1/1 3/1/1\n"}) {
     const std::string in = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\n" + faces;
-    const std::string text = convert(write_file("mixed_in.obj", in), {}, out);
+    const std::string text = convert(writeFile("mixed_in.obj", in), {}, out);
     std::string written;
     for (const std::string& line : lines_starting(text, "f ")) written += line + "\n";
     EXPECT_EQ(written, faces);
     // Lists that no face uses are left out.
     EXPECT_EQ(lines_starting(text, "vt ").size(), faces.find('/') == std::string::npos ? 0u : 1u);
-    Result info = objtool({"info", out});
+    RunResult info = objtool({"info", out});
     EXPECT_EQ(info.status, 0) << info.err << text;
   }
 }
 
 TEST(ObjtoolArguments, HelpPrintsTheUsage) {
   for (const char* flag : {"--help", "-h"}) {
-    Result run = objtool({flag});
+    RunResult run = objtool({flag});
     EXPECT_EQ(run.status, 0) << flag;
     EXPECT_EQ(run.out.rfind("usage: objtool", 0), 0u) << run.out;
     EXPECT_EQ(run.err, "");
@@ -210,7 +169,7 @@ TEST(ObjtoolArguments, HelpPrintsTheUsage) {
 }
 
 TEST(ObjtoolArguments, BadArgumentsExitTwoWithTheUsage) {
-  const std::string in = two_groups(), out = temp_dir() + "/never.obj";
+  const std::string in = two_groups(), out = testDir() + "/never.obj";
   const std::vector<std::vector<std::string>> cases = {
       {},
       {"frobnicate"},
@@ -234,7 +193,7 @@ TEST(ObjtoolArguments, BadArgumentsExitTwoWithTheUsage) {
   };
   for (const std::vector<std::string>& args : cases) {
     SCOPED_TRACE(testing::PrintToString(args));
-    Result run = objtool(args);
+    RunResult run = objtool(args);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err.rfind("objtool: ", 0), 0u) << run.err;
     EXPECT_NE(run.err.find("\nusage: objtool"), std::string::npos);
@@ -245,14 +204,14 @@ TEST(ObjtoolArguments, BadArgumentsExitTwoWithTheUsage) {
 
 // A file that cannot be read or written: status 1 and a message.
 TEST(ObjtoolFiles, UnreadableInputOrUnwritableOutputExitsOne) {
-  Result run = objtool({"info", temp_dir() + "/absent.obj"});
+  RunResult run = objtool({"info", testDir() + "/absent.obj"});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("glmReadOBJ() failed"), std::string::npos) << run.err;
-  run = objtool({"convert", two_groups(), temp_dir() + "/no/such/dir/out.obj"});
+  run = objtool({"convert", two_groups(), testDir() + "/no/such/dir/out.obj"});
   EXPECT_EQ(run.status, 1);
   EXPECT_FALSE(run.err.empty());
   // The library can't be written (a directory has its name): no model either.
-  const std::string dir = temp_dir() + "/blocked";
+  const std::string dir = testDir() + "/blocked";
   ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
   ASSERT_EQ(mkdir((dir + "/two.mtl").c_str(), 0755), 0);
   run = objtool({"convert", two_groups(), dir + "/out.obj", "--mode", "material"});

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "wav_read.h"
+#include "tests/support/wav_read.h"
 
 // A power spectrum: bins 0..size/2 of an FFT of fft_size points.
 struct Spectrum {

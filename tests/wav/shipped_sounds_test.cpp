@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "audio_analysis.h"
-#include "wav_read.h"
+#include "tests/support/wav_read.h"
 
 namespace {
 

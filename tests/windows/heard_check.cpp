@@ -8,7 +8,7 @@
 #include <string>
 
 #include "tests/wav/audio_analysis.h"
-#include "tests/wav/wav_read.h"
+#include "tests/support/wav_read.h"
 
 int main(int argc, char** argv) {
   if (argc != 3 || (std::strcmp(argv[2], "piano") != 0 && std::strcmp(argv[2], "chord") != 0)) {

@@ -1,4 +1,4 @@
-#include "wav_read.h"
+#include "tests/support/wav_read.h"
 
 #include <cstdio>
 

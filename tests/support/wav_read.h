@@ -1,6 +1,6 @@
 // wav_read.h: a small RIFF WAVE reader for checking the shipped sounds.
-#ifndef PLINKAR_TESTS_WAV_WAV_READ_H
-#define PLINKAR_TESTS_WAV_WAV_READ_H
+#ifndef PLINKAR_TESTS_SUPPORT_WAV_READ_H
+#define PLINKAR_TESTS_SUPPORT_WAV_READ_H
 
 #include <cstdint>
 #include <string>
@@ -25,4 +25,4 @@ bool ReadWav(const std::string& path, WavSound* out, std::string* error);
 // Frames in the sound (samples per channel).
 size_t FrameCount(const WavSound& sound);
 
-#endif  // PLINKAR_TESTS_WAV_WAV_READ_H
+#endif  // PLINKAR_TESTS_SUPPORT_WAV_READ_H
