@@ -1,100 +1,143 @@
+// Start values, the reset timer, and the camera and mouse callbacks.
 #include "app/app_state.h"
 
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "instruments/instruments.h"
+#include "scene/camera.h"
 #include "tests/player/fake_platform.h"
 
 TEST(AppStateTest, StartValues) {
-  resetPlayer();
+  appState = AppState();
+  initAppState();
   const AppState& s = appState;
   // Summed in single precision from -0.75, not scaled from the index.
-  float x = -0.75f;
   EXPECT_EQ(s.whiteKeyX[0], -0.85f);
-  for (int i = 1; i < 17; i++) {
-    EXPECT_EQ(s.whiteKeyX[i], x) << i;
-    x += 0.1f;
-  }
+  float x = -0.75f;
+  for (int i = 1; i < 17; i++, x += 0.1f) EXPECT_EQ(s.whiteKeyX[i], x) << i;
   EXPECT_NEAR(s.whiteKeyX[16], 0.75f, 1e-6f);
   const float black[12] = {-0.8f, -0.7f, -0.5f, -0.4f, -0.3f, -0.1f,
                            0.0f,  0.2f,  0.3f,  0.4f,  0.6f,  0.7f};
   for (int j = 0; j < 12; j++) EXPECT_EQ(s.blackKeyX[j], black[j]);
-
   EXPECT_EQ(s.drawMode, 10);
   EXPECT_EQ(s.turnStep, 0.125f);
   EXPECT_EQ(s.moveStep, 0.5f);
   EXPECT_EQ(s.sceneScale, 4.0f);
-  for (int i = 0; i < 3; i++) {
-    EXPECT_EQ(s.shown[i], 0);
-    EXPECT_EQ(s.models[i], nullptr);
-  }
-  EXPECT_EQ(s.leftStick.angle, 90);
-  EXPECT_EQ(s.leftStick.axisX, 1);
-  EXPECT_EQ(s.leftStick.axisY, 0);
-  EXPECT_EQ(s.leftStick.y, -0.2f);
-  EXPECT_EQ(s.rightStick.x, 0.1f);
-  EXPECT_EQ(s.rightStick.z, 0.5f);
+  for (int i = 0; i < 3; i++) EXPECT_TRUE(s.shown[i] == 0 && s.models[i] == nullptr) << i;
+  EXPECT_EQ(pose(s.leftStick), "90 1 0 0.000000 -0.200000 0.500000");
+  EXPECT_EQ(pose(s.rightStick), "90 1 0 0.100000 -0.200000 0.500000");
   // Flags are single bytes, as every reader compares them with 1.
   EXPECT_EQ(sizeof s.shown[0], 1u);
   EXPECT_EQ(sizeof s.chordHeld, 6u);
 }
 
-TEST(ResetTimerTest, FirstTimerReleasesEveryKeyPressedBeforeIt) {
-  resetPlayer();
-  appState.shown[Piano] = 1;
-  keyboard('z', 0, 0);
-  keyboard('m', 0, 0);
-  ASSERT_EQ(calls.timers.size(), 2u);
-  EXPECT_EQ(calls.timers[0].delay, 140u);
-  EXPECT_EQ(calls.timers[0].value, 1);
-  EXPECT_EQ(appState.whiteKeyAngle[0], 5.0f);
-  EXPECT_EQ(appState.whiteKeyAngle[6], 5.0f);
-
-  // The first timer brings both back; the second finds nothing to do.
-  calls.timers[0].callback(calls.timers[0].value);
-  for (int i : {0, 6}) {
-    EXPECT_EQ(appState.whiteKeyAngle[i], 0.0f);
-    EXPECT_EQ(appState.whiteKeyDown[i], 0);
-  }
-  calls.timers[1].callback(calls.timers[1].value);
-  EXPECT_EQ(appState.whiteKeyAngle[0], 0.0f);
-  EXPECT_EQ(appState.whiteKeyDown[0], 0);
-}
-
 TEST(ResetTimerTest, RestsSticksAndReleasesKeysWhoeverArmedIt) {
-  resetPlayer();
-  appState.shown[Piano] = 1;
-  appState.shown[Drum] = 1;
+  resetPlayer(true, true);
   keyboard('c', 0, 0);
+  keyboard('q', 0, 0);
   special(GLUT_KEY_INSERT, 0, 0);
   special(GLUT_KEY_END, 0, 0);
-  ASSERT_EQ(calls.timers.size(), 3u);
-
-  // The drum's timer releases the piano key too, and vice versa.
-  calls.timers[2].callback(1);
-  EXPECT_EQ(appState.whiteKeyDown[2], 0);
-  EXPECT_EQ(appState.leftStick.angle, 90);
-  EXPECT_EQ(appState.leftStick.x, 0.0f);
-  EXPECT_EQ(appState.rightStick.angle, 90);
-  EXPECT_EQ(appState.rightStick.axisY, 0);
-  EXPECT_EQ(appState.rightStick.x, 0.1f);
+  ASSERT_EQ(calls.timers.size(), 4u);
+  calls.timers[3].callback(1);  // the hi-hat's timer
+  EXPECT_EQ(appState.whiteKeyDown[2] + appState.blackKeyDown[0], 0);
+  EXPECT_EQ(pose(appState.leftStick), "90 1 0 0.000000 -0.200000 0.500000");
+  EXPECT_EQ(pose(appState.rightStick), "90 1 0 0.100000 -0.200000 0.500000");
 }
 
-TEST(ResetTimerTest, WithNothingDownChangesNoKey) {
-  resetPlayer();
-  appState.whiteKeyAngle[3] = 2.0f;  // not down: the release walks past it
-  resetTimer(1);
-  EXPECT_EQ(appState.whiteKeyAngle[3], 2.0f);
-  EXPECT_EQ(appState.leftStick.angle, 90);
+// Five one-degree steps that always all run, on keys that are down only; the
+// flag clears once the angle reaches 0.
+TEST(ResetTimerTest, ReleaseStepsKeysThatAreDown) {
+  struct Row {
+    bool black;
+    int index;
+    Flag down;
+    float angle, angleAfter;
+    Flag downAfter;
+  } rows[] = {{false, 0, 1, 5, 0, 0}, {false, 16, 1, 3, -2, 0}, {false, 4, 0, 2, 2, 0},
+              {false, 8, 1, 7, 2, 1}, {true, 0, 1, 5, 0, 0},    {true, 11, 1, 5, 0, 0}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.black << " " << r.index << " " << r.angle);
+    resetPlayer();
+    Flag* down = r.black ? appState.blackKeyDown : appState.whiteKeyDown;
+    float* angle = r.black ? appState.blackKeyAngle : appState.whiteKeyAngle;
+    down[r.index] = r.down;
+    angle[r.index] = r.angle;
+    resetTimer(1);
+    EXPECT_EQ(angle[r.index], r.angleAfter);
+    EXPECT_EQ(down[r.index], r.downAfter);
+  }
 }
 
-TEST(ResetTimerTest, KeyHeldAtAnOddAngleStillEndsUp) {
+TEST(CameraTest, TurnAndWalkKeepTheLookAtPointOneUnitAhead) {
   resetPlayer();
-  // The five steps always all run; the flag clears once the angle reaches 0.
-  appState.whiteKeyDown[4] = 1;
-  appState.whiteKeyAngle[4] = 3.0f;
-  releasePianoKeys();
-  EXPECT_EQ(appState.whiteKeyAngle[4], -2.0f);
-  EXPECT_EQ(appState.whiteKeyDown[4], 0);
+  reshape(500, 500);
+  EXPECT_EQ(appState.eyeZ, 10.0f);
+  EXPECT_EQ(appState.centerZ, 9.0f);
+  EXPECT_EQ(calls.redisplays, 0);
+  special(GLUT_KEY_RIGHT, 0, 0);
+  special(GLUT_KEY_RIGHT, 0, 0);
+  EXPECT_EQ(appState.heading, 0.25f);
+  EXPECT_NEAR(appState.centerX, 0.2474f, 1e-4f);
+  EXPECT_NEAR(appState.centerZ, 9.0311f, 1e-4f);
+  special(GLUT_KEY_UP, 0, 0);
+  EXPECT_NEAR(appState.eyeX, 0.1237f, 1e-4f);
+  EXPECT_NEAR(appState.eyeZ, 9.5155f, 1e-4f);
+  EXPECT_NEAR(appState.centerX - appState.eyeX, 0.2474f, 1e-4f);
+  special(GLUT_KEY_DOWN, 0, 0);
+  EXPECT_NEAR(appState.eyeX, 0.0f, 1e-6f);
+  EXPECT_NEAR(appState.eyeZ, 10.0f, 1e-6f);
+  EXPECT_EQ(appState.eyeY + appState.centerY, 0.0f);
+  EXPECT_EQ(calls.redisplays, 4);
+  for (int i = 0; i < 3; i++) special(GLUT_KEY_LEFT, 0, 0);
+  EXPECT_EQ(appState.heading, -0.125f);  // never wrapped
+
+  // Other keys only recompute the look-at point.
+  appState.eyeX = 1.0f;
+  appState.eyeZ = 3.0f;
+  special(GLUT_KEY_F1, 0, 0);
+  EXPECT_EQ(appState.eyeX + appState.eyeZ, 4.0f);
+  EXPECT_NEAR(appState.centerX, 1.0f + std::sin(-0.125f), 1e-6f);
+  EXPECT_NEAR(appState.centerZ, 3.0f - std::cos(-0.125f), 1e-6f);
+
+  // A resize puts the eye back ten units but keeps sideways walk and turn; a
+  // zero height changes nothing at all.
+  reshape(800, 400);
+  EXPECT_EQ(appState.eyeZ, 10.0f);
+  EXPECT_EQ(appState.eyeX, 1.0f);
+  EXPECT_NEAR(appState.centerZ, 10.0f - std::cos(-0.125f), 1e-6f);
+  special(GLUT_KEY_UP, 0, 0);
+  const float eyeZ = appState.eyeZ, centerZ = appState.centerZ;
+  reshape(640, 0);
+  EXPECT_EQ(appState.eyeZ, eyeZ);
+  EXPECT_EQ(appState.centerZ, centerZ);
+}
+
+TEST(MouseTest, LeftDragTurnsTheSceneOneDegreePerFivePixelsWithoutLimit) {
+  resetPlayer();
+  mouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 100, 100);
+  EXPECT_EQ(calls.redisplays, 1);
+  motion(90, 100);
+  EXPECT_EQ(appState.sceneRotY, -2.0f);
+  motion(90, 107);
+  EXPECT_FLOAT_EQ(appState.sceneRotX, 1.4f);
+  mouse(GLUT_LEFT_BUTTON, GLUT_UP, 50, 50);
+  EXPECT_EQ(appState.mouseState, -1);
+  EXPECT_EQ(appState.mouseX, 90);  // a release keeps the position
+  EXPECT_EQ(appState.mouseY, 107);
+  EXPECT_EQ(calls.redisplays, 4);
+  // Released, or with the menu buttons, motion does nothing.
+  motion(0, 0);
+  mouse(GLUT_RIGHT_BUTTON, GLUT_DOWN, 5, 5);
+  mouse(GLUT_MIDDLE_BUTTON, GLUT_DOWN, 5, 5);
+  motion(10, 10);
+  EXPECT_EQ(appState.sceneRotY, -2.0f);
+  EXPECT_EQ(appState.mouseState, -1);
+  EXPECT_EQ(calls.redisplays, 4);
+
+  mouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 0, 0);
+  for (int x = 10; x <= 1000; x += 10) motion(x, 0);
+  EXPECT_FLOAT_EQ(appState.sceneRotY, 198.0f);
 }

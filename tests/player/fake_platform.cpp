@@ -26,8 +26,16 @@ void fireTimers() {
   for (const auto& timer : pending) timer.callback(timer.value);
 }
 
-void resetPlayer() {
+void resetPlayer(bool piano, bool drum, bool guitar) {
   appState = AppState();
   initAppState();
   calls = PlatformCalls();
+  appState.shown[Piano] = piano;
+  appState.shown[Drum] = drum;
+  appState.shown[Guitar] = guitar;
+}
+
+std::string pose(const StickPose& s) {
+  return std::to_string(s.angle) + " " + std::to_string(s.axisX) + " " + std::to_string(s.axisY) +
+         " " + std::to_string(s.x) + " " + std::to_string(s.y) + " " + std::to_string(s.z);
 }

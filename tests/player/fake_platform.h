@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "app/app_state.h"
+
 struct PlatformCalls {
   struct Sound {
     bool stop;         // a null name
@@ -22,14 +24,13 @@ struct PlatformCalls {
   int redisplays = 0;
   float level = 1.0f;
 };
-
 extern PlatformCalls calls;
 
-// Fires the pending timers in the order they were armed (every timer the
-// player arms has the same delay) and forgets them.
+// Fires the pending timers in the order they were armed and forgets them.
 void fireTimers();
-
-// A fresh run: start state, nothing recorded.
-void resetPlayer();
+// A fresh run: start state, nothing recorded; shows the instruments given.
+void resetPlayer(bool piano = false, bool drum = false, bool guitar = false);
+// "angle axisX axisY x y z", floats with six decimals.
+std::string pose(const StickPose& stick);
 
 #endif  // PLINKAR_TESTS_PLAYER_FAKE_PLATFORM_H

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "app/app_state.h"
@@ -10,42 +10,32 @@
 #include "instruments/instruments.h"
 #include "scene/lighting.h"
 #include "tests/player/fake_platform.h"
+#include "tests/support/files.h"
 
-// Each test runs in a directory of its own with small models under data/.
+// A row of n triangles, 4 units wide, off the origin, so that fitting shows.
+static void writeModel(const char* name, int triangles) {
+  std::string text = "v 10 0 0\nv 14 0 0\n";
+  for (int t = 0; t < triangles; t++) text += "v " + std::to_string(10 + t) + " 1 1\n";
+  for (int t = 0; t < triangles; t++) text += "f 1 2 " + std::to_string(t + 3) + "\n";
+  writeFile(std::string("data/") + name + ".obj", text);
+}
+
+// The menu reads data/ under the working directory: the test program's own.
 class InstrumentMenuTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/plinkar-menu-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    ASSERT_EQ(getcwd(previous_, sizeof previous_), previous_);
-    ASSERT_EQ(chdir(dir_.c_str()), 0);
-    ASSERT_EQ(mkdir("data", 0700), 0);
-    writeModel("data/piano.obj", 1);
-    writeModel("data/drum.obj", 2);
-    writeModel("data/gita.obj", 3);
+    mkdir((testDir() + "/data").c_str(), 0700);
+    ASSERT_EQ(chdir(testDir().c_str()), 0);
+    writeModel("piano", 1);
+    writeModel("drum", 2);
+    writeModel("gita", 3);
     resetPlayer();
   }
   void TearDown() override {
-    for (Model*& model : appState.models) {
+    for (Model*& model : appState.models)
       if (model) glmDestroy(model);
-      model = nullptr;
-    }
-    ASSERT_EQ(chdir(previous_), 0);
-    std::system(("rm -rf " + dir_).c_str());
+    appState.models[0] = appState.models[1] = appState.models[2] = nullptr;
   }
-  // A row of n triangles, 4 units wide, off the origin, so that fitting shows.
-  static void writeModel(const char* path, int triangles) {
-    FILE* f = std::fopen(path, "w");
-    ASSERT_NE(f, nullptr);
-    std::fprintf(f, "v 10 0 0\nv 14 0 0\n");
-    for (int t = 0; t < triangles; t++) std::fprintf(f, "v %d 1 1\n", 10 + t);
-    for (int t = 0; t < triangles; t++) std::fprintf(f, "f 1 2 %d\n", t + 3);
-    std::fclose(f);
-  }
-
-  std::string dir_;
-  char previous_[4096];
 };
 
 TEST_F(InstrumentMenuTest, ChoiceTogglesOneInstrumentAndLoadsItFitted) {
@@ -64,7 +54,6 @@ TEST_F(InstrumentMenuTest, ChoiceTogglesOneInstrumentAndLoadsItFitted) {
   EXPECT_NE(piano->normals, nullptr);
   EXPECT_EQ(appState.drawMode, MODE_SMOOTH);
   EXPECT_EQ(calls.redisplays, 1);
-
   instrumentMenu('1');
   EXPECT_EQ(appState.shown[Piano], 0);
   EXPECT_EQ(appState.models[Piano], nullptr);
@@ -72,16 +61,14 @@ TEST_F(InstrumentMenuTest, ChoiceTogglesOneInstrumentAndLoadsItFitted) {
 
 TEST_F(InstrumentMenuTest, EveryChoiceReadsEveryShownModelAgain) {
   instrumentMenu('1');
-  EXPECT_EQ(appState.models[Piano]->facecount, 1u);
-  writeModel("data/piano.obj", 4);
-  instrumentMenu('2');
+  writeModel("piano", 4);
+  instrumentMenu('3');
   EXPECT_EQ(appState.models[Piano]->facecount, 4u);
-  EXPECT_EQ(appState.models[Drum]->facecount, 2u);
-  writeModel("data/drum.obj", 5);
+  EXPECT_EQ(appState.models[Guitar]->facecount, 3u);
+  writeModel("gita", 5);
   instrumentMenu(0);  // not an entry: toggles nothing, still reloads
-  EXPECT_EQ(appState.models[Drum]->facecount, 5u);
-  EXPECT_EQ(appState.shown[Piano], 1);
-  EXPECT_EQ(appState.shown[Guitar], 0);
+  EXPECT_EQ(appState.models[Guitar]->facecount, 5u);
+  EXPECT_EQ(appState.shown[Piano] + appState.shown[Drum] + appState.shown[Guitar], 2);
 }
 
 TEST_F(InstrumentMenuTest, LoadingResetsTheMaterialWhileAnythingIsShown) {
@@ -106,9 +93,8 @@ TEST_F(InstrumentMenuTest, MissingModelEndsTheProgram) {
               "glmReadOBJ\\(\\) failed: can't open data file \"data/drum.obj\"");
 }
 
+// Leak checking in the sanitizer build sees any model dropped undestroyed.
 TEST_F(InstrumentMenuTest, ToggledModelsAreReleased) {
-  // Leak checking in the sanitizer build sees any model that is dropped
-  // without being destroyed.
   for (int i = 0; i < 200; i++) instrumentMenu('1' + i % 3);
   EXPECT_EQ(appState.shown[Piano] + appState.shown[Drum] + appState.shown[Guitar], 2);
 }
