@@ -1,7 +1,7 @@
 // A stand-in player for the help-card tests: opens the help card from the
-// working directory, then a small "player" window whose idle callback redraws
-// the current window, as the real player's does. At exit it prints how often
-// the idle callback found another window current.
+// working directory, then a "player" window whose idle callback redraws the
+// current window, as the real player's does. At exit it prints how often the
+// idle callback found another window current.
 #include <GL/freeglut.h>
 
 #include <cstdio>
@@ -13,8 +13,7 @@
 namespace {
 
 int playerWindow = 0;
-long idleCalls = 0;
-long foreignCurrent = 0;
+long idleCalls = 0, foreignCurrent = 0;
 
 void Idle() {
   ++idleCalls;
@@ -46,8 +45,6 @@ int main() {
   setPlayerWindow(playerWindow);
   glutDisplayFunc(Display);
   glutIdleFunc(Idle);
-  std::printf("started\n");
-  std::fflush(stdout);
   glutMainLoop();
   return 0;
 }
