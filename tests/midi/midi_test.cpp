@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -10,28 +11,22 @@
 
 namespace {
 
-std::vector<MidiNote> drain(MidiQueue* queue) {
-  std::vector<MidiNote> notes;
-  MidiNote note;
-  while (midiQueuePop(queue, &note)) notes.push_back(note);
-  return notes;
-}
-
-std::string text(const std::vector<MidiNote>& notes) {
+// Empties the queue: "channel:note:velocity " per note.
+std::string drain(MidiQueue* queue) {
   std::string out;
-  for (const MidiNote& n : notes)
+  MidiNote n;
+  while (midiQueuePop(queue, &n))
     out += std::to_string(n.channel) + ":" + std::to_string(n.note) + ":" +
            std::to_string(n.velocity) + " ";
   return out;
 }
 
 TEST(MidiParse, NotesFromBytesDeliveredInPieces) {
-  struct Case {
+  const struct {
     const char* what;
     std::vector<std::vector<uint8_t>> deliveries;
     const char* notes;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"note-on", {{0x90, 60, 100}}, "0:60:100 "},
       {"running status, velocity 0 is a note-off",
        {{0x90, 60, 100, 62, 80, 60, 0}},
@@ -48,12 +43,12 @@ TEST(MidiParse, NotesFromBytesDeliveredInPieces) {
       {"data without a status", {{60, 100}}, ""},
       {"a new status cuts a message short", {{0x90, 60, 0x80, 61, 0}}, "0:61:0 "},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     auto queue = std::make_unique<MidiQueue>();
     MidiParser parser;
     for (const auto& bytes : c.deliveries)
       midiParse(&parser, bytes.data(), bytes.size(), queue.get());
-    EXPECT_EQ(text(drain(queue.get())), c.notes) << c.what;
+    EXPECT_EQ(drain(queue.get()), c.notes) << c.what;
   }
 }
 
@@ -61,19 +56,17 @@ TEST(MidiQueueTest, BurstBeyondTheSizeKeepsTheFirstAndCountsTheRest) {
   auto queue = std::make_unique<MidiQueue>();
   MidiParser parser;
   std::vector<uint8_t> burst;
+  std::string kept;
   for (int i = 0; i < 1500; i++) {
     burst.insert(burst.end(), {0x90, uint8_t(i % 128), uint8_t(1 + i / 128)});
+    if (i < int(MidiQueue::kSize))
+      kept += "0:" + std::to_string(i % 128) + ":" + std::to_string(1 + i / 128) + " ";
   }
   midiParse(&parser, burst.data(), burst.size(), queue.get());
   EXPECT_EQ(queue->dropped.load(), 1500u - MidiQueue::kSize);
-  const std::vector<MidiNote> notes = drain(queue.get());
-  ASSERT_EQ(notes.size(), MidiQueue::kSize);
-  for (size_t i = 0; i < notes.size(); i++) {
-    EXPECT_EQ(notes[i].note, i % 128) << i;
-    EXPECT_EQ(notes[i].velocity, 1 + i / 128) << i;
-  }
+  EXPECT_EQ(drain(queue.get()), kept);
   EXPECT_TRUE(midiQueuePush(queue.get(), {0, 1, 2}));
-  EXPECT_EQ(drain(queue.get()).size(), 1u);
+  EXPECT_EQ(drain(queue.get()), "0:1:2 ");
 }
 
 // Two threads, as in the player: whatever is not dropped arrives once, in order.
@@ -88,12 +81,10 @@ TEST(MidiQueueTest, WriterAndReaderThreadsKeepTheOrder) {
   uint32_t received = 0;
   bool ordered = true;
   auto take = [&] {
-    MidiNote n;
-    while (midiQueuePop(queue.get(), &n)) {
+    for (MidiNote n; midiQueuePop(queue.get(), &n); received++) {
       const long index = (long(n.channel) << 14) | (n.note << 7) | n.velocity;
       ordered = ordered && index > last;
       last = index;
-      received++;
     }
   };
   while (received + queue->dropped.load() < kNotes && last < long(kNotes) - 1) take();
