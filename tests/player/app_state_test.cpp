@@ -71,48 +71,45 @@ TEST(ResetTimerTest, ReleaseStepsKeysThatAreDown) {
   }
 }
 
-TEST(CameraTest, TurnAndWalkKeepTheLookAtPointOneUnitAhead) {
+// The look-at point stays one unit ahead of the eye; a resize puts the eye
+// back ten units but keeps sideways walk and turn; a zero height changes
+// nothing at all; other keys only recompute the look-at point.
+TEST(CameraTest, TurnWalkAndResize) {
+  const int kResize = -1, kFlatten = -2, kMoveEye = -3;
+  const struct {
+    int key;
+    float eyeX, eyeZ, centerX, centerZ, heading;
+  } steps[] = {
+      {kResize, 0, 10, 0, 9, 0},
+      {GLUT_KEY_RIGHT, 0, 10, 0.1247f, 9.0078f, 0.125f},
+      {GLUT_KEY_RIGHT, 0, 10, 0.2474f, 9.0311f, 0.25f},
+      {GLUT_KEY_UP, 0.1237f, 9.5155f, 0.3711f, 8.5466f, 0.25f},
+      {GLUT_KEY_DOWN, 0, 10, 0.2474f, 9.0311f, 0.25f},
+      {GLUT_KEY_LEFT, 0, 10, 0.1247f, 9.0078f, 0.125f},
+      {GLUT_KEY_LEFT, 0, 10, 0, 9, 0},
+      {GLUT_KEY_LEFT, 0, 10, -0.1247f, 9.0078f, -0.125f},  // never wrapped
+      {kMoveEye, 1, 3, -0.1247f, 9.0078f, -0.125f},
+      {GLUT_KEY_F1, 1, 3, 0.8753f, 2.0078f, -0.125f},
+      {kResize, 1, 10, 0.8753f, 9.0078f, -0.125f},
+      {GLUT_KEY_UP, 0.9377f, 9.5039f, 0.8130f, 8.5117f, -0.125f},
+      {kFlatten, 0.9377f, 9.5039f, 0.8130f, 8.5117f, -0.125f},
+  };
   resetPlayer();
-  reshape(500, 500);
-  EXPECT_EQ(appState.eyeZ, 10.0f);
-  EXPECT_EQ(appState.centerZ, 9.0f);
-  EXPECT_EQ(calls.redisplays, 0);
-  special(GLUT_KEY_RIGHT, 0, 0);
-  special(GLUT_KEY_RIGHT, 0, 0);
-  EXPECT_EQ(appState.heading, 0.25f);
-  EXPECT_NEAR(appState.centerX, 0.2474f, 1e-4f);
-  EXPECT_NEAR(appState.centerZ, 9.0311f, 1e-4f);
-  special(GLUT_KEY_UP, 0, 0);
-  EXPECT_NEAR(appState.eyeX, 0.1237f, 1e-4f);
-  EXPECT_NEAR(appState.eyeZ, 9.5155f, 1e-4f);
-  EXPECT_NEAR(appState.centerX - appState.eyeX, 0.2474f, 1e-4f);
-  special(GLUT_KEY_DOWN, 0, 0);
-  EXPECT_NEAR(appState.eyeX, 0.0f, 1e-6f);
-  EXPECT_NEAR(appState.eyeZ, 10.0f, 1e-6f);
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.key);
+    if (step.key == kResize) reshape(800, 400);
+    if (step.key == kFlatten) reshape(640, 0);
+    if (step.key == kMoveEye) appState.eyeX = 1, appState.eyeZ = 3;
+    if (step.key >= 0) special(step.key, 0, 0);
+    EXPECT_NEAR(appState.eyeX, step.eyeX, 1e-4f);
+    EXPECT_NEAR(appState.eyeZ, step.eyeZ, 1e-4f);
+    EXPECT_NEAR(appState.centerX, step.centerX, 1e-4f);
+    EXPECT_NEAR(appState.centerZ, step.centerZ, 1e-4f);
+    EXPECT_EQ(appState.heading, step.heading);
+  }
   EXPECT_EQ(appState.eyeY + appState.centerY, 0.0f);
-  EXPECT_EQ(calls.redisplays, 4);
-  for (int i = 0; i < 3; i++) special(GLUT_KEY_LEFT, 0, 0);
-  EXPECT_EQ(appState.heading, -0.125f);  // never wrapped
-
-  // Other keys only recompute the look-at point.
-  appState.eyeX = 1.0f;
-  appState.eyeZ = 3.0f;
-  special(GLUT_KEY_F1, 0, 0);
-  EXPECT_EQ(appState.eyeX + appState.eyeZ, 4.0f);
-  EXPECT_NEAR(appState.centerX, 1.0f + std::sin(-0.125f), 1e-6f);
-  EXPECT_NEAR(appState.centerZ, 3.0f - std::cos(-0.125f), 1e-6f);
-
-  // A resize puts the eye back ten units but keeps sideways walk and turn; a
-  // zero height changes nothing at all.
-  reshape(800, 400);
-  EXPECT_EQ(appState.eyeZ, 10.0f);
-  EXPECT_EQ(appState.eyeX, 1.0f);
-  EXPECT_NEAR(appState.centerZ, 10.0f - std::cos(-0.125f), 1e-6f);
-  special(GLUT_KEY_UP, 0, 0);
-  const float eyeZ = appState.eyeZ, centerZ = appState.centerZ;
-  reshape(640, 0);
-  EXPECT_EQ(appState.eyeZ, eyeZ);
-  EXPECT_EQ(appState.centerZ, centerZ);
+  EXPECT_EQ(calls.redisplays, 9);
+  EXPECT_TRUE(calls.sounds.empty());
 }
 
 TEST(MouseTest, LeftDragTurnsTheSceneOneDegreePerFivePixelsWithoutLimit) {
