@@ -98,6 +98,11 @@ class DrawTest : public ::testing::Test {
 };
 
 TEST_F(DrawTest, EmptySceneIsTheClearColourAndTheLightSitsAtTheEye) {
+  reshape(800, 400);  // 60 degrees high, the window's aspect
+  GLdouble projection[16];
+  glGetDoublev(GL_PROJECTION_MATRIX, projection);
+  EXPECT_NEAR(projection[5], 1.7320508, 1e-6);
+  EXPECT_NEAR(projection[0], 1.7320508 / 2, 1e-6);
   reshape(500, 500);
   display();
   glReadBuffer(GL_BACK);  // Mesa keeps the back buffer's contents across the swap
@@ -260,6 +265,9 @@ TEST_F(DrawTest, ModelsInTheirPlacesAndSchemeColours) {
   EXPECT_TRUE(capture(drawInstrumentModels, GL_POLYGON_TOKEN).empty());
   drawPianoKeys();
   EXPECT_EQ(capture(drawInstrumentModels, GL_POLYGON_TOKEN).size(), 1u);
+  appState.eyeZ = 0;  // a frame draws it too, seen from the origin
+  appState.centerZ = -1;
+  EXPECT_EQ(capture(display, GL_POLYGON_TOKEN).size(), 1u);
   appState.models[Piano] = nullptr;
   glmDestroy(model);
 }
