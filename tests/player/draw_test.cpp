@@ -174,8 +174,9 @@ void expectStick(const std::vector<Primitive>& polys, size_t from, Vec base, Vec
 }
 
 TEST_F(DrawTest, SticksHangAtRestAndSwingToStrike) {
+  glDisable(GL_CULL_FACE);  // both sides: 10 slices, 3 stacks, quads as two triangles
   std::vector<Primitive> polys = capture(drawDrumsticks, GL_POLYGON_TOKEN);
-  ASSERT_EQ(polys.size(), 2u * 10 * 3 * 2);  // 10 slices, 3 stacks, quads as two triangles
+  ASSERT_EQ(polys.size(), 2u * 10 * 3 * 2);
   expectStick(polys, 0, {0, 1.8f, 2.3f}, {0, -1, 0});
   expectStick(polys, 60, {0.1f, 1.8f, 2.3f}, {0, -1, 0});
   appState.leftStick = {135, 1, 0, -0.4f, 0.3f, 0.5f};  // drum
