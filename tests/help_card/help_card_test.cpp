@@ -117,13 +117,11 @@ class HelpCardWindow : public ::testing::Test {
     XSetErrorHandler(CountXError);
     xErrors = 0;
   }
-
   void TearDown() override {
     if (pid_ > 0) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
     if (display_ != nullptr) XCloseDisplay(display_);
     EXPECT_EQ(xErrors, 0) << "X requests failed";
   }
-
   // Starts the stand-in player in directory and moves the card to 0,0 (it
   // opens clear of the player, partly off a narrow screen).
   void StartHost(const std::string& directory) {
@@ -140,7 +138,6 @@ class HelpCardWindow : public ::testing::Test {
     ASSERT_TRUE(WaitUntil([&] { return GeometryOf(display_, card_).X == 0; }));
     ASSERT_TRUE(WaitUntil([&] { return (player_ = FindWindow(display_, "player stand-in")); }));
   }
-
   // Expects a normal exit with status 0 and returns what the host said.
   std::string ExpectExit() {
     int status = -1;
@@ -151,12 +148,10 @@ class HelpCardWindow : public ::testing::Test {
     EXPECT_NE(said.find("foreign 0\n"), std::string::npos) << said;
     return said;
   }
-
   void ExpectShown(Window window, const std::vector<Placed>& pictures, Rgb background) {
     WaitUntil([&] { return Differing(display_, window, pictures, background) == 0; });
     EXPECT_EQ(Differing(display_, window, pictures, background), 0);
   }
-
   // Clicks entry (0 = Exit, 1 = About...) in the card's right-button menu.
   void ChooseFromMenu(int entry) {
     Xdotool("mousemove 300 200 mousedown 3");
@@ -168,7 +163,6 @@ class HelpCardWindow : public ::testing::Test {
             std::to_string(m.Y + m.Height * (2 * entry + 1) / 4) + " click 1");
     ASSERT_TRUE(WaitUntil([&] { return FindWindow(display_, "freeglut menu") == 0; }));
   }
-
   Window OpenAbout() {
     ChooseFromMenu(1);
     Window about = 0;
@@ -176,7 +170,6 @@ class HelpCardWindow : public ::testing::Test {
         << "no About window; host said: " << readFile(output_);
     return about;
   }
-
   Display* display_ = nullptr;
   pid_t pid_ = 0;
   Window card_ = 0, player_ = 0;
@@ -196,7 +189,6 @@ TEST_F(HelpCardWindow, CardAndAboutShowTheirPicturesAndClose) {
     ASSERT_TRUE(WaitUntil([&] { return GeometryOf(display_, card_).Width == std::atoi(size); }));
     ExpectShown(card_, {{&backdrop, 0, 0}}, kWhite);
   }
-
   Image about[4];
   const char* names[4] = {"about_icon.bmp", "about_version.bmp", "about_note.bmp", "about_ok.bmp"};
   for (int i = 0; i < 4; i++) about[i] = LoadImage(ResourcePath(names[i]));
@@ -220,7 +212,6 @@ TEST_F(HelpCardWindow, CardAndAboutShowTheirPicturesAndClose) {
     EXPECT_TRUE(WaitUntil([&] { return FindWindow(display_, kAboutTitle) == 0; }));
     EXPECT_NE(FindWindow(display_, "Plinkar"), 0u);
   }
-
   // A click beside OK and other keys leave it open; About... again raises it.
   const Window window = OpenAbout();
   const Geometry g = GeometryOf(display_, window);
