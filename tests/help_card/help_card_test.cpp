@@ -1,5 +1,4 @@
-// The help card under a real X server: the stand-in player runs as a child,
-// windows are found and read back with Xlib and driven with xdotool.
+// The help card under X: the stand-in player as a child, read with Xlib, driven by xdotool.
 #include <gtest/gtest.h>
 
 // After gtest: Xlib's macros (None, Bool) would break its templates.
@@ -101,8 +100,7 @@ int Differing(Display* display, Window window, const std::vector<Placed>& pictur
   return differing;
 }
 
-// A failed request fails the test instead of ending the process before the
-// child is ended; a window gone during the tree walk is a race, not a fault.
+// Failed requests fail the test, not the process; a window gone mid-walk is no fault.
 int xErrors = 0;
 int CountXError(Display*, XErrorEvent* error) {
   if (error->error_code != BadWindow) ++xErrors;
@@ -122,8 +120,7 @@ class HelpCardWindow : public ::testing::Test {
     if (display_ != nullptr) XCloseDisplay(display_);
     EXPECT_EQ(xErrors, 0) << "X requests failed";
   }
-  // Starts the stand-in player in directory and moves the card to 0,0 (it
-  // opens clear of the player, partly off a narrow screen).
+  // Starts the stand-in player in directory; the card is moved fully on screen.
   void StartHost(const std::string& directory) {
     std::fflush(nullptr);
     if ((pid_ = fork()) == 0) {
@@ -176,9 +173,7 @@ class HelpCardWindow : public ::testing::Test {
   const std::string output_ = testDir() + "/host.out";
 };
 
-// Bigger, the card keeps the picture's size with white beside it; smaller, it
-// shows the top-left corner. About sits centred on the card and closes four
-// ways; Exit in the menu ends the program.
+// The picture is never scaled; About sits centred on the card and closes four ways.
 TEST_F(HelpCardWindow, CardAndAboutShowTheirPicturesAndClose) {
   StartHost(PLINKAR_SOURCE_DIR);
   const Image backdrop = LoadImage(ResourcePath("backdrop.bmp"));

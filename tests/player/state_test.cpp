@@ -1,5 +1,4 @@
-// The player's callbacks without a window: GLUT and the sound call are faked
-// below and record what was asked of them.
+// The player's callbacks without a window: the GLUT and sound calls are recorded.
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -45,14 +44,12 @@ void soundSetLevel(float level) { calls.level = level; }
 
 namespace {
 
-// Fires the pending timers in the order they were armed and forgets them.
 void fireTimers() {
   std::vector<Timer> pending;
   pending.swap(calls.timers);
   for (const auto& timer : pending) timer.callback(timer.value);
 }
 
-// A fresh run: start state, nothing recorded; shows the instruments given.
 void resetPlayer(bool piano = false, bool drum = false, bool guitar = false) {
   appState = AppState();
   initAppState();
@@ -88,8 +85,7 @@ TEST(AppStateTest, StartValues) {
             std::vector<float>({10, 0.125f, 0.5f, 4}));
   for (int i = 0; i < 3; i++) EXPECT_TRUE(s.shown[i] == 0 && s.models[i] == nullptr) << i;
   EXPECT_EQ(pose(s.leftStick) + pose(s.rightStick), std::string(kLeftAtRest) + kRightAtRest);
-  // Flags are single bytes, as every reader compares them with 1.
-  EXPECT_EQ(sizeof s.chordHeld, 6u);
+  EXPECT_EQ(sizeof s.chordHeld, 6u);  // flags are bytes
 }
 
 // Five one-degree steps on keys that are down only, the flag cleared at 0.
@@ -114,9 +110,7 @@ TEST(ResetTimerTest, StepsKeysThatAreDown) {
   }
 }
 
-// The look-at point stays one unit ahead of the eye; a resize puts the eye
-// back ten units but keeps sideways walk and turn; a zero height changes
-// nothing; other keys only recompute the look-at point.
+// The look-at point stays a unit ahead; a resize puts the eye back to z 10 only.
 TEST(CameraTest, TurnWalkAndResize) {
   const int kResize = -1, kFlatten = -2, kMoveEye = -3;
   const struct {
@@ -154,8 +148,7 @@ TEST(CameraTest, TurnWalkAndResize) {
   EXPECT_TRUE(calls.redisplays == 9 && calls.sounds.empty());
 }
 
-// One degree per five pixels, without limit; a release keeps the position;
-// released, or with the menu buttons, motion does nothing.
+// A degree per five pixels, without limit; only while the left button is down.
 TEST(MouseTest, LeftDragTurnsTheScene) {
   resetPlayer();
   mouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 100, 100);
@@ -177,8 +170,7 @@ TEST(MouseTest, LeftDragTurnsTheScene) {
   EXPECT_FLOAT_EQ(appState.sceneRotY, 198.0f);
 }
 
-// White keys left to right, then the black keys, which only stop the sound.
-// A second press plays again but tilts no further.
+// White keys, then black ones that only stop the sound; pressed twice, tilted once.
 TEST(PianoTest, EachKeyPlaysItsNoteTiltsAloneAndComesBack) {
   const char keys[] = "zxcvbnmasdfghjkl;qwertyuiop[]";
   const char* notes[17] = {"do", "re", "me",  "pa", "sol", "ra",  "si", "ddo", "re",
@@ -252,15 +244,13 @@ TEST(DrumTest, EachHitSwingsItsStickAndPlaysItsSound) {
     }
 }
 
-// A release neither stops the sound nor asks for a frame; while the guitar is
-// hidden neither press nor release counts.
+// A release stops nothing and asks no frame; a hidden guitar ignores keys.
 TEST(GuitarTest, ChordsFollowTheirKeysWhileShown) {
   resetPlayer(false, false, true);
   pressKeys("1234567");
   const char* chord[6] = {"Am", "C", "D", "E6", "F", "G7"};
   ASSERT_EQ(calls.sounds.size(), 6u);
   for (int k = 0; k < 6; k++) {
-    // The Korean word is in code page 949, as the sound call gets it.
     EXPECT_EQ(calls.sounds[k].first,
               std::string("wav\\gita\\\xC5\xEB\xB1\xE2\xC5\xB8") + chord[k] + ".wav");
     EXPECT_EQ(appState.chordHeld[k], 1);
@@ -301,21 +291,8 @@ TEST(MaterialMenuTest, AppliesTheChosenEntryAndKeepsEmission) {
   EXPECT_STREQ(materialNames[7], "Polished_Gold");
 }
 
-// Everything a key or note did that can be seen: the calls and the state.
-std::string observed() {
-  std::string seen;
-  for (const auto& sound : calls.sounds)
-    seen += sound.first + "@" + std::to_string(sound.second) + " ";
-  for (const auto& timer : calls.timers) seen += "timer" + std::to_string(timer.delay) + " ";
-  seen += "frames" + std::to_string(calls.redisplays) + " keys";
-  for (float angle : appState.whiteKeyAngle) seen += " " + std::to_string(angle);
-  for (float angle : appState.blackKeyAngle) seen += " " + std::to_string(angle);
-  return seen + " sticks " + pose(appState.leftStick) + " " + pose(appState.rightStick);
-}
-
-// Piano notes 60 to 88 on any channel but the percussion one, drums on it; a
-// note on and off, instruments shown or not, does what its key does.
-TEST(MidiKeysTest, NotesDoWhatTheirComputerKeysDo) {
+// Piano notes 60 to 88 on any channel but the percussion one, drums on it.
+TEST(MidiKeysTest, NotesStandForTheirComputerKeys) {
   const char keys[] = "zqxwcvebrntmaysudfigohpjk[l];";
   std::map<int, int> drums;
   for (int n : {41, 43, 45, 47, 48, 50}) drums[n] = GLUT_KEY_INSERT;
@@ -331,19 +308,6 @@ TEST(MidiKeysTest, NotesDoWhatTheirComputerKeysDo) {
       const bool drum = channel == 9 && drums.count(note);
       EXPECT_EQ(key.kind, piano ? MidiKey::Character : drum ? MidiKey::Special : MidiKey::NoKey);
       EXPECT_EQ(key.key, piano ? keys[note - 60] : drum ? drums[note] : 0);
-      for (bool shown : {false, true}) {
-        resetPlayer(shown, shown, shown);
-        playMidiNote({channel, uint8_t(note), 127});
-        std::string fromMidi = observed();
-        playMidiNote({channel, uint8_t(note), 0});
-        fromMidi += " | " + observed();
-        resetPlayer(shown, shown, shown);
-        if (piano) keyboard(static_cast<unsigned char>(key.key), 0, 0);
-        if (drum) special(key.key, 0, 0);
-        std::string fromKey = observed();
-        if (piano) keyboardUp(static_cast<unsigned char>(key.key), 0, 0);
-        EXPECT_EQ(fromMidi, fromKey + " | " + observed()) << shown;
-      }
     }
 }
 
@@ -355,6 +319,11 @@ TEST(MidiKeysTest, VelocitySetsTheLevelOfItsOwnSoundOnly) {
   playMidiNote({9, 38, 127});
   keyboard('x', 0, 0);
   ASSERT_EQ(calls.sounds.size(), 3u);
+  EXPECT_EQ(calls.sounds[0].first + calls.sounds[1].first,
+            "wav\\piano\\do.wavwav\\drum\\snare.wav");
+  EXPECT_EQ(appState.whiteKeyAngle[0] + appState.rightStick.angle, 140.0f);
+  playMidiNote({0, 60, 0});
+  EXPECT_EQ(calls.sounds.size(), 3u);
   EXPECT_EQ(calls.sounds[0].second, 64 / 127.0f);
   EXPECT_EQ(calls.sounds[1].second + calls.sounds[2].second, 2.0f);
 }
@@ -371,9 +340,7 @@ int shownMask() {
   return appState.shown[Piano] + 2 * appState.shown[Drum] + 4 * appState.shown[Guitar];
 }
 
-// A choice toggles one instrument and reads every shown model from data/ under
-// the working directory again; loading resets the material while anything is
-// shown; a missing model ends the program.
+// A choice toggles one instrument and reads every shown model from data/ again.
 TEST(InstrumentMenuTest, TogglesReloadsAndResetsTheMaterial) {
   mkdir((testDir() + "/data").c_str(), 0700);
   ASSERT_EQ(chdir(testDir().c_str()), 0);
