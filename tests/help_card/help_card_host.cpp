@@ -1,7 +1,5 @@
-// A stand-in player for the help-card tests: opens the help card from the
-// working directory, then a small "player" window whose idle callback redraws
-// the current window, as the real player's does. At exit it prints how often
-// the idle callback found another window current.
+// A stand-in player: the help card from the working directory, then a window
+// whose idle callback redraws the current window, as the player's does.
 #include <GL/freeglut.h>
 
 #include <cstdio>
@@ -11,32 +9,12 @@
 #include "platform/help_card.h"
 
 namespace {
-
 int playerWindow = 0;
-long idleCalls = 0;
-long foreignCurrent = 0;
-
-void Idle() {
-  ++idleCalls;
-  if (glutGetWindow() != playerWindow) ++foreignCurrent;
-  glutPostRedisplay();
-}
-
-void Display() {
-  glClearColor(0.1f, 0.2f, 0.3f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT);
-  glutSwapBuffers();
-}
-
-void Report() {
-  std::printf("idle %ld foreign %ld\n", idleCalls, foreignCurrent);
-  std::fflush(stdout);
-}
-
+long idleCalls = 0, foreignCurrent = 0;  // idle calls that found another window current
 }  // namespace
 
 int main() {
-  std::atexit(Report);
+  std::atexit([] { std::printf("idle %ld foreign %ld\n", idleCalls, foreignCurrent); });
   openHelpCard();
   initGlutOnce();
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE);
@@ -44,10 +22,15 @@ int main() {
   glutInitWindowSize(200, 200);
   playerWindow = glutCreateWindow("player stand-in");
   setPlayerWindow(playerWindow);
-  glutDisplayFunc(Display);
-  glutIdleFunc(Idle);
-  std::printf("started\n");
-  std::fflush(stdout);
+  glutDisplayFunc([] {
+    glClearColor(0.1f, 0.2f, 0.3f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glutSwapBuffers();
+  });
+  glutIdleFunc([] {
+    ++idleCalls;
+    if (glutGetWindow() != playerWindow) ++foreignCurrent;
+    glutPostRedisplay();
+  });
   glutMainLoop();
-  return 0;
 }

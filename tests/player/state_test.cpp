@@ -1,0 +1,391 @@
+// The player's callbacks without a window: the GLUT and sound calls are recorded.
+#include <GL/freeglut.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "glm/glm.h"
+#include "instruments/instruments.h"
+#include "instruments/midi_keys.h"
+#include "platform/sound.h"
+#include "scene/camera.h"
+#include "scene/lighting.h"
+#include "tests/support/files.h"
+
+namespace {
+struct Timer {
+  unsigned delay;
+  void (*callback)(int);
+  int value;
+};
+struct Calls {
+  std::vector<std::pair<std::string, float>> sounds;  // name or "(stop)", soundSetLevel's level
+  std::vector<Timer> timers;
+  int redisplays = 0;
+  float level = 1.0f;
+} calls;
+}  // namespace
+
+void glutPostRedisplay() { calls.redisplays++; }
+void glutTimerFunc(unsigned delay, void (*callback)(int), int value) {
+  calls.timers.push_back({delay, callback, value});
+}
+int sndPlaySoundA(const char* name, unsigned) {
+  calls.sounds.push_back({name ? name : "(stop)", calls.level});
+  return 1;
+}
+void soundSetLevel(float level) { calls.level = level; }
+
+namespace {
+
+void fireTimers() {
+  std::vector<Timer> pending;
+  pending.swap(calls.timers);
+  for (const auto& timer : pending) timer.callback(timer.value);
+}
+
+void resetPlayer(bool piano = false, bool drum = false, bool guitar = false) {
+  appState = AppState();
+  initAppState();
+  calls = Calls();
+  appState.shown[Piano] = piano;
+  appState.shown[Drum] = drum;
+  appState.shown[Guitar] = guitar;
+}
+
+std::string pose(const StickPose& s) {
+  return std::to_string(s.angle) + " " + std::to_string(s.axisX) + " " + std::to_string(s.axisY) +
+         " " + std::to_string(s.x) + " " + std::to_string(s.y) + " " + std::to_string(s.z);
+}
+
+const char kLeftAtRest[] = "90 1 0 0.000000 -0.200000 0.500000";
+const char kRightAtRest[] = "90 1 0 0.100000 -0.200000 0.500000";
+
+void pressKeys(const char* keys) {
+  for (const char* k = keys; *k; k++) keyboard(static_cast<unsigned char>(*k), 0, 0);
+}
+
+TEST(AppStateTest, StartValues) {
+  resetPlayer();
+  const AppState& s = appState;
+  // Summed in single precision from -0.75, not scaled from the index.
+  EXPECT_EQ(s.whiteKeyX[0], -0.85f);
+  float x = -0.75f;
+  for (int i = 1; i < 17; i++, x += 0.1f) EXPECT_EQ(s.whiteKeyX[i], x) << i;
+  const float black[12] = {-0.8f, -0.7f, -0.5f, -0.4f, -0.3f, -0.1f,
+                           0.0f,  0.2f,  0.3f,  0.4f,  0.6f,  0.7f};
+  for (int j = 0; j < 12; j++) EXPECT_EQ(s.blackKeyX[j], black[j]);
+  EXPECT_EQ(std::vector<float>({float(s.drawMode), s.turnStep, s.moveStep, s.sceneScale}),
+            std::vector<float>({10, 0.125f, 0.5f, 4}));
+  for (int i = 0; i < 3; i++) EXPECT_TRUE(s.shown[i] == 0 && s.models[i] == nullptr) << i;
+  EXPECT_EQ(pose(s.leftStick) + pose(s.rightStick), std::string(kLeftAtRest) + kRightAtRest);
+  EXPECT_EQ(sizeof s.chordHeld, 6u);  // flags are bytes
+}
+
+// Five one-degree steps on keys that are down only, the flag cleared at 0.
+TEST(ResetTimerTest, StepsKeysThatAreDown) {
+  struct Row {
+    bool black;
+    int index;
+    Flag down;
+    float angle, angleAfter;
+    Flag downAfter;
+  } rows[] = {{false, 0, 1, 5, 0, 0}, {false, 16, 1, 3, -2, 0}, {false, 4, 0, 2, 2, 0},
+              {false, 8, 1, 7, 2, 1}, {true, 0, 1, 5, 0, 0},    {true, 11, 1, 5, 0, 0}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.black << " " << r.index << " " << r.angle);
+    resetPlayer();
+    Flag* down = r.black ? appState.blackKeyDown : appState.whiteKeyDown;
+    float* angle = r.black ? appState.blackKeyAngle : appState.whiteKeyAngle;
+    down[r.index] = r.down;
+    angle[r.index] = r.angle;
+    resetTimer(1);
+    EXPECT_TRUE(angle[r.index] == r.angleAfter && down[r.index] == r.downAfter);
+  }
+}
+
+// The look-at point stays a unit ahead; a resize puts the eye back to z 10 only.
+TEST(CameraTest, TurnWalkAndResize) {
+  const int kResize = -1, kFlatten = -2, kMoveEye = -3;
+  const struct {
+    int key;
+    float eyeX, eyeZ, centerX, centerZ, heading;
+  } steps[] = {
+      {kResize, 0, 10, 0, 9, 0},
+      {GLUT_KEY_RIGHT, 0, 10, 0.1247f, 9.0078f, 0.125f},
+      {GLUT_KEY_RIGHT, 0, 10, 0.2474f, 9.0311f, 0.25f},
+      {GLUT_KEY_UP, 0.1237f, 9.5155f, 0.3711f, 8.5466f, 0.25f},
+      {GLUT_KEY_DOWN, 0, 10, 0.2474f, 9.0311f, 0.25f},
+      {GLUT_KEY_LEFT, 0, 10, 0.1247f, 9.0078f, 0.125f},
+      {GLUT_KEY_LEFT, 0, 10, 0, 9, 0},
+      {GLUT_KEY_LEFT, 0, 10, -0.1247f, 9.0078f, -0.125f},  // never wrapped
+      {kMoveEye, 1, 3, -0.1247f, 9.0078f, -0.125f},
+      {GLUT_KEY_F1, 1, 3, 0.8753f, 2.0078f, -0.125f},
+      {kResize, 1, 10, 0.8753f, 9.0078f, -0.125f},
+      {GLUT_KEY_UP, 0.9377f, 9.5039f, 0.8130f, 8.5117f, -0.125f},
+      {kFlatten, 0.9377f, 9.5039f, 0.8130f, 8.5117f, -0.125f},
+  };
+  resetPlayer();
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.key);
+    if (step.key == kResize) reshape(800, 400);
+    if (step.key == kFlatten) reshape(640, 0);
+    if (step.key == kMoveEye) appState.eyeX = 1, appState.eyeZ = 3;
+    if (step.key >= 0) special(step.key, 0, 0);
+    EXPECT_NEAR(appState.eyeX, step.eyeX, 1e-4f);
+    EXPECT_NEAR(appState.eyeZ, step.eyeZ, 1e-4f);
+    EXPECT_NEAR(appState.centerX, step.centerX, 1e-4f);
+    EXPECT_NEAR(appState.centerZ, step.centerZ, 1e-4f);
+    EXPECT_EQ(appState.heading, step.heading);
+  }
+  EXPECT_EQ(appState.eyeY + appState.centerY, 0.0f);
+  EXPECT_TRUE(calls.redisplays == 9 && calls.sounds.empty());
+}
+
+// A degree per five pixels, without limit; only while the left button is down.
+TEST(MouseTest, LeftDragTurnsTheScene) {
+  resetPlayer();
+  mouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 100, 100);
+  EXPECT_EQ(calls.redisplays, 1);
+  motion(90, 100);
+  EXPECT_EQ(appState.sceneRotY, -2.0f);
+  motion(90, 107);
+  EXPECT_FLOAT_EQ(appState.sceneRotX, 1.4f);
+  mouse(GLUT_LEFT_BUTTON, GLUT_UP, 50, 50);
+  EXPECT_EQ(appState.mouseX + 1000 * appState.mouseY, 107090);
+  motion(0, 0);
+  mouse(GLUT_RIGHT_BUTTON, GLUT_DOWN, 5, 5);
+  mouse(GLUT_MIDDLE_BUTTON, GLUT_DOWN, 5, 5);
+  motion(10, 10);
+  EXPECT_TRUE(appState.sceneRotY == -2.0f && appState.mouseState == -1);
+  EXPECT_EQ(calls.redisplays, 4);
+  mouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 0, 0);
+  for (int x = 10; x <= 1000; x += 10) motion(x, 0);
+  EXPECT_FLOAT_EQ(appState.sceneRotY, 198.0f);
+}
+
+// White keys, then black ones that only stop the sound; pressed twice, tilted once.
+TEST(PianoTest, EachKeyPlaysItsNoteTiltsAloneAndComesBack) {
+  const char keys[] = "zxcvbnmasdfghjkl;qwertyuiop[]";
+  const char* notes[17] = {"do", "re", "me",  "pa", "sol", "ra",  "si", "ddo", "re",
+                           "me", "pa", "sol", "ra", "si",  "ddo", "re", "mi"};
+  for (int k = 0; k < 29; k++) {
+    SCOPED_TRACE(keys[k]);
+    resetPlayer(true);
+    const char twice[3] = {keys[k], keys[k], 0};
+    pressKeys(twice);
+    ASSERT_EQ(calls.sounds.size(), 2u);
+    EXPECT_EQ(calls.sounds[1].first,
+              k < 17 ? std::string("wav\\piano\\") + notes[k] + ".wav" : "(stop)");
+    ASSERT_EQ(calls.timers.size(), 2u);
+    EXPECT_EQ(calls.timers[0].delay + calls.timers[0].value, 141u);
+    EXPECT_EQ(calls.redisplays, 2);
+    for (int i = 0; i < 29; i++) {
+      const float angle = i < 17 ? appState.whiteKeyAngle[i] : appState.blackKeyAngle[i - 17];
+      const Flag down = i < 17 ? appState.whiteKeyDown[i] : appState.blackKeyDown[i - 17];
+      EXPECT_EQ(angle, i == k ? 5.0f : 0.0f) << i;
+      EXPECT_EQ(down, i == k ? 1 : 0) << i;
+    }
+    fireTimers();
+    EXPECT_EQ(k < 17 ? appState.whiteKeyAngle[k] + appState.whiteKeyDown[k]
+                     : appState.blackKeyAngle[k - 17] + appState.blackKeyDown[k - 17],
+              0.0f);
+  }
+}
+
+TEST(PianoTest, HiddenOrUpperCaseDoesNothing) {
+  resetPlayer();
+  pressKeys("zqx;");
+  appState.shown[Piano] = 1;
+  pressKeys("ZQX:");
+  EXPECT_TRUE(calls.sounds.empty() && calls.timers.empty());
+  for (float angle : appState.whiteKeyAngle) EXPECT_EQ(angle, 0.0f);
+  EXPECT_EQ(calls.redisplays, 8);  // every key asks for a frame
+}
+
+// The bass drum moves no stick and arms no timer; a hidden kit does nothing.
+TEST(DrumTest, EachHitSwingsItsStickAndPlaysItsSound) {
+  struct Row {
+    int key;
+    const char* sound;
+    StickPose AppState::*stick;
+    StickPose pose;
+  } rows[] = {
+      {GLUT_KEY_INSERT, "drum", &AppState::leftStick, {135, 1, 0, -0.4f, 0.3f, 0.5f}},
+      {GLUT_KEY_HOME, "snare", &AppState::rightStick, {135, 1, 0, 0.4f, 0.3f, 0.55f}},
+      {GLUT_KEY_PAGE_UP, "base", nullptr, {}},
+      {GLUT_KEY_END, "hat", &AppState::rightStick, {135, 1, 5, 0.4f, 0.0f, 1.0f}},
+      {GLUT_KEY_PAGE_DOWN, "sim", &AppState::leftStick, {135, 1, -5, -0.4f, 0.0f, 0.9f}},
+  };
+  for (bool shown : {true, false})
+    for (const Row& r : rows) {
+      SCOPED_TRACE(testing::Message() << r.sound << shown);
+      resetPlayer(false, shown);
+      AppState want = appState;
+      if (r.stick && shown) want.*r.stick = r.pose;
+      special(r.key, 0, 0);
+      ASSERT_EQ(calls.sounds.size(), shown ? 1u : 0u);
+      for (const auto& s : calls.sounds)
+        EXPECT_EQ(s.first, std::string("wav\\drum\\") + r.sound + ".wav");
+      EXPECT_EQ(pose(appState.leftStick), pose(want.leftStick));
+      EXPECT_EQ(pose(appState.rightStick), pose(want.rightStick));
+      EXPECT_EQ(calls.timers.size(), r.stick && shown ? 1u : 0u);
+      for (const auto& timer : calls.timers) EXPECT_EQ(timer.delay, 140u);
+      fireTimers();
+      EXPECT_EQ(pose(appState.leftStick) + pose(appState.rightStick),
+                std::string(kLeftAtRest) + kRightAtRest);
+      EXPECT_EQ(calls.redisplays, 1);
+    }
+}
+
+// A release stops nothing and asks no frame; a hidden guitar ignores keys.
+TEST(GuitarTest, ChordsFollowTheirKeysWhileShown) {
+  resetPlayer(false, false, true);
+  pressKeys("1234567");
+  const char* chord[6] = {"Am", "C", "D", "E6", "F", "G7"};
+  ASSERT_EQ(calls.sounds.size(), 6u);
+  for (int k = 0; k < 6; k++) {
+    EXPECT_EQ(calls.sounds[k].first,
+              std::string("wav\\gita\\\xC5\xEB\xB1\xE2\xC5\xB8") + chord[k] + ".wav");
+    EXPECT_EQ(appState.chordHeld[k], 1);
+  }
+  EXPECT_TRUE(calls.timers.empty());
+  for (unsigned char key = '1'; key <= '5'; key++) keyboardUp(key, 0, 0);
+  for (int k = 0; k < 5; k++) EXPECT_EQ(appState.chordHeld[k], 0);
+  EXPECT_EQ(calls.sounds.size() + calls.redisplays, 13u);
+  appState.shown[Guitar] = 0;
+  keyboardUp('6', 0, 0);
+  keyboard('1', 0, 0);
+  EXPECT_EQ(appState.chordHeld[5] - appState.chordHeld[0], 1);
+  EXPECT_EQ(calls.sounds.size(), 6u);
+}
+
+TEST(ColorKeysTest, StepAndWrapWhateverIsShown) {
+  resetPlayer();
+  pressKeys("888888888");
+  EXPECT_EQ(appState.colorScheme[0], 9);
+  pressKeys("89900-");
+  const int32_t* c = appState.colorScheme;
+  EXPECT_EQ(std::vector<int>({c[0], c[1], c[2], c[3]}), std::vector<int>({0, 2, 2, 1}));
+  EXPECT_TRUE(calls.sounds.empty());
+}
+
+TEST(MaterialMenuTest, AppliesTheChosenEntryAndKeepsEmission) {
+  resetPlayer();
+  const CurrentMaterial start = currentMaterial;
+  materialMenu(19);
+  EXPECT_EQ(currentMaterial.specular[0] * currentMaterial.shininess, 4.0f);
+  for (int entry : {11, 0, 20}) materialMenu(entry);  // the last two are not entries
+  const CurrentMaterial& m = currentMaterial;
+  EXPECT_EQ(std::vector<float>({m.specular[2], m.diffuse[1], m.ambient[0], m.shininess}),
+            std::vector<float>({0.773911f, 0.2775f, 0.23125f, 89.6f}));
+  EXPECT_EQ(std::vector<float>(m.emission, m.emission + 4),
+            std::vector<float>(start.emission, start.emission + 4));
+  EXPECT_EQ(calls.redisplays, 4);
+  EXPECT_STREQ(materialNames[7], "Polished_Gold");
+}
+
+// Piano notes 60 to 88 on any channel but the percussion one, drums on it.
+TEST(MidiKeysTest, NotesStandForTheirComputerKeys) {
+  const char keys[] = "zqxwcvebrntmaysudfigohpjk[l];";
+  std::map<int, int> drums;
+  for (int n : {41, 43, 45, 47, 48, 50}) drums[n] = GLUT_KEY_INSERT;
+  for (int n : {38, 40}) drums[n] = GLUT_KEY_HOME;
+  for (int n : {35, 36}) drums[n] = GLUT_KEY_PAGE_UP;
+  for (int n : {42, 44, 46}) drums[n] = GLUT_KEY_END;
+  for (int n : {49, 52, 55, 57}) drums[n] = GLUT_KEY_PAGE_DOWN;
+  for (uint8_t channel : {0, 8, 9, 15})
+    for (int note = 0; note < 128; note++) {
+      SCOPED_TRACE(testing::Message() << int(channel) << " " << note);
+      const MidiKey key = midiKeyFor({channel, uint8_t(note), 100});
+      const bool piano = channel != 9 && note >= 60 && note <= 88;
+      const bool drum = channel == 9 && drums.count(note);
+      EXPECT_EQ(key.kind, piano ? MidiKey::Character : drum ? MidiKey::Special : MidiKey::NoKey);
+      EXPECT_EQ(key.key, piano ? keys[note - 60] : drum ? drums[note] : 0);
+    }
+}
+
+TEST(MidiKeysTest, VelocitySetsTheLevelOfItsOwnSoundOnly) {
+  resetPlayer(true, true);
+  playMidiNote({0, 60, 0});  // a note-on of velocity 0 is a note-off
+  EXPECT_TRUE(calls.sounds.empty() && appState.whiteKeyAngle[0] == 0.0f);
+  playMidiNote({0, 60, 64});
+  playMidiNote({9, 38, 127});
+  keyboard('x', 0, 0);
+  ASSERT_EQ(calls.sounds.size(), 3u);
+  EXPECT_EQ(calls.sounds[0].first + calls.sounds[1].first,
+            "wav\\piano\\do.wavwav\\drum\\snare.wav");
+  EXPECT_EQ(appState.whiteKeyAngle[0] + appState.rightStick.angle, 140.0f);
+  playMidiNote({0, 60, 0});
+  EXPECT_EQ(calls.sounds.size(), 3u);
+  EXPECT_EQ(calls.sounds[0].second, 64 / 127.0f);
+  EXPECT_EQ(calls.sounds[1].second + calls.sounds[2].second, 2.0f);
+}
+
+// A row of n triangles, 4 units wide, off the origin, so that fitting shows.
+void writeModel(const char* name, int triangles) {
+  std::string text = "v 10 0 0\nv 14 0 0\n";
+  for (int t = 0; t < triangles; t++) text += "v " + std::to_string(10 + t) + " 1 1\n";
+  for (int t = 0; t < triangles; t++) text += "f 1 2 " + std::to_string(t + 3) + "\n";
+  writeFile(std::string("data/") + name + ".obj", text);
+}
+
+int shownMask() {
+  return appState.shown[Piano] + 2 * appState.shown[Drum] + 4 * appState.shown[Guitar];
+}
+
+// A choice toggles one instrument and reads every shown model from data/ again.
+TEST(InstrumentMenuTest, TogglesReloadsAndResetsTheMaterial) {
+  mkdir((testDir() + "/data").c_str(), 0700);
+  ASSERT_EQ(chdir(testDir().c_str()), 0);
+  writeModel("piano", 1);
+  writeModel("drum", 2);
+  writeModel("gita", 3);
+  resetPlayer();
+  instrumentMenu('1');
+  EXPECT_EQ(shownMask(), 1);
+  ASSERT_TRUE(appState.models[Piano] != nullptr && appState.models[Drum] == nullptr);
+  const Model* piano = appState.models[Piano];
+  EXPECT_EQ(piano->facecount, 1u);
+  // Fitted: centred on the origin, inside the unit cube; with normals.
+  EXPECT_NEAR(piano->vertices[3], -piano->vertices[6], 1e-6f);
+  EXPECT_TRUE(piano->vertices[6] < 1.0f && piano->vertices[6] > 0.0f);
+  EXPECT_TRUE(piano->facetnorms != nullptr && piano->normals != nullptr);
+  EXPECT_EQ(appState.drawMode + 100 * calls.redisplays, MODE_SMOOTH + 100);
+  writeModel("piano", 4);
+  instrumentMenu('3');
+  EXPECT_EQ(appState.models[Piano]->facecount + 10 * appState.models[Guitar]->facecount, 34u);
+  writeModel("gita", 5);
+  instrumentMenu(0);  // not an entry: toggles nothing, still reloads
+  EXPECT_EQ(appState.models[Guitar]->facecount, 5u);
+  instrumentMenu('1');
+  EXPECT_TRUE(shownMask() == 4 && appState.models[Piano] == nullptr);
+  materialMenu(1);  // Brass
+  instrumentMenu('2');
+  EXPECT_EQ(currentMaterial.shininess, 83.2f);  // Polished_Gold
+  materialMenu(19);
+  instrumentMenu('2');  // drum off, guitar still on
+  EXPECT_EQ(currentMaterial.shininess, 83.2f);
+  materialMenu(19);
+  appState.drawMode = 42;
+  instrumentMenu('3');  // the last one off: material and mode stay
+  EXPECT_TRUE(currentMaterial.shininess == 10.0f && appState.drawMode == 42);
+  for (Model* model : appState.models) EXPECT_EQ(model, nullptr);
+  // Leak checking in the sanitizer build sees any model dropped undestroyed.
+  for (int i = 0; i < 200; i++) instrumentMenu('1' + i % 3);
+  EXPECT_EQ(shownMask(), 3);
+  for (Model*& model : appState.models)
+    if (model) glmDestroy(model);
+  resetPlayer();
+  ASSERT_EQ(std::remove("data/drum.obj"), 0);
+  EXPECT_EXIT(instrumentMenu('2'), ::testing::ExitedWithCode(1),
+              "glmReadOBJ\\(\\) failed: can't open data file \"data/drum.obj\"");
+}
+
+}  // namespace
