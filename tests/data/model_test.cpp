@@ -1,0 +1,350 @@
+// The three shipped models, read as the player reads them: clean closed
+// solids fitted to the unit cube within their budgets, and where the
+// player's own keys, sticks, strings and chord marker land on them. The
+// player's positions are worked out here from its drawing transforms.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <numeric>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "glm/glm.h"
+
+namespace {
+
+struct P3 {
+  double x, y, z;
+};
+P3 sub(P3 a, P3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+double dot(P3 a, P3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+P3 cross(P3 a, P3 b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+struct ModelDeleter {
+  void operator()(Model* model) const { glmDestroy(model); }
+};
+using ModelPtr = std::unique_ptr<Model, ModelDeleter>;
+
+std::string dataPath(const std::string& name) {
+  return std::string(PLINKAR_SOURCE_DIR) + "/data/" + name;
+}
+
+// What the reader printed to standard output goes to *printed when given.
+ModelPtr readShipped(const std::string& name, std::string* printed = nullptr) {
+  testing::internal::CaptureStdout();
+  ModelPtr model(glmReadOBJ(dataPath(name).c_str()));
+  const std::string out = testing::internal::GetCapturedStdout();
+  if (printed) *printed = out;
+  return model;
+}
+
+// A model's triangles with their vertex indices and group names.
+struct Triangles {
+  std::vector<std::array<P3, 3>> corners;
+  std::vector<std::array<uint32_t, 3>> index;
+  std::vector<std::string> group;
+};
+
+Triangles trianglesOf(const Model* model) {
+  Triangles t;
+  t.corners.resize(model->facecount);
+  t.index.resize(model->facecount);
+  t.group.resize(model->facecount);
+  for (uint32_t i = 0; i < model->facecount; i++)
+    for (int c = 0; c < 3; c++) {
+      const uint32_t v = t.index[i][c] = model->faces[i].vertexidx[c];
+      t.corners[i][c] = {model->vertices[3 * v], model->vertices[3 * v + 1],
+                         model->vertices[3 * v + 2]};
+    }
+  for (const ModelGroup* g = model->grouplist; g; g = g->next) {
+    std::string name = g->name;
+    name.erase(0, name.find_first_not_of(' '));  // the reader keeps the blank after "g"
+    for (uint32_t k = 0; k < g->facecount; k++) t.group[g->faceindices[k]] = name;
+  }
+  return t;
+}
+
+// Distance along dir (a unit vector) to the nearest triangle hit from either
+// side (Moller-Trumbore), negative when none; *face receives the triangle.
+double castRay(const Triangles& t, P3 origin, P3 dir, size_t* face = nullptr) {
+  double best = -1;
+  for (size_t i = 0; i < t.corners.size(); i++) {
+    const auto& c = t.corners[i];
+    const P3 e1 = sub(c[1], c[0]), e2 = sub(c[2], c[0]), pv = cross(dir, e2);
+    const double det = dot(e1, pv);
+    if (std::fabs(det) < 1e-14) continue;
+    const P3 tv = sub(origin, c[0]), qv = cross(tv, e1);
+    const double u = dot(tv, pv) / det, v = dot(dir, qv) / det, d = dot(e2, qv) / det;
+    if (u < 0 || u > 1 || v < 0 || u + v > 1 || d <= 0 || (best >= 0 && d >= best)) continue;
+    best = d;
+    if (face) *face = i;
+  }
+  return best;
+}
+
+// Whether any triangle overlaps the box centre +- half: no separating axis
+// among the box's, the triangle's normal and the nine edge cross products.
+bool anyInBox(const Triangles& t, P3 centre, P3 half) {
+  const P3 axes[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  for (const auto& tri : t.corners) {
+    const P3 v[3] = {sub(tri[0], centre), sub(tri[1], centre), sub(tri[2], centre)};
+    const P3 e[3] = {sub(v[1], v[0]), sub(v[2], v[1]), sub(v[0], v[2])};
+    std::vector<P3> tests(axes, axes + 3);
+    tests.push_back(cross(e[0], e[1]));
+    for (const P3& a : axes)
+      for (const P3& edge : e) tests.push_back(cross(a, edge));
+    bool separated = false;
+    for (const P3& axis : tests) {
+      const double p0 = dot(v[0], axis), p1 = dot(v[1], axis), p2 = dot(v[2], axis);
+      const double r =
+          half.x * std::fabs(axis.x) + half.y * std::fabs(axis.y) + half.z * std::fabs(axis.z);
+      separated = separated || std::min({p0, p1, p2}) > r || std::max({p0, p1, p2}) < -r;
+    }
+    if (!separated) return true;
+  }
+  return false;
+}
+
+TEST(ShippedModels, ReadCleanlyAsClosedOutwardSolidsFittedAndWithinBudget) {
+  const struct {
+    const char *obj, *mtl;
+    uint32_t budget;  // triangles
+  } models[] = {{"piano.obj", "piano.mtl", 12000},
+                {"drum.obj", "drum.mtl", 16000},
+                {"gita.obj", "gita.mtl", 6000}};
+  for (const auto& m : models) {
+    SCOPED_TRACE(m.obj);
+    std::string printed;
+    ModelPtr model = readShipped(m.obj, &printed);
+    ASSERT_TRUE(model);
+    EXPECT_EQ(printed, "");
+    EXPECT_STREQ(model->mtlfile, m.mtl);
+    // Rounded parts need their segments: a model far under budget has lost some.
+    EXPECT_LE(model->facecount, m.budget);
+    EXPECT_GE(model->facecount, m.budget / 3);
+
+    // Every group that has faces uses a material its library defines.
+    std::ifstream mtl(dataPath(m.mtl));
+    std::set<std::string> defined;
+    for (std::string word, name; mtl >> word;)
+      if (word == "newmtl" && mtl >> name) defined.insert(name);
+    int groups = 0;
+    for (const ModelGroup* g = model->grouplist; g; g = g->next) {
+      if (g->facecount == 0) continue;  // the reader's empty "default" group
+      groups++;
+      ASSERT_LT(g->mtlindex, model->mtlcount) << g->name;
+      EXPECT_NE(g->mtlindex, 0u) << g->name << " uses the built-in default material";
+      EXPECT_EQ(defined.count(model->mtltable[g->mtlindex].name), 1u) << g->name;
+    }
+    EXPECT_GE(groups, 8);
+
+    // Each directed edge once, and its reverse once, within the part; no
+    // zero-area or repeated triangle.
+    const Triangles t = trianglesOf(model.get());
+    std::map<std::tuple<std::string, uint32_t, uint32_t>, int> edges;
+    std::set<std::array<std::tuple<double, double, double>, 3>> seen;
+    for (size_t i = 0; i < t.index.size(); i++) {
+      for (int c = 0; c < 3; c++) edges[{t.group[i], t.index[i][c], t.index[i][(c + 1) % 3]}]++;
+      const auto& c = t.corners[i];
+      const P3 n = cross(sub(c[1], c[0]), sub(c[2], c[0]));
+      EXPECT_GT(std::sqrt(dot(n, n)) / 2, 1e-10) << "triangle " << i;
+      std::array<std::tuple<double, double, double>, 3> key;
+      for (int k = 0; k < 3; k++) key[k] = {c[k].x, c[k].y, c[k].z};
+      std::sort(key.begin(), key.end());
+      EXPECT_TRUE(seen.insert(key).second) << "triangle " << i << " repeats another";
+    }
+    int bad = 0;
+    for (const auto& [edge, count] : edges) {
+      const auto reverse = edges.find({std::get<0>(edge), std::get<2>(edge), std::get<1>(edge)});
+      bad += count != 1 || reverse == edges.end() || reverse->second != 1;
+    }
+    EXPECT_EQ(bad, 0);
+
+    // Each connected piece encloses a positive volume: outward winding.
+    std::vector<uint32_t> root(model->vertexcount + 1);
+    std::iota(root.begin(), root.end(), 0u);
+    auto find = [&](uint32_t v) {
+      while (root[v] != v) v = root[v] = root[root[v]];
+      return v;
+    };
+    for (const auto& tri : t.index) root[find(tri[1])] = root[find(tri[2])] = find(tri[0]);
+    std::map<uint32_t, double> volume;
+    for (size_t i = 0; i < t.corners.size(); i++)
+      volume[find(t.index[i][0])] += dot(t.corners[i][0], cross(t.corners[i][1], t.corners[i][2]));
+    for (const auto& [piece, v] : volume) EXPECT_GT(v, 0) << "piece at vertex " << piece;
+
+    // Already fitted: fitting moves nothing and the largest side is 2.
+    const std::vector<float> before(model->vertices,
+                                    model->vertices + 3 * (model->vertexcount + 1));
+    EXPECT_NEAR(glmFitToUnitCube(model.get()), 1.0f, 1e-6f);
+    float moved = 0, dimensions[3];
+    for (uint32_t i = 3; i < before.size(); i++)
+      moved = std::max(moved, std::fabs(model->vertices[i] - before[i]));
+    EXPECT_LE(moved, 1e-4f);
+    glmGetDimensions(model.get(), dimensions);
+    EXPECT_NEAR(std::max({dimensions[0], dimensions[1], dimensions[2]}), 2.0f, 1e-5f);
+  }
+}
+
+// A shipped model as the player loads it: read and fitted.
+struct Fitted {
+  explicit Fitted(const char* name) : model(readShipped(name)) {
+    glmFitToUnitCube(model.get());
+    t = trianglesOf(model.get());
+  }
+  ModelPtr model;
+  Triangles t;
+};
+
+// Rotation of p by degrees about axis, as glRotate turns it.
+P3 rotate(P3 p, P3 axis, double degrees) {
+  const double len = std::sqrt(dot(axis, axis)), t = degrees * M_PI / 180;
+  const P3 a = {axis.x / len, axis.y / len, axis.z / len}, x = cross(a, p);
+  const double c = std::cos(t), s = std::sin(t), d = dot(a, p) * (1 - c);
+  return {p.x * c + x.x * s + a.x * d, p.y * c + x.y * s + a.y * d, p.z * c + x.z * s + a.z * d};
+}
+
+// Piano: the keys are drawn with the model's own rotation, so in its
+// coordinates the white keys fill x -0.85..0.85, y 0.30..0.40, z 0.05..0.25
+// and the black keys reach up to y 0.42.
+TEST(PianoLanding, KeysRestOnTheKeybedBetweenCheeksWithTheCabinetBehind) {
+  const Fitted piano("piano.obj");
+  for (double x = -0.84; x <= 0.84; x += 0.04)
+    for (double z = 0.06; z <= 0.245; z += 0.045) {
+      SCOPED_TRACE(testing::Message() << "key at x " << x << ", z " << z);
+      size_t face = 0;
+      const double d = castRay(piano.t, {x, 0.30, z}, {0, -1, 0}, &face);
+      ASSERT_GE(d, 0) << "nothing under the key";
+      EXPECT_LE(d, 0.01);
+      EXPECT_EQ(piano.t.group[face], "keybed");
+    }
+  EXPECT_FALSE(anyInBox(piano.t, {0, 0.36, 0.15}, {0.85, 0.06, 0.1})) << "in the keys";
+  // Looking back over the keys meets the cabinet just behind them.
+  const double behind = castRay(piano.t, {0, 0.5, 0.3}, {0, 0, -1});
+  EXPECT_GT(behind, 0.15);
+  EXPECT_LT(behind, 0.35);
+  for (double dir : {-1.0, 1.0})  // along the keyboard from its middle, a cheek at each end
+    EXPECT_NEAR(castRay(piano.t, {0, 0.35, 0.15}, {dir, 0, 0}), 0.85, 0.01) << dir;
+}
+
+// Drum kit: drawn rotated 130 about x, then -90 about y, then moved by
+// (-2.5, 0, 0), in the same frame as the sticks.
+P3 stickInKit(double angle, double ax, double ay, double x, double y, double z, double along) {
+  const P3 r = rotate({0, 0, along}, {ax, ay, 0}, angle);
+  const P3 scene = {x + r.x, y + 2.0 + r.y, z + 1.8 + r.z};
+  const P3 q = rotate(rotate(scene, {1, 0, 0}, -130), {0, 1, 0}, 90);
+  return {q.x + 2.5, q.y, q.z};
+}
+
+TEST(DrumLanding, StickTipsStrikeJustAboveTheirTargetsAndSticksPassClear) {
+  const Fitted kit("drum.obj");
+  const struct {
+    const char* name;
+    double angle, ax, ay, x, y, z;
+    const char* target;  // group the tip strikes, or null at rest
+  } poses[] = {{"left at rest", 90, 1, 0, 0, -0.2, 0.5, nullptr},
+               {"right at rest", 90, 1, 0, 0.1, -0.2, 0.5, nullptr},
+               {"tom", 135, 1, 0, -0.4, 0.3, 0.5, "tom_shell"},
+               {"snare", 135, 1, 0, 0.4, 0.3, 0.55, "snare_shell"},
+               {"hi-hat", 135, 1, 5, 0.4, 0.0, 1.0, "hihat_cymbals"},
+               {"crash", 135, 1, -5, -0.4, 0.0, 0.9, "crash_cymbal"}};
+  for (const auto& p : poses) {
+    SCOPED_TRACE(p.name);
+    // The stick's radius is 0.01: no triangle within a cube that holds it.
+    for (int i = 0; i <= 40; i++)
+      EXPECT_FALSE(anyInBox(kit.t, stickInKit(p.angle, p.ax, p.ay, p.x, p.y, p.z, 0.01 * i),
+                            {0.01, 0.01, 0.01}))
+          << "the stick touches the kit at " << 0.01 * i;
+    if (!p.target) continue;
+    size_t face = 0;
+    const double d =
+        castRay(kit.t, stickInKit(p.angle, p.ax, p.ay, p.x, p.y, p.z, 0.4), {0, -1, 0}, &face);
+    ASSERT_GE(d, 0);
+    EXPECT_GE(d, 0.012) << "the tip sinks into the surface";
+    EXPECT_LE(d, 0.03) << "the tip hovers too high";
+    EXPECT_EQ(kit.t.group[face], p.target);
+  }
+  // From the audience side (+x) at middle height the bass drum's front is met
+  // first; the kit's lowest points are its feet on one floor.
+  size_t face = 0;
+  ASSERT_GE(castRay(kit.t, {2, -0.35, 0}, {-1, 0, 0}, &face), 0);
+  EXPECT_EQ(kit.t.group[face].rfind("bass_drum", 0), 0u) << kit.t.group[face];
+  float dimensions[3];
+  glmGetDimensions(kit.model.get(), dimensions);
+  double lowest = 1e9;
+  for (const auto& tri : kit.t.corners)
+    for (const P3& c : tri) lowest = std::min(lowest, c.y);
+  EXPECT_NEAR(lowest, -dimensions[1] / 2, 1e-5);
+}
+
+// Guitar: the front copy is drawn rotated -90 about x, then 90 about y, then
+// moved by 2.5 along its z; its string set is moved by (1.6, -0.1, -0.02) in
+// the scene and its chord marker sits at (2, 0, 0).
+P3 sceneInGuitar(P3 scene) {
+  const P3 q = rotate(rotate(scene, {1, 0, 0}, 90), {0, 1, 0}, -90);
+  return {q.x, q.y, q.z - 2.5};
+}
+
+P3 stringInGuitar(int string, double along) {
+  return sceneInGuitar({1.6 + along, -0.1, -0.02 + 0.01 * string});
+}
+
+bool isFretboard(const std::string& group) { return group == "fretboard" || group == "frets"; }
+
+TEST(GuitarLanding, StringsRunJustAboveFretboardSoundHoleSaddleAndBridge) {
+  const Fitted guitar("gita.obj");
+  const Triangles& t = guitar.t;
+  for (int s = 0; s < 7; s++) {
+    double hole_from = 9, hole_to = -9;
+    for (double along = 0; along <= 1.5; along += 0.01) {
+      const P3 p = stringInGuitar(s, along);
+      SCOPED_TRACE(testing::Message() << "string " << s << " at z " << p.z);
+      EXPECT_LT(castRay(t, {p.x - 1e-4, p.y, p.z}, {1, 0, 0}), 0) << "something over it";
+      size_t face = 0;
+      const double d = castRay(t, p, {-1, 0, 0}, &face);
+      ASSERT_GE(d, 0) << "nothing under it";
+      if (along > 0.005 && along < 0.895) {  // from the nut, just over the fretboard
+        EXPECT_NEAR(p.x, 0.1, 1e-9);
+        EXPECT_LE(d, 0.01);
+        EXPECT_TRUE(isFretboard(t.group[face])) << t.group[face];
+      }
+      if (d <= 0.04) continue;
+      // Deeper only where it crosses the sound hole, a well into the body.
+      EXPECT_EQ(t.group[face], "body");
+      EXPECT_GT(d, 0.1);
+      hole_from = std::min(hole_from, p.z);
+      hole_to = std::max(hole_to, p.z);
+    }
+    EXPECT_GT(hole_to - hole_from, 0.1) << "string " << s << " misses the sound hole";
+    EXPECT_LT(hole_to - hole_from, 0.2) << "string " << s;
+  }
+  // Towards their far end the strings cross the saddle, just above it, and
+  // end over the bridge.
+  size_t face = 0;
+  EXPECT_LE(castRay(t, stringInGuitar(3, 1.485), {-1, 0, 0}, &face), 0.005);
+  EXPECT_EQ(t.group[face], "saddle");
+  ASSERT_GE(castRay(t, stringInGuitar(3, 1.5), {-1, 0, 0}, &face), 0);
+  EXPECT_EQ(t.group[face].rfind("bridge", 0), 0u) << t.group[face];
+
+  // The chord marker, a ball of radius 0.1 centred in the neck, shows from
+  // the front (+x) on both sides of the neck, its middle under the fretboard.
+  const P3 m = sceneInGuitar({2, 0, 0});
+  ASSERT_NEAR(m.x, 0, 1e-9);
+  for (double y : {-0.08, 0.08}) {
+    const double d = castRay(t, {1, m.y + y, m.z}, {-1, 0, 0});
+    EXPECT_TRUE(d < 0 || d > 1.0) << "covered at y " << y << " (hit at x " << 1 - d << ")";
+  }
+  ASSERT_GE(castRay(t, {1, m.y - 0.01, m.z}, {-1, 0, 0}, &face), 0);
+  EXPECT_TRUE(isFretboard(t.group[face])) << t.group[face];
+}
+
+}  // namespace
