@@ -14,7 +14,6 @@
 struct Rgb {
   int R, G, B;
 };
-
 inline bool operator==(Rgb a, Rgb b) { return a.R == b.R && a.G == b.G && a.B == b.B; }
 inline std::ostream& operator<<(std::ostream& out, Rgb c) {
   return out << "(" << c.R << "," << c.G << "," << c.B << ")";
@@ -24,12 +23,10 @@ struct FreeDeleter {
   void operator()(unsigned char* p) const { std::free(p); }
 };
 
-// Pixels is null when the reader failed.
 struct Image {
-  uint32_t Width = 0;
-  uint32_t Height = 0;
+  uint32_t Width = 0, Height = 0;
   std::unique_ptr<unsigned char, FreeDeleter> Owned;
-  const unsigned char* Pixels = nullptr;
+  const unsigned char* Pixels = nullptr;  // null when the reader failed
 };
 
 inline std::string ResourcePath(const std::string& name) {
@@ -42,7 +39,7 @@ inline Image LoadImage(const std::string& path) {
   Image image;
   image.Owned.reset(bmp.Pixels);
   image.Pixels = bmp.Pixels;
-  if (bmp.Pixels != nullptr) {
+  if (bmp.Pixels) {
     image.Width = bmp.Width;
     image.Height = bmp.Height;
   }
