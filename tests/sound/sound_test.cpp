@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "platform/sound_internal.h"
@@ -20,27 +21,21 @@
 
 namespace {
 
+// "\305\353\261\342\305\270" is the Korean for acoustic guitar in CP949.
 TEST(SoundFilePath, BackslashesBecomeSlashesAndCp949BecomesUtf8) {
-  const struct {
-    std::string name, path;
-  } cases[] = {
+  const std::pair<std::string, std::string> cases[] = {
       {"wav/piano/do.wav", "wav/piano/do.wav"},
       {"\\\\a\\\\b\\", "//a//b/"},
       {"", ""},
-      {"wav\\gita\\\xC5\xEB\xB1\xE2\xC5\xB8"
-       "Am.wav",
-       u8"wav/gita/통기타Am.wav"},
-      {"\x81\x41.wav", u8"갂.wav"},  // a UHC syllable whose trail byte is a letter
+      {"wav\\gita\\\305\353\261\342\305\270Am.wav", u8"wav/gita/통기타Am.wav"},
+      {"\201\101.wav", u8"갂.wav"},  // a UHC syllable whose trail byte is a letter
       // Bytes that are not CP949 pass through, a lead byte cut off by the end too.
-      {"a\xFF"
-       "b",
-       "a\xFF"
-       "b"},
-      {"\x80\\x", "\x80/x"},
-      {"x\xC5", "x\xC5"},
-      {"\xC5\xEB\xFF\xB1\xE2\\", std::string(u8"통") + "\xFF" + u8"기/"},
+      {"a\377b", "a\377b"},
+      {"\200\\x", "\200/x"},
+      {"x\305", "x\305"},
+      {"\305\353\377\261\342\\", std::string(u8"통") + "\377" + u8"기/"},
   };
-  for (const auto& c : cases) EXPECT_EQ(soundFilePath(c.name.c_str()), c.path) << c.name;
+  for (const auto& [name, path] : cases) EXPECT_EQ(soundFilePath(name.c_str()), path) << name;
 }
 
 TEST(SoundMix, SumSaturatesAndGainScales) {
@@ -84,8 +79,6 @@ TEST(SoundMix, NewSoundTakesAFreeVoiceElseTheFirstStarted) {
   EXPECT_EQ(voiceFor(voices, 3), 2);
 }
 
-constexpr size_t kNoMismatch = static_cast<size_t>(-1);
-
 // A mono PCM WAV in the test directory; 8-bit samples are stored unsigned.
 std::string wav(const std::string& name, const std::vector<int>& samples, int rate = 44100,
                 int bits = 16) {
@@ -123,40 +116,28 @@ size_t firstNonZero(const std::vector<int>& samples, size_t from = 0) {
 }
 
 // Index into expected of the first sample that differs from out at start
-// by more than tolerance, or kNoMismatch.
+// by more than tolerance, or its size.
 size_t mismatchAt(const std::vector<int>& out, size_t start, const std::vector<int>& expected,
                   int tolerance = 0) {
   for (size_t i = 0; i < expected.size(); ++i)
     if (start + i >= out.size() || std::abs(out[start + i] - expected[i]) > tolerance) return i;
-  return kNoMismatch;
+  return expected.size();
 }
 
 // The output holds the sound whole at its first sample, then silence.
 void expectWhole(const std::vector<int>& out, const std::vector<int>& samples, int tolerance = 0) {
   const size_t start = firstNonZero(out);
   ASSERT_LT(start, out.size()) << "nothing was heard";
-  EXPECT_EQ(mismatchAt(out, start, samples, tolerance), kNoMismatch);
+  EXPECT_EQ(mismatchAt(out, start, samples, tolerance), samples.size());
   EXPECT_EQ(firstNonZero(out, start + samples.size()), out.size()) << "silence after the end";
-}
-
-// The output holds the sound from its start, cut off partway, then silence.
-void expectCutOffPartway(const std::vector<int>& out, const std::vector<int>& samples) {
-  const size_t start = firstNonZero(out);
-  const size_t heard = mismatchAt(out, start, samples);
-  ASSERT_NE(heard, kNoMismatch) << "the sound played to its end";
-  EXPECT_GT(heard, 0u);
-  EXPECT_EQ(firstNonZero(out, start + heard), out.size()) << "silence after the stop";
 }
 
 // Polls until done() holds; the bound only keeps a broken device from hanging
 // the suite.
 bool waitUntil(const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
+  for (int ms = 0; ms < 20000; ms++, std::this_thread::sleep_for(std::chrono::milliseconds(1)))
+    if (done()) return true;
+  return false;
 }
 
 bool waitForBuffers(unsigned long long count) {
@@ -208,38 +189,49 @@ class SoundPlayback : public ::testing::Test {
   const std::string output_ = testDir() + "/out.raw";
 };
 
-TEST_F(SoundPlayback, DeviceTakesSixteenBitMonoAt44100InSmallBuffers) {
-  ASSERT_EQ(sndPlaySoundA(wav("a.wav", tone(441)).c_str(), SND_ASYNC), 1);
-  const SoundDeviceInfo info = soundDeviceInfo();
-  ASSERT_NE(info.driver, nullptr);
-  EXPECT_STREQ(info.driver, "disk");
-  EXPECT_EQ(info.rate, 44100);
-  EXPECT_EQ(info.channels, 1);
-  EXPECT_EQ(info.bytesPerSample, 2);
-  EXPECT_EQ(info.frames, 256);
-}
-
-// Mixed or not, a sound alone reaches the device bit for bit.
-TEST_F(SoundPlayback, WholeSoundReachesTheDeviceInOrder) {
-  std::vector<int> samples = tone(4410);
-  samples[100] = 32767;
-  samples[101] = -32768;
-  const std::string path = wav("a.wav", samples);
-  for (int voices : {1, 4}) {
-    SCOPED_TRACE(voices);
-    expectWhole(playOut(path, voices), samples);
+// Mixed or not, a sound alone reaches the device bit for bit, through a
+// 16-bit mono device at 44.1 kHz with small buffers.
+TEST_F(SoundPlayback, SoundAloneReachesTheDeviceAsWritten) {
+  std::vector<int> loud = tone(4410), short8, widened, plain = tone(2205);
+  loud[100] = 32767;
+  loud[101] = -32768;
+  for (int sample : tone(4410, 0.01, 0)) {
+    short8.push_back(148 + sample / 80);  // 8-bit, stored unsigned
+    widened.push_back((short8.back() - 128) * 256);
   }
-}
-
-TEST_F(SoundPlayback, EightBitSoundIsWidenedSampleForSample) {
-  const std::vector<int> samples = tone(4410, 0.01, 148);
-  std::vector<int> unsigned8, widened;
-  for (int sample : samples) {
-    unsigned8.push_back(148 + (sample - 148) / 80);  // amplitude 100 around 148
-    widened.push_back((unsigned8.back() - 128) * 256);
+  std::filesystem::create_directories(testDir() + "/wav/gita");
+  wav(u8"wav/gita/통기타Am.wav", plain);
+  const struct {
+    const char* what;
+    std::string path;
+    const std::vector<int>& heard;
+    int voices, flags, tolerance;
+  } cases[] = {
+      {"alone", wav("a.wav", loud), loud, 1, SND_ASYNC, 0},
+      {"mixed", wav("a.wav", loud), loud, 4, SND_ASYNC, 0},
+      // Within one 8-bit step: neighbouring samples differ by several steps.
+      {"8-bit, widened", wav("b.wav", short8, 44100, 8), widened, 1, SND_ASYNC, 256},
+      {"CP949 name", testDir() + "\\wav\\gita\\\305\353\261\342\305\270Am.wav", plain, 1, SND_ASYNC,
+       0},
+      {"not async: returns when played", wav("c.wav", plain), plain, 1, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    soundShutdown();
+    soundSetVoices(c.voices);
+    ASSERT_EQ(sndPlaySoundA(c.path.c_str(), c.flags), 1);
+    const SoundDeviceInfo info = soundDeviceInfo();
+    ASSERT_NE(info.driver, nullptr);
+    EXPECT_STREQ(info.driver, "disk");
+    EXPECT_EQ(std::make_tuple(info.rate, info.channels, info.bytesPerSample, info.frames),
+              std::make_tuple(44100, 1, 2, 256));
+    if (c.flags == 0) {
+      EXPECT_FALSE(soundPlaying());
+      EXPECT_NE(soundVoiceStartNanos(), 0);
+    }
+    ASSERT_TRUE(waitForEnd());
+    expectWhole(played(), c.heard, c.tolerance);
   }
-  // Within one 8-bit step: neighbouring samples differ by several steps.
-  expectWhole(playOut(wav("a.wav", unsigned8, 44100, 8)), widened, 256);
 }
 
 // Constant sounds, so that each sum tells which voices are playing.
@@ -284,8 +276,8 @@ TEST_F(SoundPlayback, SecondPlayOfTheSameFileUsesTheCacheAndRestarts) {
   ASSERT_TRUE(waitForEnd());
   const std::vector<int> out = played();
   const size_t first = firstNonZero(out);
-  EXPECT_EQ(mismatchAt(out, first, samples), kNoMismatch);
-  EXPECT_EQ(mismatchAt(out, firstNonZero(out, first + samples.size()), samples), kNoMismatch);
+  EXPECT_EQ(mismatchAt(out, first, samples), samples.size());
+  EXPECT_EQ(mismatchAt(out, firstNonZero(out, first + samples.size()), samples), samples.size());
 }
 
 TEST_F(SoundPlayback, HalfRateSoundIsResampledToItsEnd) {
@@ -301,61 +293,39 @@ TEST_F(SoundPlayback, HalfRateSoundIsResampledToItsEnd) {
   ASSERT_LT(first, out.size());
   EXPECT_NEAR(static_cast<double>(last + 1 - first), 8820, 8.0);
   // Between the edges, the same tone at twice the samples.
-  const std::vector<int> ideal = tone(8820, 0.01, 12000);
-  EXPECT_EQ(
-      mismatchAt(out, first + 64, std::vector<int>(ideal.begin() + 64, ideal.end() - 64), 160),
-      kNoMismatch);
+  const std::vector<int> ideal = tone(8820, 0.01, 12000),
+                         middle(ideal.begin() + 64, ideal.end() - 64);
+  EXPECT_EQ(mismatchAt(out, first + 64, middle, 160), middle.size());
 }
 
-TEST_F(SoundPlayback, NewSoundCutsOffTheOneStillPlaying) {
-  // Positive and negative tones, so each sample tells which sound it is from.
-  const std::vector<int> first = tone(88200), second = tone(2205, 0.02, -9000);
-  ASSERT_EQ(sndPlaySoundA(wav("first.wav", first).c_str(), SND_ASYNC), 1);
-  ASSERT_TRUE(waitForStart());
-  ASSERT_EQ(sndPlaySoundA(wav("second.wav", second).c_str(), SND_ASYNC), 1);
-  ASSERT_TRUE(waitForEnd());
-  const std::vector<int> out = played();
-  const size_t start = firstNonZero(out), heard = mismatchAt(out, start, first);
-  ASSERT_NE(heard, kNoMismatch) << "the first sound played to its end";
-  EXPECT_GT(heard, 0u);
-  // The second follows at once, whole, and then silence.
-  EXPECT_EQ(mismatchAt(out, start + heard, second), kNoMismatch);
-  EXPECT_EQ(firstNonZero(out, start + heard + second.size()), out.size());
-}
-
-// A null name stops the sound, and so does one that plays nothing.
-TEST_F(SoundPlayback, NullNameOrMissingFileStopsTheSound) {
-  const std::string garbage = writeFile("garbage.wav", "not a wave file at all");
-  EXPECT_EQ(sndPlaySoundA(garbage.c_str(), SND_ASYNC), 0);
+// A new sound, a null name or one that plays nothing cuts off the sound still
+// playing; a new one follows at once, whole, then silence.
+TEST_F(SoundPlayback, NewSoundNullNameOrMissingFileCutsOffTheOnePlaying) {
+  EXPECT_EQ(sndPlaySoundA(writeFile("garbage.wav", "not a wave file").c_str(), SND_ASYNC), 0);
   EXPECT_EQ(sndPlaySoundA("", SND_ASYNC), 0);
-  const std::vector<int> samples = tone(88200);
-  const std::string path = wav("a.wav", samples);
-  for (const char* stop : {static_cast<const char*>(nullptr), "missing.wav"}) {
-    SCOPED_TRACE(stop ? stop : "null");
+  // Positive and negative tones, so each sample tells which sound it is from.
+  const std::vector<int> first = tone(88200), second = tone(2205, 0.02, -9000), none;
+  const std::string path = wav("first.wav", first), next = wav("second.wav", second);
+  const struct {
+    const char* stop;
+    int result;
+    const std::vector<int>& then;
+  } cases[] = {{nullptr, 1, none}, {"missing.wav", 0, none}, {next.c_str(), 1, second}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stop ? c.stop : "null");
     soundShutdown();
     ASSERT_EQ(sndPlaySoundA(path.c_str(), SND_ASYNC), 1);
     ASSERT_TRUE(waitForStart());
-    EXPECT_EQ(sndPlaySoundA(stop, SND_ASYNC), stop ? 0 : 1);
-    EXPECT_FALSE(soundPlaying());
-    ASSERT_TRUE(waitForBuffers(4));
-    expectCutOffPartway(played(), samples);
+    EXPECT_EQ(sndPlaySoundA(c.stop, SND_ASYNC), c.result);
+    EXPECT_FALSE(c.then.empty() && soundPlaying()) << "still playing after the stop";
+    ASSERT_TRUE(waitForEnd());
+    const std::vector<int> out = played();
+    const size_t start = firstNonZero(out), heard = mismatchAt(out, start, first);
+    ASSERT_LT(heard, first.size()) << "the first sound played to its end";
+    EXPECT_GT(heard, 0u);
+    EXPECT_EQ(mismatchAt(out, start + heard, c.then), c.then.size());
+    EXPECT_EQ(firstNonZero(out, start + heard + c.then.size()), out.size()) << "silence after";
   }
-}
-
-TEST_F(SoundPlayback, BackslashCp949NameOpensTheUtf8File) {
-  const std::vector<int> samples = tone(2205);
-  std::filesystem::create_directories(testDir() + "/wav/gita");
-  wav(u8"wav/gita/통기타Am.wav", samples);
-  expectWhole(playOut(testDir() + "\\wav\\gita\\\xC5\xEB\xB1\xE2\xC5\xB8" + "Am.wav"), samples);
-}
-
-TEST_F(SoundPlayback, WithoutAsyncTheCallReturnsWhenTheSoundHasPlayed) {
-  const std::vector<int> samples = tone(2205);
-  ASSERT_EQ(sndPlaySoundA(wav("a.wav", samples).c_str(), 0), 1);
-  EXPECT_FALSE(soundPlaying());
-  EXPECT_NE(soundVoiceStartNanos(), 0);
-  ASSERT_TRUE(waitForBuffers(4));
-  expectWhole(played(), samples);
 }
 
 // Without a usable device the call plays into SDL's dummy driver, and says so
