@@ -12,11 +12,10 @@ struct JackServer {
   std::string name;  // plinkar-test-<pid>, so that it meets no other server
 };
 
-// Starts jackd (48 kHz, a cycle every 128 frames: 2.7 ms) and waits until it takes
-// clients; JACK_DEFAULT_SERVER then names it for this process and the
-// processes it starts. False when it did not come up.
+// Starts jackd (48 kHz, 128-frame cycles) and waits until it takes clients;
+// JACK_DEFAULT_SERVER then names it here and in the processes started from
+// here. False when it did not come up.
 bool startJackServer(JackServer* server);
-// Stops it and forgets JACK_DEFAULT_SERVER.
-void stopJackServer(JackServer* server);
+void stopJackServer(JackServer* server);  // and forgets JACK_DEFAULT_SERVER
 
 #endif  // PLINKAR_TESTS_E2E_JACK_SERVER_H

@@ -124,23 +124,18 @@ int stopPlayer(PlayerProcess* player) {
 
 std::string playerLog(const PlayerProcess& player) {
   std::ifstream in(player.logFile);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Fields of /proc/PID/stat or lines of /proc/PID/status.
-static std::ifstream proc(const PlayerProcess& player, const char* file) {
-  return std::ifstream("/proc/" + std::to_string(player.pid) + "/" + file);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 long residentKilobytes(const PlayerProcess& player) {
-  std::ifstream status = proc(player, "status");
+  std::ifstream status("/proc/" + std::to_string(player.pid) + "/status");
   for (std::string line; std::getline(status, line);)
     if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
   return -1;
 }
 
 long cpuTicks(const PlayerProcess& player) {
-  std::ifstream stat = proc(player, "stat");
+  std::ifstream stat("/proc/" + std::to_string(player.pid) + "/stat");
   std::string field;
   long ticks = 0;
   for (int i = 1; i <= 15 && stat >> field; i++)
@@ -148,14 +143,20 @@ long cpuTicks(const PlayerProcess& player) {
   return ticks;
 }
 
-bool windowSize(unsigned long window, int* width, int* height, int* left) {
+// Size of the window and where it sits on the screen.
+static bool geometry(unsigned long window, int* width, int* height, int* left, int* top) {
   XWindowAttributes attributes;
+  Window child;
   if (!XGetWindowAttributes(display(), window, &attributes)) return false;
   *width = attributes.width;
   *height = attributes.height;
-  int x = 0, y = 0;
-  Window child;
-  XTranslateCoordinates(display(), window, DefaultRootWindow(display()), 0, 0, &x, &y, &child);
+  return XTranslateCoordinates(display(), window, DefaultRootWindow(display()), 0, 0, left, top,
+                               &child);
+}
+
+bool windowSize(unsigned long window, int* width, int* height, int* left) {
+  int x, y;
+  if (!geometry(window, width, height, &x, &y)) return false;
   if (left) *left = x;
   return true;
 }
@@ -165,17 +166,14 @@ bool windowSize(unsigned long window, int* width, int* height, int* left) {
 Screenshot grab(unsigned long window) {
   Screenshot shot;
   Display* d = display();
-  const Window root = DefaultRootWindow(d);
   int width, height, left, top;
-  Window child;
-  if (!windowSize(window, &width, &height) ||
-      !XTranslateCoordinates(d, window, root, 0, 0, &left, &top, &child))
-    return shot;
+  if (!geometry(window, &width, &height, &left, &top)) return shot;
   const int x0 = std::max(0, -left), y0 = std::max(0, -top);
   const int x1 = std::min(width, DisplayWidth(d, DefaultScreen(d)) - left);
   const int y1 = std::min(height, DisplayHeight(d, DefaultScreen(d)) - top);
   if (x1 <= x0 || y1 <= y0) return shot;
-  XImage* image = XGetImage(d, root, left + x0, top + y0, x1 - x0, y1 - y0, AllPlanes, ZPixmap);
+  XImage* image =
+      XGetImage(d, DefaultRootWindow(d), left + x0, top + y0, x1 - x0, y1 - y0, AllPlanes, ZPixmap);
   if (!image) return shot;
   shot.width = width;
   shot.height = height;
