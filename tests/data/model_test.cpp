@@ -29,53 +29,45 @@ P3 cross(P3 a, P3 b) {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
-struct ModelDeleter {
-  void operator()(Model* model) const { glmDestroy(model); }
-};
-using ModelPtr = std::unique_ptr<Model, ModelDeleter>;
-
 std::string dataPath(const std::string& name) {
   return std::string(PLINKAR_SOURCE_DIR) + "/data/" + name;
 }
 
-// What the reader printed to standard output goes to *printed when given.
-ModelPtr readShipped(const std::string& name, std::string* printed = nullptr) {
-  testing::internal::CaptureStdout();
-  ModelPtr model(glmReadOBJ(dataPath(name).c_str()));
-  const std::string out = testing::internal::GetCapturedStdout();
-  if (printed) *printed = out;
-  return model;
-}
-
-// A model's triangles with their vertex indices and group names.
-struct Triangles {
+// A shipped model read as the player reads it, with what the reader printed,
+// and its triangles' corners, vertex indices and group names.
+struct Shipped {
+  explicit Shipped(const std::string& name, bool fit = true) {
+    testing::internal::CaptureStdout();
+    model.reset(glmReadOBJ(dataPath(name).c_str()));
+    printed = testing::internal::GetCapturedStdout();
+    if (!model) return;
+    if (fit) glmFitToUnitCube(model.get());
+    for (uint32_t i = 0; i < model->facecount; i++) {
+      corners.emplace_back();
+      index.emplace_back();
+      for (int c = 0; c < 3; c++) {
+        const uint32_t v = index[i][c] = model->faces[i].vertexidx[c];
+        const float* p = &model->vertices[3 * v];
+        corners[i][c] = {p[0], p[1], p[2]};
+      }
+    }
+    group.resize(model->facecount);
+    for (const ModelGroup* g = model->grouplist; g; g = g->next) {
+      std::string name = g->name;
+      name.erase(0, name.find_first_not_of(' '));  // the reader keeps the blank after "g"
+      for (uint32_t k = 0; k < g->facecount; k++) group[g->faceindices[k]] = name;
+    }
+  }
+  std::unique_ptr<Model, decltype(&glmDestroy)> model{nullptr, glmDestroy};
+  std::string printed;
   std::vector<std::array<P3, 3>> corners;
   std::vector<std::array<uint32_t, 3>> index;
   std::vector<std::string> group;
 };
 
-Triangles trianglesOf(const Model* model) {
-  Triangles t;
-  t.corners.resize(model->facecount);
-  t.index.resize(model->facecount);
-  t.group.resize(model->facecount);
-  for (uint32_t i = 0; i < model->facecount; i++)
-    for (int c = 0; c < 3; c++) {
-      const uint32_t v = t.index[i][c] = model->faces[i].vertexidx[c];
-      t.corners[i][c] = {model->vertices[3 * v], model->vertices[3 * v + 1],
-                         model->vertices[3 * v + 2]};
-    }
-  for (const ModelGroup* g = model->grouplist; g; g = g->next) {
-    std::string name = g->name;
-    name.erase(0, name.find_first_not_of(' '));  // the reader keeps the blank after "g"
-    for (uint32_t k = 0; k < g->facecount; k++) t.group[g->faceindices[k]] = name;
-  }
-  return t;
-}
-
 // Distance along dir (a unit vector) to the nearest triangle hit from either
 // side (Moller-Trumbore), negative when none; *face receives the triangle.
-double castRay(const Triangles& t, P3 origin, P3 dir, size_t* face = nullptr) {
+double castRay(const Shipped& t, P3 origin, P3 dir, size_t* face = nullptr) {
   double best = -1;
   for (size_t i = 0; i < t.corners.size(); i++) {
     const auto& c = t.corners[i];
@@ -93,7 +85,7 @@ double castRay(const Triangles& t, P3 origin, P3 dir, size_t* face = nullptr) {
 
 // Whether any triangle overlaps the box centre +- half: no separating axis
 // among the box's, the triangle's normal and the nine edge cross products.
-bool anyInBox(const Triangles& t, P3 centre, P3 half) {
+bool anyInBox(const Shipped& t, P3 centre, P3 half) {
   const P3 axes[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
   for (const auto& tri : t.corners) {
     const P3 v[3] = {sub(tri[0], centre), sub(tri[1], centre), sub(tri[2], centre)};
@@ -123,10 +115,10 @@ TEST(ShippedModels, ReadCleanlyAsClosedOutwardSolidsFittedAndWithinBudget) {
                 {"gita.obj", "gita.mtl", 6000}};
   for (const auto& m : models) {
     SCOPED_TRACE(m.obj);
-    std::string printed;
-    ModelPtr model = readShipped(m.obj, &printed);
+    const Shipped t(m.obj, false);
+    Model* model = t.model.get();
     ASSERT_TRUE(model);
-    EXPECT_EQ(printed, "");
+    EXPECT_EQ(t.printed, "");
     EXPECT_STREQ(model->mtlfile, m.mtl);
     // Rounded parts need their segments: a model far under budget has lost some.
     EXPECT_LE(model->facecount, m.budget);
@@ -149,7 +141,6 @@ TEST(ShippedModels, ReadCleanlyAsClosedOutwardSolidsFittedAndWithinBudget) {
 
     // Each directed edge once, and its reverse once, within the part; no
     // zero-area or repeated triangle.
-    const Triangles t = trianglesOf(model.get());
     std::map<std::tuple<std::string, uint32_t, uint32_t>, int> edges;
     std::set<std::array<std::tuple<double, double, double>, 3>> seen;
     for (size_t i = 0; i < t.index.size(); i++) {
@@ -185,25 +176,15 @@ TEST(ShippedModels, ReadCleanlyAsClosedOutwardSolidsFittedAndWithinBudget) {
     // Already fitted: fitting moves nothing and the largest side is 2.
     const std::vector<float> before(model->vertices,
                                     model->vertices + 3 * (model->vertexcount + 1));
-    EXPECT_NEAR(glmFitToUnitCube(model.get()), 1.0f, 1e-6f);
+    EXPECT_NEAR(glmFitToUnitCube(model), 1.0f, 1e-6f);
     float moved = 0, dimensions[3];
     for (uint32_t i = 3; i < before.size(); i++)
       moved = std::max(moved, std::fabs(model->vertices[i] - before[i]));
     EXPECT_LE(moved, 1e-4f);
-    glmGetDimensions(model.get(), dimensions);
+    glmGetDimensions(model, dimensions);
     EXPECT_NEAR(std::max({dimensions[0], dimensions[1], dimensions[2]}), 2.0f, 1e-5f);
   }
 }
-
-// A shipped model as the player loads it: read and fitted.
-struct Fitted {
-  explicit Fitted(const char* name) : model(readShipped(name)) {
-    glmFitToUnitCube(model.get());
-    t = trianglesOf(model.get());
-  }
-  ModelPtr model;
-  Triangles t;
-};
 
 // Rotation of p by degrees about axis, as glRotate turns it.
 P3 rotate(P3 p, P3 axis, double degrees) {
@@ -217,23 +198,23 @@ P3 rotate(P3 p, P3 axis, double degrees) {
 // coordinates the white keys fill x -0.85..0.85, y 0.30..0.40, z 0.05..0.25
 // and the black keys reach up to y 0.42.
 TEST(PianoLanding, KeysRestOnTheKeybedBetweenCheeksWithTheCabinetBehind) {
-  const Fitted piano("piano.obj");
+  const Shipped piano("piano.obj");
   for (double x = -0.84; x <= 0.84; x += 0.04)
     for (double z = 0.06; z <= 0.245; z += 0.045) {
       SCOPED_TRACE(testing::Message() << "key at x " << x << ", z " << z);
       size_t face = 0;
-      const double d = castRay(piano.t, {x, 0.30, z}, {0, -1, 0}, &face);
+      const double d = castRay(piano, {x, 0.30, z}, {0, -1, 0}, &face);
       ASSERT_GE(d, 0) << "nothing under the key";
       EXPECT_LE(d, 0.01);
-      EXPECT_EQ(piano.t.group[face], "keybed");
+      EXPECT_EQ(piano.group[face], "keybed");
     }
-  EXPECT_FALSE(anyInBox(piano.t, {0, 0.36, 0.15}, {0.85, 0.06, 0.1})) << "in the keys";
+  EXPECT_FALSE(anyInBox(piano, {0, 0.36, 0.15}, {0.85, 0.06, 0.1})) << "in the keys";
   // Looking back over the keys meets the cabinet just behind them.
-  const double behind = castRay(piano.t, {0, 0.5, 0.3}, {0, 0, -1});
+  const double behind = castRay(piano, {0, 0.5, 0.3}, {0, 0, -1});
   EXPECT_GT(behind, 0.15);
   EXPECT_LT(behind, 0.35);
   for (double dir : {-1.0, 1.0})  // along the keyboard from its middle, a cheek at each end
-    EXPECT_NEAR(castRay(piano.t, {0, 0.35, 0.15}, {dir, 0, 0}), 0.85, 0.01) << dir;
+    EXPECT_NEAR(castRay(piano, {0, 0.35, 0.15}, {dir, 0, 0}), 0.85, 0.01) << dir;
 }
 
 // Drum kit: drawn rotated 130 about x, then -90 about y, then moved by
@@ -246,7 +227,7 @@ P3 stickInKit(double angle, double ax, double ay, double x, double y, double z, 
 }
 
 TEST(DrumLanding, StickTipsStrikeJustAboveTheirTargetsAndSticksPassClear) {
-  const Fitted kit("drum.obj");
+  const Shipped kit("drum.obj");
   const struct {
     const char* name;
     double angle, ax, ay, x, y, z;
@@ -261,27 +242,27 @@ TEST(DrumLanding, StickTipsStrikeJustAboveTheirTargetsAndSticksPassClear) {
     SCOPED_TRACE(p.name);
     // The stick's radius is 0.01: no triangle within a cube that holds it.
     for (int i = 0; i <= 40; i++)
-      EXPECT_FALSE(anyInBox(kit.t, stickInKit(p.angle, p.ax, p.ay, p.x, p.y, p.z, 0.01 * i),
+      EXPECT_FALSE(anyInBox(kit, stickInKit(p.angle, p.ax, p.ay, p.x, p.y, p.z, 0.01 * i),
                             {0.01, 0.01, 0.01}))
           << "the stick touches the kit at " << 0.01 * i;
     if (!p.target) continue;
     size_t face = 0;
     const double d =
-        castRay(kit.t, stickInKit(p.angle, p.ax, p.ay, p.x, p.y, p.z, 0.4), {0, -1, 0}, &face);
+        castRay(kit, stickInKit(p.angle, p.ax, p.ay, p.x, p.y, p.z, 0.4), {0, -1, 0}, &face);
     ASSERT_GE(d, 0);
     EXPECT_GE(d, 0.012) << "the tip sinks into the surface";
     EXPECT_LE(d, 0.03) << "the tip hovers too high";
-    EXPECT_EQ(kit.t.group[face], p.target);
+    EXPECT_EQ(kit.group[face], p.target);
   }
   // From the audience side (+x) at middle height the bass drum's front is met
   // first; the kit's lowest points are its feet on one floor.
   size_t face = 0;
-  ASSERT_GE(castRay(kit.t, {2, -0.35, 0}, {-1, 0, 0}, &face), 0);
-  EXPECT_EQ(kit.t.group[face].rfind("bass_drum", 0), 0u) << kit.t.group[face];
+  ASSERT_GE(castRay(kit, {2, -0.35, 0}, {-1, 0, 0}, &face), 0);
+  EXPECT_EQ(kit.group[face].rfind("bass_drum", 0), 0u) << kit.group[face];
   float dimensions[3];
   glmGetDimensions(kit.model.get(), dimensions);
   double lowest = 1e9;
-  for (const auto& tri : kit.t.corners)
+  for (const auto& tri : kit.corners)
     for (const P3& c : tri) lowest = std::min(lowest, c.y);
   EXPECT_NEAR(lowest, -dimensions[1] / 2, 1e-5);
 }
@@ -301,8 +282,7 @@ P3 stringInGuitar(int string, double along) {
 bool isFretboard(const std::string& group) { return group == "fretboard" || group == "frets"; }
 
 TEST(GuitarLanding, StringsRunJustAboveFretboardSoundHoleSaddleAndBridge) {
-  const Fitted guitar("gita.obj");
-  const Triangles& t = guitar.t;
+  const Shipped t("gita.obj");
   for (int s = 0; s < 7; s++) {
     double hole_from = 9, hole_to = -9;
     for (double along = 0; along <= 1.5; along += 0.01) {
