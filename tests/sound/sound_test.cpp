@@ -39,12 +39,11 @@ TEST(SoundFilePath, BackslashesBecomeSlashesAndCp949BecomesUtf8) {
 }
 
 TEST(SoundMix, SumSaturatesAndGainScales) {
-  struct Case {
+  const struct {
     std::vector<int16_t> a, b;
     int32_t gainB;
     std::vector<int16_t> out;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {{20000, -20000, 1000, 32767, -32768},
        {20000, -20000, -3000, 0, 0},
        kSoundFullGain,
@@ -53,7 +52,7 @@ TEST(SoundMix, SumSaturatesAndGainScales) {
       // b runs out first: a goes on alone, then silence.
       {{5, 6, 7, 8}, {1}, kSoundFullGain, {6, 6, 7, 8, 0, 0}},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SoundVoice voices[3];
     voices[0].data = reinterpret_cast<const uint8_t*>(c.a.data());
     voices[0].length = static_cast<uint32_t>(c.a.size() * 2);
@@ -79,24 +78,15 @@ TEST(SoundMix, NewSoundTakesAFreeVoiceElseTheFirstStarted) {
   EXPECT_EQ(voiceFor(voices, 3), 2);
 }
 
-// A mono PCM WAV in the test directory; 8-bit samples are stored unsigned.
-std::string wav(const std::string& name, const std::vector<int>& samples, int rate = 44100,
-                int bits = 16) {
-  std::string bytes;
-  auto put = [&](uint32_t value, int size) {
-    for (int i = 0; i < size; ++i) bytes.push_back(static_cast<char>(value >> (8 * i)));
-  };
-  const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * bits / 8);
-  bytes = "RIFF";
-  put(36 + dataBytes, 4);
-  bytes += "WAVEfmt ";
-  for (uint32_t v : {16u, 1u << 16 | 1u}) put(v, 4);  // PCM, mono
-  put(rate, 4);
-  put(rate * bits / 8, 4);
-  put(bits / 8 | bits << 16, 4);
-  bytes += "data";
-  put(dataBytes, 4);
-  for (int sample : samples) put(static_cast<uint32_t>(sample), bits / 8);
+// A mono PCM WAV in the test directory (little-endian like this machine);
+// 8-bit samples are stored unsigned.
+std::string wav(const std::string& name, const std::vector<int>& samples, uint32_t rate = 44100,
+                uint32_t bits = 16) {
+  const uint32_t size = static_cast<uint32_t>(samples.size()) * bits / 8;
+  auto le = [](uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
+  std::string bytes = "RIFF" + le(36 + size) + "WAVEfmt " + le(16) + le(1 | 1 << 16) + le(rate) +
+                      le(rate * bits / 8) + le(bits / 8 | bits << 16) + "data" + le(size);
+  for (int sample : samples) bytes.append(reinterpret_cast<const char*>(&sample), bits / 8);
   return writeFile(name, bytes);
 }
 
