@@ -65,10 +65,14 @@ struct Shipped {
   std::vector<std::string> group;
 };
 
-// Distance along dir (a unit vector) to the nearest triangle hit from either
-// side (Moller-Trumbore), negative when none; *face receives the triangle.
-double castRay(const Shipped& t, P3 origin, P3 dir, size_t* face = nullptr) {
-  double best = -1;
+// The nearest triangle hit from either side along dir (a unit vector), by
+// Moller-Trumbore: its distance, negative when none, and its group.
+struct Hit {
+  double distance = -1;
+  std::string group;
+};
+Hit castRay(const Shipped& t, P3 origin, P3 dir) {
+  Hit hit;
   for (size_t i = 0; i < t.corners.size(); i++) {
     const auto& c = t.corners[i];
     const P3 e1 = sub(c[1], c[0]), e2 = sub(c[2], c[0]), pv = cross(dir, e2);
@@ -76,11 +80,10 @@ double castRay(const Shipped& t, P3 origin, P3 dir, size_t* face = nullptr) {
     if (std::fabs(det) < 1e-14) continue;
     const P3 tv = sub(origin, c[0]), qv = cross(tv, e1);
     const double u = dot(tv, pv) / det, v = dot(dir, qv) / det, d = dot(e2, qv) / det;
-    if (u < 0 || u > 1 || v < 0 || u + v > 1 || d <= 0 || (best >= 0 && d >= best)) continue;
-    best = d;
-    if (face) *face = i;
+    if (u < 0 || u > 1 || v < 0 || u + v > 1 || d <= 0) continue;
+    if (hit.distance < 0 || d < hit.distance) hit = {d, t.group[i]};
   }
-  return best;
+  return hit;
 }
 
 // Whether any triangle overlaps the box centre +- half: no separating axis
@@ -202,19 +205,18 @@ TEST(PianoLanding, KeysRestOnTheKeybedBetweenCheeksWithTheCabinetBehind) {
   for (double x = -0.84; x <= 0.84; x += 0.04)
     for (double z = 0.06; z <= 0.245; z += 0.045) {
       SCOPED_TRACE(testing::Message() << "key at x " << x << ", z " << z);
-      size_t face = 0;
-      const double d = castRay(piano, {x, 0.30, z}, {0, -1, 0}, &face);
-      ASSERT_GE(d, 0) << "nothing under the key";
-      EXPECT_LE(d, 0.01);
-      EXPECT_EQ(piano.group[face], "keybed");
+      const Hit under = castRay(piano, {x, 0.30, z}, {0, -1, 0});
+      ASSERT_GE(under.distance, 0) << "nothing under the key";
+      EXPECT_LE(under.distance, 0.01);
+      EXPECT_EQ(under.group, "keybed");
     }
   EXPECT_FALSE(anyInBox(piano, {0, 0.36, 0.15}, {0.85, 0.06, 0.1})) << "in the keys";
   // Looking back over the keys meets the cabinet just behind them.
-  const double behind = castRay(piano, {0, 0.5, 0.3}, {0, 0, -1});
+  const double behind = castRay(piano, {0, 0.5, 0.3}, {0, 0, -1}).distance;
   EXPECT_GT(behind, 0.15);
   EXPECT_LT(behind, 0.35);
   for (double dir : {-1.0, 1.0})  // along the keyboard from its middle, a cheek at each end
-    EXPECT_NEAR(castRay(piano, {0, 0.35, 0.15}, {dir, 0, 0}), 0.85, 0.01) << dir;
+    EXPECT_NEAR(castRay(piano, {0, 0.35, 0.15}, {dir, 0, 0}).distance, 0.85, 0.01) << dir;
 }
 
 // Drum kit: drawn rotated 130 about x, then -90 about y, then moved by
@@ -246,19 +248,15 @@ TEST(DrumLanding, StickTipsStrikeJustAboveTheirTargetsAndSticksPassClear) {
                             {0.01, 0.01, 0.01}))
           << "the stick touches the kit at " << 0.01 * i;
     if (!p.target) continue;
-    size_t face = 0;
-    const double d =
-        castRay(kit, stickInKit(p.angle, p.ax, p.ay, p.x, p.y, p.z, 0.4), {0, -1, 0}, &face);
-    ASSERT_GE(d, 0);
-    EXPECT_GE(d, 0.012) << "the tip sinks into the surface";
-    EXPECT_LE(d, 0.03) << "the tip hovers too high";
-    EXPECT_EQ(kit.group[face], p.target);
+    const Hit h = castRay(kit, stickInKit(p.angle, p.ax, p.ay, p.x, p.y, p.z, 0.4), {0, -1, 0});
+    EXPECT_GE(h.distance, 0.012) << "the tip sinks into the surface";
+    EXPECT_LE(h.distance, 0.03) << "the tip hovers too high";
+    EXPECT_EQ(h.group, p.target);
   }
   // From the audience side (+x) at middle height the bass drum's front is met
   // first; the kit's lowest points are its feet on one floor.
-  size_t face = 0;
-  ASSERT_GE(castRay(kit, {2, -0.35, 0}, {-1, 0, 0}, &face), 0);
-  EXPECT_EQ(kit.group[face].rfind("bass_drum", 0), 0u) << kit.group[face];
+  const std::string front = castRay(kit, {2, -0.35, 0}, {-1, 0, 0}).group;
+  EXPECT_EQ(front.rfind("bass_drum", 0), 0u) << front;
   float dimensions[3];
   glmGetDimensions(kit.model.get(), dimensions);
   double lowest = 1e9;
@@ -288,18 +286,18 @@ TEST(GuitarLanding, StringsRunJustAboveFretboardSoundHoleSaddleAndBridge) {
     for (double along = 0; along <= 1.5; along += 0.01) {
       const P3 p = stringInGuitar(s, along);
       SCOPED_TRACE(testing::Message() << "string " << s << " at z " << p.z);
-      EXPECT_LT(castRay(t, {p.x - 1e-4, p.y, p.z}, {1, 0, 0}), 0) << "something over it";
-      size_t face = 0;
-      const double d = castRay(t, p, {-1, 0, 0}, &face);
+      EXPECT_LT(castRay(t, {p.x - 1e-4, p.y, p.z}, {1, 0, 0}).distance, 0) << "something over it";
+      const Hit under = castRay(t, p, {-1, 0, 0});
+      const double d = under.distance;
       ASSERT_GE(d, 0) << "nothing under it";
       if (along > 0.005 && along < 0.895) {  // from the nut, just over the fretboard
         EXPECT_NEAR(p.x, 0.1, 1e-9);
         EXPECT_LE(d, 0.01);
-        EXPECT_TRUE(isFretboard(t.group[face])) << t.group[face];
+        EXPECT_TRUE(isFretboard(under.group)) << under.group;
       }
       if (d <= 0.04) continue;
       // Deeper only where it crosses the sound hole, a well into the body.
-      EXPECT_EQ(t.group[face], "body");
+      EXPECT_EQ(under.group, "body");
       EXPECT_GT(d, 0.1);
       hole_from = std::min(hole_from, p.z);
       hole_to = std::max(hole_to, p.z);
@@ -309,22 +307,22 @@ TEST(GuitarLanding, StringsRunJustAboveFretboardSoundHoleSaddleAndBridge) {
   }
   // Towards their far end the strings cross the saddle, just above it, and
   // end over the bridge.
-  size_t face = 0;
-  EXPECT_LE(castRay(t, stringInGuitar(3, 1.485), {-1, 0, 0}, &face), 0.005);
-  EXPECT_EQ(t.group[face], "saddle");
-  ASSERT_GE(castRay(t, stringInGuitar(3, 1.5), {-1, 0, 0}, &face), 0);
-  EXPECT_EQ(t.group[face].rfind("bridge", 0), 0u) << t.group[face];
+  const Hit saddle = castRay(t, stringInGuitar(3, 1.485), {-1, 0, 0});
+  EXPECT_LE(saddle.distance, 0.005);
+  EXPECT_EQ(saddle.group, "saddle");
+  const std::string end = castRay(t, stringInGuitar(3, 1.5), {-1, 0, 0}).group;
+  EXPECT_EQ(end.rfind("bridge", 0), 0u) << end;
 
   // The chord marker, a ball of radius 0.1 centred in the neck, shows from
   // the front (+x) on both sides of the neck, its middle under the fretboard.
   const P3 m = sceneInGuitar({2, 0, 0});
   ASSERT_NEAR(m.x, 0, 1e-9);
   for (double y : {-0.08, 0.08}) {
-    const double d = castRay(t, {1, m.y + y, m.z}, {-1, 0, 0});
+    const double d = castRay(t, {1, m.y + y, m.z}, {-1, 0, 0}).distance;
     EXPECT_TRUE(d < 0 || d > 1.0) << "covered at y " << y << " (hit at x " << 1 - d << ")";
   }
-  ASSERT_GE(castRay(t, {1, m.y - 0.01, m.z}, {-1, 0, 0}, &face), 0);
-  EXPECT_TRUE(isFretboard(t.group[face])) << t.group[face];
+  const std::string middle = castRay(t, {1, m.y - 0.01, m.z}, {-1, 0, 0}).group;
+  EXPECT_TRUE(isFretboard(middle)) << middle;
 }
 
 }  // namespace

@@ -364,18 +364,17 @@ TEST_F(PlayerTest, ThousandsOfRandomInputsLeaveItRunningAtRestAndFlat) {
 // A MIDI keyboard for real: a JACK server of the test's own (dummy backend),
 // a source port opened with RtMidi's JACK API, and the player started with
 // --midi-connect on it and four voices.
-class MidiKeyboardTest : public ::testing::Test {
+class MidiKeyboardTest : public PlayerTest {
  protected:
   void SetUp() override {
-    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "these tests need an X display";
     ASSERT_TRUE(startJackServer(&jack_)) << "jackd -d dummy did not start";
     keyboard_.reset(new RtMidiOut(RtMidi::UNIX_JACK, "plinkar-e2e"));
     keyboard_->openVirtualPort("keyboard");
     player_.arguments = {"--voices", "4", "--midi-connect", "plinkar-e2e:keyboard"};
-    ASSERT_TRUE(startPlayer(&player_)) << playerLog(player_);
+    PlayerTest::SetUp();
   }
   void TearDown() override {
-    EXPECT_NE(stopPlayer(&player_), -3) << "SIGTERM was ignored";
+    PlayerTest::TearDown();
     keyboard_.reset();
     stopJackServer(&jack_);
   }
@@ -383,7 +382,6 @@ class MidiKeyboardTest : public ::testing::Test {
 
   JackServer jack_;
   std::unique_ptr<RtMidiOut> keyboard_;
-  PlayerProcess player_;
 };
 
 TEST_F(MidiKeyboardTest, NotesPlayThePianoAndTheDrumsAndRingTogether) {
@@ -391,7 +389,7 @@ TEST_F(MidiKeyboardTest, NotesPlayThePianoAndTheDrumsAndRingTogether) {
   const RunResult list = runPlayer("--midi-list");
   EXPECT_EQ(list.status, 0);
   EXPECT_NE(list.out.find("JACK: plinkar-e2e:keyboard\n"), std::string::npos) << list.out;
-  chooseMenuEntry(player_.playerWindow, 250, 420, 3, kPiano);
+  choose(kPiano);
   const Screenshot rest = grab(player_.playerWindow);
   send({0x90, 60, 127});
   expectLeftmostKeyDown(rest, grabChanged(player_.playerWindow, rest));
@@ -404,8 +402,8 @@ TEST_F(MidiKeyboardTest, NotesPlayThePianoAndTheDrumsAndRingTogether) {
   send({64, 64});
   sleepMs(1600);
 
-  chooseMenuEntry(player_.playerWindow, 250, 420, 3, kPiano);  // the piano away
-  chooseMenuEntry(player_.playerWindow, 250, 420, 3, kDrum);
+  choose(kPiano);  // the piano away
+  choose(kDrum);
   const Screenshot kit = grab(player_.playerWindow);
   send({0x99, 38, 100});  // GM acoustic snare, channel 10
   EXPECT_GT(countChanged(kit, grabChanged(player_.playerWindow, kit)), 20) << "no stick moved";
