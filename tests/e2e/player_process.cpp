@@ -28,24 +28,21 @@ static Display* display() {
 
 void sleepMs(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
 
-static std::string run(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, p)) out += buffer;
-    pclose(p);
-  }
-  return out;
+void xdotool(const std::string& arguments) {
+  const int status = std::system(("xdotool " + arguments + " 2>/dev/null").c_str());
+  (void)status;  // a failure shows in the checks that follow
 }
-
-void xdotool(const std::string& arguments) { run("xdotool " + arguments + " 2>/dev/null"); }
 
 // The newest window of this process with exactly this title.
 static unsigned long findWindow(pid_t pid, const std::string& title) {
+  const std::string search =
+      "xdotool search --pid " + std::to_string(pid) + " --name '^" + title + "$' 2>/dev/null";
   for (int attempt = 0; attempt < 100; attempt++, sleepMs(100)) {
-    const std::string ids = run("xdotool search --pid " + std::to_string(pid) + " --name '^" +
-                                title + "$' 2>/dev/null");
-    if (!ids.empty()) return std::strtoul(ids.c_str(), nullptr, 10);
+    FILE* p = popen(search.c_str(), "r");
+    unsigned long id = 0;
+    const bool found = p && fscanf(p, "%lu", &id) == 1;
+    if (p) pclose(p);
+    if (found) return id;
   }
   return 0;
 }

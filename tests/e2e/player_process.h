@@ -31,10 +31,9 @@ struct Screenshot {
 // JACK_DEFAULT_SERVER names, if any.
 bool startPlayer(PlayerProcess* player);
 std::string playerLog(const PlayerProcess& player);
-// SIGTERM and its exit status: -1 when the signal ended it, -3 when it
-// ignored the signal and was killed.
+// Exit statuses: -1 when a signal ended it, -2 still running after
+// timeout_ms, -3 when it ignored SIGTERM and was killed.
 int stopPlayer(PlayerProcess* player);
-// Its exit status once it ends by itself, -2 if still running after timeout_ms.
 int waitForExit(PlayerProcess* player, int timeout_ms);
 bool isRunning(const PlayerProcess& player);
 long residentKilobytes(const PlayerProcess& player);
