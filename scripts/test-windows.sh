@@ -257,10 +257,17 @@ xdotool key z
 record_stop 2
 heard piano_heard piano "z plays the piano's C4"
 import -window "$player" "$shots/rest.png"
-xdotool key z
-sleep 0.08
-import -window "$player" "$shots/down.png"
-moved=$(changed "$shots/rest.png" "$shots/down.png")
+# The key is down for 140 ms only; on a busy machine its frame can come
+# after the screenshot, so the press is tried again.
+moved=0
+key_down() {
+  xdotool key z
+  sleep 0.08
+  import -window "$player" "$shots/down.png"
+  moved=$(changed "$shots/rest.png" "$shots/down.png")
+  ((moved > 20))
+}
+within 5 key_down || true
 check "z moves a piano key ($moved pixels change)" test "$moved" -gt 20
 if ((moved > 0)); then
   box=$(convert "$shots/rest.png" "$shots/down.png" -compose difference -composite \

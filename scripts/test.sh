@@ -8,6 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
+scripts/test-share.sh
 jobs=$(nproc)
 
 # The player's tests need an X server; a private Xvfb when none is given.
