@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "tests/support/x_window.h"
 
@@ -33,18 +34,16 @@ void xdotool(const std::string& arguments) {
   (void)status;  // a failure shows in the checks that follow
 }
 
-// The newest window of this process with exactly this title.
+// A window of this process with exactly this title, once it is there.
 static unsigned long findWindow(pid_t pid, const std::string& title) {
-  const std::string search =
-      "xdotool search --pid " + std::to_string(pid) + " --name '^" + title + "$' 2>/dev/null";
-  for (int attempt = 0; attempt < 100; attempt++, sleepMs(100)) {
-    FILE* p = popen(search.c_str(), "r");
-    unsigned long id = 0;
-    const bool found = p && fscanf(p, "%lu", &id) == 1;
-    if (p) pclose(p);
-    if (found) return id;
-  }
-  return 0;
+  FILE* p = popen(("timeout 10 xdotool search --sync --pid " + std::to_string(pid) + " --name '^" +
+                   title + "$' 2>/dev/null")
+                      .c_str(),
+                  "r");
+  unsigned long id = 0;
+  if (p && fscanf(p, "%lu", &id) != 1) id = 0;
+  if (p) pclose(p);
+  return id;
 }
 
 static int tempFile(const char* what, std::string* path) {
@@ -124,24 +123,19 @@ std::string playerLog(const PlayerProcess& player) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-long residentKilobytes(const PlayerProcess& player) {
-  std::ifstream status("/proc/" + std::to_string(player.pid) + "/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+long procField(const PlayerProcess& player, const char* file, const char* key, int field) {
+  std::ifstream in("/proc/" + std::to_string(player.pid) + "/" + file);
+  std::string word;
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind(key, 0) == 0) {
+      std::istringstream words(line);
+      for (int i = 0; i < field && words >> word;) i++;
+      return std::strtol(word.c_str(), nullptr, 10);
+    }
   return -1;
 }
 
-long cpuTicks(const PlayerProcess& player) {
-  std::ifstream stat("/proc/" + std::to_string(player.pid) + "/stat");
-  std::string field;
-  long ticks = 0;
-  for (int i = 1; i <= 15 && stat >> field; i++)
-    if (i >= 14) ticks += std::strtol(field.c_str(), nullptr, 10);
-  return ticks;
-}
-
-// Size of the window and where it sits on the screen.
-static bool geometry(unsigned long window, int* width, int* height, int* left, int* top) {
+bool geometry(unsigned long window, int* width, int* height, int* left, int* top) {
   XWindowAttributes attributes;
   Window child;
   if (!XGetWindowAttributes(display(), window, &attributes)) return false;
@@ -149,13 +143,6 @@ static bool geometry(unsigned long window, int* width, int* height, int* left, i
   *height = attributes.height;
   return XTranslateCoordinates(display(), window, DefaultRootWindow(display()), 0, 0, left, top,
                                &child);
-}
-
-bool windowSize(unsigned long window, int* width, int* height, int* left) {
-  int x, y;
-  if (!geometry(window, width, height, &x, &y)) return false;
-  if (left) *left = x;
-  return true;
 }
 
 // Read from the root window: a window that hangs off the screen edge (the

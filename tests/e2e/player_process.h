@@ -25,10 +25,10 @@ struct Screenshot {
   const uint8_t* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
 };
 
-// Starts the player (PLINKAR_E2E_PLAYER, else the build's) in workDir
-// (else PLINKAR_E2E_WORKDIR, else the source tree) with sound going to a
-// file, and waits for both windows. Its only MIDI system is the JACK server
-// JACK_DEFAULT_SERVER names, if any.
+// Starts the player (PLINKAR_E2E_PLAYER, else the build's) in workDir (else
+// PLINKAR_E2E_WORKDIR, else the source tree) with sound going to a file and
+// no MIDI system but the JACK server JACK_DEFAULT_SERVER names; waits for
+// both windows.
 bool startPlayer(PlayerProcess* player);
 std::string playerLog(const PlayerProcess& player);
 // Exit statuses: -1 when a signal ended it, -2 still running after
@@ -36,15 +36,16 @@ std::string playerLog(const PlayerProcess& player);
 int stopPlayer(PlayerProcess* player);
 int waitForExit(PlayerProcess* player, int timeout_ms);
 bool isRunning(const PlayerProcess& player);
-long residentKilobytes(const PlayerProcess& player);
-long cpuTicks(const PlayerProcess& player);  // user plus system
+// Field `field` (from 1) of the line starting with `key` in /proc/PID/`file`.
+long procField(const PlayerProcess& player, const char* file, const char* key, int field);
 
 void xdotool(const std::string& arguments);
 void sleepMs(int ms);
 
 // The window's pixels as the X server has them.
 Screenshot grab(unsigned long window);
-bool windowSize(unsigned long window, int* width, int* height, int* left = nullptr);
+// Size of the window and where it sits on the screen.
+bool geometry(unsigned long window, int* width, int* height, int* left, int* top);
 void closeLikeWindowManager(unsigned long window);
 // Opens the menu of `button` at (x, y) in the window and picks entry k from 0.
 void chooseMenuEntry(unsigned long window, int x, int y, int button, int entry);
