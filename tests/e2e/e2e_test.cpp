@@ -20,29 +20,11 @@
 #include "tests/support/files.h"
 #include "tests/support/process.h"
 #include "tests/support/wav_read.h"
+#include "tests/support/x_window.h"
 
 namespace {
 
 using Samples = std::vector<int16_t>;
-
-// Pixels that differ by more than a little, and their centre.
-int countChanged(const Screenshot& a, const Screenshot& b, double* cx = nullptr,
-                 double* cy = nullptr) {
-  int changed = 0;
-  double sx = 0, sy = 0;
-  for (int y = 0; y < a.height; y++)
-    for (int x = 0; x < a.width; x++) {
-      const uint8_t *p = a.at(x, y), *q = b.at(x, y);
-      if (std::abs(p[0] - q[0]) + std::abs(p[1] - q[1]) + std::abs(p[2] - q[2]) > 24) {
-        changed++;
-        sx += x;
-        sy += y;
-      }
-    }
-  if (changed && cx) *cx = sx / changed;
-  if (changed && cy) *cy = sy / changed;
-  return changed;
-}
 
 int countReddish(const Screenshot& s) {
   int n = 0;

@@ -1,7 +1,5 @@
 #include "tests/e2e/player_process.h"
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -13,19 +11,6 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
-
-#include "tests/support/x_window.h"
-
-// A failed request fails the check that made it, not the whole test run.
-static int ignoreXError(Display*, XErrorEvent*) { return 0; }
-
-static Display* display() {
-  static Display* d = [] {
-    XSetErrorHandler(ignoreXError);
-    return XOpenDisplay(nullptr);
-  }();
-  return d;
-}
 
 void sleepMs(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
 
@@ -134,45 +119,6 @@ long procField(const PlayerProcess& player, const char* file, const char* key, i
     }
   return -1;
 }
-
-bool geometry(unsigned long window, int* width, int* height, int* left, int* top) {
-  XWindowAttributes attributes;
-  Window child;
-  if (!XGetWindowAttributes(display(), window, &attributes)) return false;
-  *width = attributes.width;
-  *height = attributes.height;
-  return XTranslateCoordinates(display(), window, DefaultRootWindow(display()), 0, 0, left, top,
-                               &child);
-}
-
-// Read from the root window: a window that hangs off the screen edge (the
-// player opens at -1, -1 without a window manager) cannot be read directly.
-Screenshot grab(unsigned long window) {
-  Screenshot shot;
-  Display* d = display();
-  int width, height, left, top;
-  if (!geometry(window, &width, &height, &left, &top)) return shot;
-  const int x0 = std::max(0, -left), y0 = std::max(0, -top);
-  const int x1 = std::min(width, DisplayWidth(d, DefaultScreen(d)) - left);
-  const int y1 = std::min(height, DisplayHeight(d, DefaultScreen(d)) - top);
-  if (x1 <= x0 || y1 <= y0) return shot;
-  XImage* image =
-      XGetImage(d, DefaultRootWindow(d), left + x0, top + y0, x1 - x0, y1 - y0, AllPlanes, ZPixmap);
-  if (!image) return shot;
-  shot.width = width;
-  shot.height = height;
-  shot.rgb.assign(static_cast<size_t>(width) * height * 3, 0);
-  for (int y = y0; y < y1; y++)
-    for (int x = x0; x < x1; x++) {
-      const unsigned long pixel = XGetPixel(image, x - x0, y - y0);
-      uint8_t* out = &shot.rgb[(static_cast<size_t>(y) * width + x) * 3];
-      for (int c = 0; c < 3; c++) out[c] = (pixel >> (16 - 8 * c)) & 0xff;
-    }
-  XDestroyImage(image);
-  return shot;
-}
-
-void closeLikeWindowManager(unsigned long window) { closeLikeWindowManager(display(), window); }
 
 // freeglut lays a menu out downwards from the pointer, one entry per
 // 26 pixels in its default font.

@@ -5,7 +5,6 @@
 
 #include <sys/types.h>
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,12 +16,6 @@ struct PlayerProcess {
   std::string logFile;                 // its standard error
   std::string workDir;                 // where it is started
   std::vector<std::string> arguments;  // after the program's name
-};
-
-struct Screenshot {
-  int width = 0, height = 0;
-  std::vector<uint8_t> rgb;  // top-down rows
-  const uint8_t* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
 };
 
 // Starts the player (PLINKAR_E2E_PLAYER, else the build's) in workDir (else
@@ -42,11 +35,6 @@ long procField(const PlayerProcess& player, const char* file, const char* key, i
 void xdotool(const std::string& arguments);
 void sleepMs(int ms);
 
-// The window's pixels as the X server has them.
-Screenshot grab(unsigned long window);
-// Size of the window and where it sits on the screen.
-bool geometry(unsigned long window, int* width, int* height, int* left, int* top);
-void closeLikeWindowManager(unsigned long window);
 // Opens the menu of `button` at (x, y) in the window and picks entry k from 0.
 void chooseMenuEntry(unsigned long window, int x, int y, int button, int entry);
 
