@@ -5,6 +5,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -258,14 +259,10 @@ TEST_F(SoundPlayback, HalfRateSoundIsResampledToItsEnd) {
   ASSERT_TRUE(waitForEnd());
   const std::vector<int> out = played();
   // Where the tone is loud; the resampler's filter softens both edges.
-  size_t first = out.size(), last = 0;
-  for (size_t i = 0; i < out.size(); ++i)
-    if (out[i] > 2000) {
-      first = std::min(first, i);
-      last = i;
-    }
-  ASSERT_LT(first, out.size());
-  EXPECT_NEAR(static_cast<double>(last + 1 - first), 8820, 8.0);
+  auto loud = [](int sample) { return sample > 2000; };
+  const size_t first = std::find_if(out.begin(), out.end(), loud) - out.begin(),
+               end = out.rend() - std::find_if(out.rbegin(), out.rend(), loud);
+  EXPECT_NEAR(static_cast<double>(end) - first, 8820, 8.0);
   // Between the edges, the same tone at twice the samples.
   const std::vector<int> ideal = tone(8820, 0.01, 12000),
                          middle(ideal.begin() + 64, ideal.end() - 64);
@@ -304,7 +301,7 @@ TEST_F(SoundPlayback, NewSoundNullNameOrMissingFileCutsOffTheOnePlaying) {
 
 // Without a usable device the call plays into SDL's dummy driver, and says so
 // once unless the dummy was chosen.
-TEST(SoundFallback, UnusableDeviceFallsBackToDummyAndSaysSoOnce) {
+TEST_F(SoundPlayback, UnusableDeviceFallsBackToDummyAndSaysSoOnce) {
   const struct {
     const char* driver;
     const char* file;
@@ -312,7 +309,7 @@ TEST(SoundFallback, UnusableDeviceFallsBackToDummyAndSaysSoOnce) {
   } cases[] = {{"no-such-driver", nullptr, true},
                {"disk", "/nonexistent-dir/out.raw", true},
                {"dummy", nullptr, false}};
-  soundShutdown();  // stopping before any sound needs no audio
+  // Stopping before any sound needs no audio.
   EXPECT_EQ(sndPlaySoundA(nullptr, SND_ASYNC), 1);
   EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
   const std::string path = wav("fallback.wav", tone(2205));
@@ -337,9 +334,6 @@ TEST(SoundFallback, UnusableDeviceFallsBackToDummyAndSaysSoOnce) {
       EXPECT_EQ(said, "");
     }
   }
-  soundShutdown();
-  unsetenv("SDL_AUDIODRIVER");
-  unsetenv("SDL_DISKAUDIOFILE");
 }
 
 }  // namespace
