@@ -33,21 +33,17 @@ int countReddish(const Screenshot& s) {
   return n;
 }
 
-// A shipped sound with its channels averaged, as the mono device plays it,
-// and scaled as the player mixes it at a velocity below 127.
+// A shipped stereo sound as the mono device plays it, scaled as the player
+// mixes it at a velocity below 127.
 Samples monoWav(const char* name, int velocity = 127) {
   WavSound wav;
   std::string error;
   EXPECT_TRUE(ReadWav(std::string(SOURCE_DIR "/wav/") + name, &wav, &error)) << error;
-  EXPECT_EQ(wav.sample_rate, 44100);
   const int32_t gain = static_cast<int32_t>(std::lround(velocity / 127.0 * 32768));
   Samples mono;
-  for (size_t i = 0; i + wav.channels <= wav.samples.size(); i += wav.channels) {
-    int sum = 0;
-    for (int c = 0; c < wav.channels; c++) sum += wav.samples[i + c];
-    const int16_t sample = static_cast<int16_t>(sum / wav.channels);
-    mono.push_back(static_cast<int16_t>((sample * gain) >> 15));
-  }
+  for (size_t i = 0; i + 1 < wav.samples.size(); i += 2)
+    mono.push_back(
+        static_cast<int16_t>((((wav.samples[i] + wav.samples[i + 1]) / 2) * gain) >> 15));
   return mono;
 }
 
@@ -338,9 +334,8 @@ TEST_F(PlayerTest, ThousandsOfRandomInputsLeaveItRunningAtRestAndFlat) {
   EXPECT_LT(endKb - startKb, 20 * 1024) << startKb << " kB grew to " << endKb << " kB";
 }
 
-// A MIDI keyboard for real: a JACK server of the test's own (dummy backend),
-// a source port opened with RtMidi's JACK API, and the player started with
-// --midi-connect on it and four voices.
+// A MIDI keyboard for real: a JACK server of the test's own, an RtMidi JACK
+// port, and the player started with --midi-connect on it and four voices.
 class MidiKeyboardTest : public PlayerTest {
  protected:
   void SetUp() override {
@@ -361,7 +356,7 @@ class MidiKeyboardTest : public PlayerTest {
   std::unique_ptr<RtMidiOut> keyboard_;
 };
 
-TEST_F(MidiKeyboardTest, NotesPlayThePianoAndTheDrumsAndRingTogether) {
+TEST_F(MidiKeyboardTest, NotesPlayThePianoAtTheirVelocityAndRingTogether) {
   EXPECT_EQ(playerLog(player_).find("MIDI"), std::string::npos) << playerLog(player_);
   const RunResult list = runPlayer("--midi-list");
   EXPECT_EQ(list.status, 0);
@@ -379,13 +374,6 @@ TEST_F(MidiKeyboardTest, NotesPlayThePianoAndTheDrumsAndRingTogether) {
   send({64, 64});
   sleepMs(1600);
 
-  choose(kPiano);  // the piano away
-  choose(kDrum);
-  const Screenshot kit = grab(player_.playerWindow);
-  send({0x99, 38, 100});  // GM acoustic snare, channel 10
-  EXPECT_GT(countChanged(kit, grabChanged(player_.playerWindow, kit)), 20) << "no stick moved";
-  sleepMs(900);
-
   const Samples output = readOutput(player_);
   const long doAt = placeOf(output, monoWav("piano/do.wav"));
   ASSERT_GE(doAt, 0) << "note 60 did not play do.wav at the key's level";
@@ -402,7 +390,6 @@ TEST_F(MidiKeyboardTest, NotesPlayThePianoAndTheDrumsAndRingTogether) {
   EXPECT_GE(miAt, 0) << "the output is not note 62 and note 64 added, at half level";
   EXPECT_LT(miAt, 4410) << "the notes did not start about 50 ms apart";
   EXPECT_GT(end, 22050u) << "cut off";
-  EXPECT_GE(placeOf(output, monoWav("drum/snare.wav", 100)), 0) << "the snare did not sound";
 }
 
 }  // namespace
