@@ -85,7 +85,7 @@ Hit castRay(const Shipped& t, P3 origin, P3 dir) {
   return hit;
 }
 
-TEST(ShippedModels, ReadCleanlyAsClosedOutwardSolidsFittedAndWithinBudget) {
+TEST(ShippedModels, ReadCleanlyAsClosedOutwardSolidsWithinBudget) {
   const struct {
     const char *obj, *mtl;
     uint32_t budget;  // triangles
@@ -141,17 +141,6 @@ TEST(ShippedModels, ReadCleanlyAsClosedOutwardSolidsFittedAndWithinBudget) {
     for (size_t i = 0; i < t.corners.size(); i++)
       volume[find(t.index[i][0])] += dot(t.corners[i][0], cross(t.corners[i][1], t.corners[i][2]));
     for (const auto& [piece, v] : volume) EXPECT_GT(v, 0) << "piece at vertex " << piece;
-
-    // Already fitted: fitting moves nothing and the largest side is 2.
-    const std::vector<float> before(model->vertices,
-                                    model->vertices + 3 * (model->vertexcount + 1));
-    EXPECT_NEAR(glmFitToUnitCube(model), 1.0f, 1e-6f);
-    float moved = 0, dimensions[3];
-    for (uint32_t i = 3; i < before.size(); i++)
-      moved = std::max(moved, std::fabs(model->vertices[i] - before[i]));
-    EXPECT_LE(moved, 1e-4f);
-    glmGetDimensions(model, dimensions);
-    EXPECT_NEAR(std::max({dimensions[0], dimensions[1], dimensions[2]}), 2.0f, 1e-5f);
   }
 }
 

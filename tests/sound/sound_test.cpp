@@ -67,18 +67,6 @@ TEST(SoundMix, SumSaturatesAndGainScales) {
   }
 }
 
-TEST(SoundMix, NewSoundTakesAFreeVoiceElseTheFirstStarted) {
-  const uint8_t bytes[4] = {};
-  SoundVoice voices[3];
-  EXPECT_EQ(voiceFor(voices, 3), 0);
-  const unsigned long long serials[3] = {7, 5, 9};
-  for (int v = 0; v < 3; v++) voices[v] = {bytes, 4, 0, serials[v], true, kSoundFullGain};
-  EXPECT_EQ(voiceFor(voices, 3), 1);
-  EXPECT_EQ(voiceFor(voices, 1), 0);
-  voices[2].position = 4;  // played out
-  EXPECT_EQ(voiceFor(voices, 3), 2);
-}
-
 // A mono PCM WAV in the test directory (little-endian like this machine);
 // 8-bit samples are stored unsigned.
 std::string wav(const std::string& name, const std::vector<int>& samples, uint32_t rate = 44100,
