@@ -32,25 +32,17 @@ bool startJackServer(JackServer* server) {
            "-w", "2667", static_cast<char*>(nullptr));
     _exit(127);
   }
-  for (int attempt = 0; attempt < 100 && running(server->pid); attempt++, usleep(50000)) {
-    if (jack_client_t* client =
-            jack_client_open("plinkar-test-probe", JackNoStartServer, nullptr)) {
-      jack_client_close(client);
-      return true;
-    }
-  }
+  for (int attempt = 0; attempt < 100 && running(server->pid); attempt++, usleep(50000))
+    if (jack_client_t* client = jack_client_open("plinkar-test-probe", JackNoStartServer, nullptr))
+      return jack_client_close(client), true;
   stopJackServer(server);
   return false;
 }
 
 void stopJackServer(JackServer* server) {
-  if (server->pid > 0) {
-    kill(server->pid, SIGTERM);
+  if (server->pid > 0 && kill(server->pid, SIGTERM) == 0) {
     for (int waited = 0; waited < 100 && running(server->pid); waited++) usleep(50000);
-    if (running(server->pid)) {
-      kill(server->pid, SIGKILL);
-      waitpid(server->pid, nullptr, 0);
-    }
+    if (running(server->pid) && kill(server->pid, SIGKILL) == 0) waitpid(server->pid, nullptr, 0);
   }
   server->pid = -1;
   unsetenv("JACK_DEFAULT_SERVER");

@@ -12,9 +12,8 @@ struct JackServer {
   std::string name;  // plinkar-test-<pid>, so that it meets no other server
 };
 
-// Starts jackd (48 kHz, 128-frame cycles) and waits until it takes clients;
-// JACK_DEFAULT_SERVER then names it here and in the processes started from
-// here. False when it did not come up.
+// Starts jackd (48 kHz, 128-frame cycles), waits until it takes clients and
+// names it in JACK_DEFAULT_SERVER for here and processes started from here.
 bool startJackServer(JackServer* server);
 void stopJackServer(JackServer* server);  // and forgets JACK_DEFAULT_SERVER
 

@@ -14,9 +14,9 @@
 
 void sleepMs(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
 
+// A failure shows in the checks that follow.
 void xdotool(const std::string& arguments) {
-  const int status = std::system(("xdotool " + arguments + " 2>/dev/null").c_str());
-  (void)status;  // a failure shows in the checks that follow
+  if (std::system(("xdotool " + arguments + " 2>/dev/null").c_str())) return;
 }
 
 // A window of this process with exactly this title, once it is there.
@@ -31,16 +31,12 @@ static unsigned long findWindow(pid_t pid, const std::string& title) {
   return id;
 }
 
-static int tempFile(const char* what, std::string* path) {
-  std::string pattern = std::string("/tmp/plinkar-e2e-") + what + "-XXXXXX";
-  const int fd = mkstemp(&pattern[0]);
-  *path = pattern;
-  return fd;
-}
-
 bool startPlayer(PlayerProcess* player) {
-  const int audioFd = tempFile("audio", &player->audioFile);
-  const int logFd = tempFile("log", &player->logFile);
+  auto tempFile = [](std::string* path) {
+    *path = "/tmp/plinkar-e2e-XXXXXX";
+    return mkstemp(&(*path)[0]);
+  };
+  const int audioFd = tempFile(&player->audioFile), logFd = tempFile(&player->logFile);
   if (audioFd < 0 || logFd < 0) return false;
   close(audioFd);
   const char* program = std::getenv("PLINKAR_E2E_PLAYER");
@@ -90,13 +86,11 @@ int waitForExit(PlayerProcess* player, int timeout_ms) {
 
 int stopPlayer(PlayerProcess* player) {
   int result = -1;
-  if (player->pid > 0) {
-    kill(player->pid, SIGTERM);
-    if ((result = waitForExit(player, 5000)) == -2) {
-      kill(player->pid, SIGKILL);
-      waitForExit(player, 5000);
-      result = -3;
-    }
+  if (player->pid > 0 && kill(player->pid, SIGTERM) == 0 &&
+      (result = waitForExit(player, 5000)) == -2) {
+    kill(player->pid, SIGKILL);
+    waitForExit(player, 5000);
+    result = -3;
   }
   unlink(player->audioFile.c_str());
   unlink(player->logFile.c_str());
@@ -123,14 +117,8 @@ long procField(const PlayerProcess& player, const char* file, const char* key, i
 // freeglut lays a menu out downwards from the pointer, one entry per
 // 26 pixels in its default font.
 void chooseMenuEntry(unsigned long window, int x, int y, int button, int entry) {
-  const std::string w = std::to_string(window);
-  xdotool("mousemove --window " + w + " " + std::to_string(x) + " " + std::to_string(y));
-  sleepMs(100);
-  xdotool("click " + std::to_string(button));
-  sleepMs(300);
-  xdotool("mousemove --window " + w + " " + std::to_string(x + 12) + " " +
-          std::to_string(y + 13 + 26 * entry));
-  sleepMs(150);
-  xdotool("click 1");
-  sleepMs(300);
+  const std::string w = " --window " + std::to_string(window) + " ";
+  xdotool("mousemove" + w + std::to_string(x) + " " + std::to_string(y) + " sleep 0.1 click " +
+          std::to_string(button) + " sleep 0.3 mousemove" + w + std::to_string(x + 12) + " " +
+          std::to_string(y + 13 + 26 * entry) + " sleep 0.15 click 1 sleep 0.3");
 }
