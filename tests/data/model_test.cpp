@@ -191,17 +191,11 @@ TEST(DrumLanding, StickTipsStrikeJustAboveTheirTargetsAndSticksPassClear) {
                {"crash", 135, 1, -5, -0.4, 0.0, 0.9, "crash_cymbal"}};
   for (const auto& p : poses) {
     SCOPED_TRACE(p.name);
-    // Along the stick, 0.4 long, at its radius of 0.01 round it: nothing.
+    // Along the stick, 0.4 long, and at its radius of 0.01 above and below: nothing.
     const P3 base = stickInKit(p.angle, p.ax, p.ay, p.x, p.y, p.z, 0),
              dir = sub(stickInKit(p.angle, p.ax, p.ay, p.x, p.y, p.z, 1), base);
-    for (P3 off : {P3{0, 0, 0},
-                   {.01, 0, 0},
-                   {-.01, 0, 0},
-                   {0, .01, 0},
-                   {0, -.01, 0},
-                   {0, 0, .01},
-                   {0, 0, -.01}}) {
-      const double d = castRay(kit, {base.x + off.x, base.y + off.y, base.z + off.z}, dir).distance;
+    for (double dy : {-0.01, 0.0, 0.01}) {
+      const double d = castRay(kit, {base.x, base.y + dy, base.z}, dir).distance;
       EXPECT_TRUE(d < 0 || d > 0.4) << "the stick touches the kit at " << d;
     }
     if (!p.target) continue;
