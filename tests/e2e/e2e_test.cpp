@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -45,14 +44,6 @@ Samples monoWav(const char* name, int velocity = 127) {
     mono.push_back(
         static_cast<int16_t>((((wav.samples[i] + wav.samples[i + 1]) / 2) * gain) >> 15));
   return mono;
-}
-
-// What the disk driver wrote: 16-bit mono at 44.1 kHz, the player's device.
-Samples readOutput(const PlayerProcess& player) {
-  const std::string bytes = readFile(player.audioFile);
-  Samples out(bytes.size() / 2);
-  std::memcpy(out.data(), bytes.data(), out.size() * 2);
-  return out;
 }
 
 // Where the sound's first sample lies in the output, by its first loud 256
@@ -160,7 +151,8 @@ TEST_F(PlayerTest, HeldPianoKeyPlaysOnceAndComesBackAndAHeldArrowWalksOn) {
   expectLeftmostKeyDown(rest, down);
   EXPECT_LT(countChanged(rest, grab(player_.playerWindow)), 10) << "the key did not come back";
   size_t end = 0;
-  EXPECT_GE(placeOf(readOutput(player_), monoWav("piano/do.wav"), &end), 0) << "not heard";
+  EXPECT_GE(placeOf(ReadRawSamples(player_.audioFile), monoWav("piano/do.wav"), &end), 0)
+      << "not heard";
   EXPECT_GT(end, 44100u) << "the held key restarted its note";
   xdotool("keydown Left sleep 1.2 keyup Left key Right sleep 0.3");
   EXPECT_GT(countChanged(rest, grab(player_.playerWindow)), 1000)
@@ -345,7 +337,7 @@ TEST_F(MidiKeyboardTest, NotesPlayThePianoAtTheirVelocityAndRingTogether) {
   send({64, 64});
   sleepMs(1600);
 
-  const Samples output = readOutput(player_);
+  const Samples output = ReadRawSamples(player_.audioFile);
   const long doAt = placeOf(output, monoWav("piano/do.wav"));
   ASSERT_GE(doAt, 0) << "note 60 did not play do.wav at the key's level";
   // After the silence, note 62 at half level, and what is left once it is

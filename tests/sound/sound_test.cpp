@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -18,6 +17,7 @@
 
 #include "platform/sound_internal.h"
 #include "tests/support/files.h"
+#include "tests/support/wav_read.h"
 
 namespace {
 
@@ -147,9 +147,7 @@ class SoundPlayback : public ::testing::Test {
   // What the device got, once audio is shut down and the file complete.
   std::vector<int> played() {
     soundShutdown();
-    const std::string bytes = readFile(output_);
-    std::vector<int16_t> samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    const std::vector<int16_t> samples = ReadRawSamples(output_);
     return std::vector<int>(samples.begin(), samples.end());
   }
 
