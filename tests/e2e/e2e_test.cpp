@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "image/bmp.h"
 #include "tests/e2e/jack_server.h"
 #include "tests/e2e/player_process.h"
+#include "tests/resources/picture_util.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
 #include "tests/support/wav_read.h"
@@ -122,20 +122,18 @@ TEST_F(PlayerTest, WindowsOpenAtTheirSizesShowTheBackdropAndIdleCalmly) {
   ASSERT_EQ(empty.width, 500);
   EXPECT_TRUE(empty.at(250, 250)[0] == 64 && empty.at(250, 250)[2] == 64);
 
-  BmpImage backdrop{0, 0, nullptr};
-  ReadBmpImage(SOURCE_DIR "/resources/backdrop.bmp", &backdrop);
-  ASSERT_NE(backdrop.Pixels, nullptr);
+  const Image backdrop = LoadImage(ResourcePath("backdrop.bmp"));
   const Screenshot card = grab(player_.helpCardWindow);
-  ASSERT_EQ(card.width, 800);
-  int differing = 0;  // the reader keeps the file's bottom-up rows
+  ASSERT_TRUE(backdrop.Pixels && card.width == 800);
+  int differing = 0;
   for (int y = 0; y < 600; y += 7)
     for (int x = 0; x < 760; x += 7) {  // the blank margin may hang off a narrow screen
-      const uint8_t *want = &backdrop.Pixels[((599 - y) * 800 + x) * 3], *got = card.at(x, y);
+      const Rgb want = PixelAt(backdrop, x, y);
+      const uint8_t* got = card.at(x, y);
       differing +=
-          std::abs(want[0] - got[0]) + std::abs(want[1] - got[1]) + std::abs(want[2] - got[2]) > 6;
+          std::abs(want.R - got[0]) + std::abs(want.G - got[1]) + std::abs(want.B - got[2]) > 6;
     }
   EXPECT_EQ(differing, 0);
-  free(backdrop.Pixels);
 }
 
 // Real held keys (XTEST, the server's auto-repeat on): a held piano key goes
