@@ -21,14 +21,12 @@ void xdotool(const std::string& arguments) {
 
 // A window of this process with exactly this title, once it is there.
 static unsigned long findWindow(pid_t pid, const std::string& title) {
-  FILE* p = popen(("timeout 10 xdotool search --sync --pid " + std::to_string(pid) + " --name '^" +
-                   title + "$' 2>/dev/null")
-                      .c_str(),
-                  "r");
+  const std::string search = "timeout 10 xdotool search --sync --pid " + std::to_string(pid) +
+                             " --name '^" + title + "$' 2>/dev/null";
   unsigned long id = 0;
+  FILE* p = popen(search.c_str(), "r");
   if (p && fscanf(p, "%lu", &id) != 1) id = 0;
-  if (p) pclose(p);
-  return id;
+  return p && pclose(p) >= 0 ? id : 0;
 }
 
 bool startPlayer(PlayerProcess* player) {
@@ -39,12 +37,11 @@ bool startPlayer(PlayerProcess* player) {
   const int audioFd = tempFile(&player->audioFile), logFd = tempFile(&player->logFile);
   if (audioFd < 0 || logFd < 0) return false;
   close(audioFd);
-  const char* program = std::getenv("PLINKAR_E2E_PLAYER");
-  if (!program) program = PLINKAR_PATH;
-  if (player->workDir.empty()) {
-    const char* dir = std::getenv("PLINKAR_E2E_WORKDIR");
-    player->workDir = dir ? dir : SOURCE_DIR;
-  }
+  auto env = [](const char* name, const char* otherwise) {
+    return std::getenv(name) ? std::getenv(name) : otherwise;
+  };
+  const char* program = env("PLINKAR_E2E_PLAYER", PLINKAR_PATH);
+  if (player->workDir.empty()) player->workDir = env("PLINKAR_E2E_WORKDIR", SOURCE_DIR);
   player->pid = fork();
   if (player->pid == 0) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives a test run that died
