@@ -25,16 +25,12 @@ P3 cross(P3 a, P3 b) {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
-std::string dataPath(const std::string& name) {
-  return std::string(PLINKAR_SOURCE_DIR) + "/data/" + name;
-}
-
 // A shipped model read and fitted as the player does, what the reader printed,
 // and its triangles' corners and group names.
 struct Shipped {
   explicit Shipped(const std::string& name) {
     testing::internal::CaptureStdout();
-    model.reset(glmReadOBJ(dataPath(name).c_str()));
+    model.reset(glmReadOBJ((PLINKAR_SOURCE_DIR "/data/" + name).c_str()));
     printed = testing::internal::GetCapturedStdout();
     if (!model) return;
     glmFitToUnitCube(model.get());

@@ -1,5 +1,4 @@
-// A JACK server of a test's own on the dummy backend, which needs no sound
-// card: MIDI ports on it carry notes between the test and the player.
+// A JACK server of a test's own on the dummy backend, for MIDI ports.
 #ifndef PLINKAR_TESTS_E2E_JACK_SERVER_H
 #define PLINKAR_TESTS_E2E_JACK_SERVER_H
 

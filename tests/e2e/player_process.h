@@ -19,9 +19,8 @@ struct PlayerProcess {
 };
 
 // Starts the player (PLINKAR_E2E_PLAYER, else the build's) in workDir (else
-// PLINKAR_E2E_WORKDIR, else the source tree) with sound going to a file and
-// no MIDI system but the JACK server JACK_DEFAULT_SERVER names; waits for
-// both windows.
+// PLINKAR_E2E_WORKDIR, else the source tree), sound going to a file, no MIDI
+// system but JACK_DEFAULT_SERVER's; waits for both windows.
 bool startPlayer(PlayerProcess* player);
 std::string playerLog(const PlayerProcess& player);
 // Exit statuses: -1 when a signal ended it, -2 still running after

@@ -24,8 +24,7 @@ namespace {
 // "\305\353\261\342\305\270" is the Korean for acoustic guitar in CP949.
 TEST(SoundFilePath, BackslashesBecomeSlashesAndCp949BecomesUtf8) {
   const std::pair<std::string, std::string> cases[] = {
-      {"wav/piano/do.wav", "wav/piano/do.wav"},
-      {"\\\\a\\\\b\\", "//a//b/"},
+      {"wav\\piano/do.wav", "wav/piano/do.wav"},
       {"", ""},
       {"wav\\gita\\\305\353\261\342\305\270Am.wav", u8"wav/gita/통기타Am.wav"},
       {"\201\101.wav", u8"갂.wav"},  // a UHC syllable whose trail byte is a letter

@@ -8,10 +8,8 @@
 #include "tests/wav/audio_analysis.h"
 
 int main(int argc, char** argv) {
-  if (argc != 3 || (std::strcmp(argv[2], "piano") != 0 && std::strcmp(argv[2], "chord") != 0)) {
-    std::fprintf(stderr, "usage: heard_check FILE.wav piano|chord\n");
-    return 2;
-  }
+  if (argc != 3 || (std::strcmp(argv[2], "piano") != 0 && std::strcmp(argv[2], "chord") != 0))
+    return std::fprintf(stderr, "usage: heard_check FILE.wav piano|chord\n"), 2;
   WavSound sound;
   std::string error;
   if (!ReadWav(argv[1], &sound, &error) || sound.samples.empty()) {
