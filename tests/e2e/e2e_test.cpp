@@ -25,13 +25,6 @@ namespace {
 
 using Samples = std::vector<int16_t>;
 
-int countReddish(const Screenshot& s) {
-  int n = 0;
-  for (size_t i = 0; i + 2 < s.rgb.size(); i += 3)
-    n += s.rgb[i] > 120 && s.rgb[i + 1] < 60 && s.rgb[i + 2] < 60;
-  return n;
-}
-
 // A shipped stereo sound as the mono device plays it, scaled as the player
 // mixes it at a velocity below 127.
 Samples monoWav(const char* name, int velocity = 127) {
@@ -101,8 +94,7 @@ class PlayerTest : public ::testing::Test {
 
 enum { kPiano, kDrum, kGuitar };
 
-// Xvfb offers no swap control: frames must still come, but not as fast as a
-// core can draw them.
+// Xvfb offers no swap control: frames must come, but not as fast as a core can draw.
 TEST_F(PlayerTest, WindowsOpenAtTheirSizesShowTheBackdropAndIdleCalmly) {
   auto ticks = [&] {
     return procField(player_, "stat", "", 14) + procField(player_, "stat", "", 15);
@@ -163,6 +155,12 @@ TEST_F(PlayerTest, HeldPianoKeyPlaysOnceAndComesBackAndAHeldArrowWalksOn) {
 }
 
 TEST_F(PlayerTest, ChordMarkerShowsWhileTheKeyIsHeld) {
+  auto reddish = [](const Screenshot& s) {
+    int n = 0;
+    for (size_t i = 0; i + 2 < s.rgb.size(); i += 3)
+      n += s.rgb[i] > 120 && s.rgb[i + 1] < 60 && s.rgb[i + 2] < 60;
+    return n;
+  };
   choose(kGuitar);
   keys("Right Right Right Right Right");  // towards the front guitar copy
   sleepMs(200);
@@ -172,12 +170,11 @@ TEST_F(PlayerTest, ChordMarkerShowsWhileTheKeyIsHeld) {
   const Screenshot held = grab(player_.playerWindow);
   xdotool("keyup --window " + window() + " 1");
   sleepMs(300);
-  EXPECT_GT(countReddish(held), countReddish(before) + 30) << "no red Am marker while held";
+  EXPECT_GT(reddish(held), reddish(before) + 30) << "no red Am marker while held";
   EXPECT_LT(countChanged(before, grab(player_.playerWindow)), 10) << "the marker stayed";
 }
 
-// The build's player with these arguments and no MIDI system but the JACK
-// server JACK_DEFAULT_SERVER names, if any.
+// The build's player with these arguments, no MIDI system but JACK_DEFAULT_SERVER's.
 RunResult runPlayer(const std::string& arguments) {
   setenv("ALSA_CONFIG_PATH", "/dev/null", 1);
   setenv("JACK_DEFAULT_SERVER", "plinkar-e2e-none", 0);

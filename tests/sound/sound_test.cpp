@@ -65,8 +65,7 @@ TEST(SoundMix, SumSaturatesAndGainScales) {
   }
 }
 
-// A mono PCM WAV in the test directory (little-endian like this machine);
-// 8-bit samples are stored unsigned.
+// A mono PCM WAV in the test directory; 8-bit samples are stored unsigned.
 std::string wav(const std::string& name, const std::vector<int>& samples, uint32_t rate = 44100,
                 uint32_t bits = 16) {
   const uint32_t size = static_cast<uint32_t>(samples.size()) * bits / 8;
@@ -153,8 +152,7 @@ class SoundPlayback : public ::testing::Test {
   const std::string output_ = testDir() + "/out.raw";
 };
 
-// Mixed or not, a sound alone reaches the device bit for bit, through a
-// 16-bit mono device at 44.1 kHz with small buffers.
+// Mixed or not, a sound alone reaches the device bit for bit.
 TEST_F(SoundPlayback, SoundAloneReachesTheDeviceAsWritten) {
   std::vector<int> loud = tone(4410), short8, widened, plain = tone(2205), half;
   loud[100] = 32767;
@@ -281,8 +279,7 @@ TEST_F(SoundPlayback, NewSoundNullNameOrMissingFileCutsOffTheOnePlaying) {
   }
 }
 
-// Without a usable device the call plays into SDL's dummy driver, and says so
-// once unless the dummy was chosen.
+// Without a usable device it plays into SDL's dummy driver, saying so once.
 TEST_F(SoundPlayback, UnusableDeviceFallsBackToDummyAndSaysSoOnce) {
   const struct {
     const char* driver;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <numeric>
 
 Frames Window(const WavSound& sound, size_t start, size_t length) {
   Frames out{sound.sample_rate, std::vector<double>(length)};
@@ -50,13 +51,11 @@ unsigned StrongestPitchClasses(const Frames& frames, int low, int high, int k) {
   double chroma[12] = {};
   for (int n = low; n <= high; ++n)
     chroma[n % 12] += PowerAt(frames, NoteHz(n)) / std::pow(NoteHz(n), 2);
+  int order[12];
+  std::iota(order, order + 12, 0);
+  std::sort(order, order + 12, [&](int a, int b) { return chroma[a] > chroma[b]; });
   unsigned mask = 0;
-  for (int i = 0; i < k; ++i) {
-    int best = -1;
-    for (int pc = 0; pc < 12; ++pc)
-      if (!(mask >> pc & 1) && (best < 0 || chroma[pc] > chroma[best])) best = pc;
-    mask |= 1u << best;
-  }
+  for (int i = 0; i < k; ++i) mask |= 1u << order[i];
   return mask;
 }
 

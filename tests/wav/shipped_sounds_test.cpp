@@ -34,8 +34,6 @@ const struct {
                {"E6", {4, 8, 11, 1}}, {"F", {5, 9, 0}}, {"G7", {7, 11, 2, 5}}};
 const char* const kDrums[] = {"base", "drum", "snare", "hat", "sim"};
 
-std::string ChordFile(const char* name) { return std::string("gita/통기타") + name + ".wav"; }
-
 // The player plays them as they are: stereo 16-bit PCM at 44.1 kHz, half a
 // second to three long, loud without clipping; a key press sounds at once
 // (within 5 ms the sound is within 30 dB of its loudest: a strum peaks later)
@@ -43,7 +41,7 @@ std::string ChordFile(const char* name) { return std::string("gita/통기타") +
 TEST(EverySound, IsPlayableAsItIs) {
   std::vector<std::string> files;
   for (const char* n : kPiano) files.push_back(std::string("piano/") + n + ".wav");
-  for (const auto& c : kChords) files.push_back(ChordFile(c.name));
+  for (const auto& c : kChords) files.push_back(std::string("gita/통기타") + c.name + ".wav");
   for (const char* n : kDrums) files.push_back(std::string("drum/") + n + ".wav");
   for (const std::string& file : files) {
     SCOPED_TRACE(file);
@@ -72,7 +70,7 @@ TEST(PianoSounds, FundamentalWithinTenCentsOfItsNoteAndAboutASecondAndAHalf) {
 
 TEST(GuitarChords, StrongestPitchClassesAreTheChordsAndLastAboutTwoSeconds) {
   for (const auto& chord : kChords) {
-    const WavSound s = Load(ChordFile(chord.name));
+    const WavSound s = Load(std::string("gita/통기타") + chord.name + ".wav");
     // 0.74 s from 100 ms in, once every string of the strum sounds; 73 Hz to 2 kHz.
     const Frames frames = Window(s, kRate / 10, 32768);
     unsigned want = 0;
