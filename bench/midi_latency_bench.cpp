@@ -4,11 +4,14 @@
 // --midi-connect. Needs an X display (Xvfb will do) and jackd.
 //   build/bench/midi_latency_bench [notes]
 #include <RtMidi.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -21,6 +24,60 @@ long long nowNanos() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
+}
+
+// Samples in the disk driver's output so far.
+size_t outputSamples(const PlayerProcess& player) {
+  struct stat info;
+  return stat(player.audioFile.c_str(), &info) == 0 ? static_cast<size_t>(info.st_size) / 2 : 0;
+}
+
+// When the first sound at or after sample `from` reached the disk driver's
+// output (steady_clock ns), waiting up to timeout_ms; -1 if none came. The
+// driver writes through a 4 kB stdio buffer, so the time of a sample is worked
+// out from when its 8-buffer block appeared and the pace of the blocks; that
+// is when the audio callback gave it to the driver, within about 0.2 ms.
+long long firstSoundWrittenNanos(const PlayerProcess& player, size_t from, int timeout_ms) {
+  constexpr size_t kBlock = 2048;  // samples: 8 buffers of 256
+  std::ifstream in(player.audioFile, std::ios::binary);
+  const long long deadline = nowNanos() + timeout_ms * 1000000LL;
+  size_t seen = outputSamples(player);
+  long long jumpAt = -1, foundBlockAt = -1;
+  size_t foundBlockEnd = 0;
+  double perBuffer = -1;  // ns
+  long found = -1;
+  while (nowNanos() < deadline) {
+    const size_t samples = outputSamples(player);
+    if (samples == seen) {
+      usleep(100);
+      continue;
+    }
+    const long long now = nowNanos();
+    if (samples - seen == kBlock && jumpAt >= 0) perBuffer = (now - jumpAt) / 8.0;
+    jumpAt = now;
+    const size_t start = std::max(seen, from);
+    seen = samples;
+    if (found < 0 && samples > start) {
+      std::vector<int16_t> block(samples - start);
+      in.clear();
+      in.seekg(static_cast<std::streamoff>(start * 2));
+      in.read(reinterpret_cast<char*>(block.data()),
+              static_cast<std::streamsize>(block.size() * 2));
+      for (size_t i = 0; i < block.size() && found < 0; i++)
+        if (block[i] != 0) found = static_cast<long>(start + i);
+      if (found >= 0) {
+        foundBlockAt = now;
+        foundBlockEnd = samples;
+      }
+    }
+    if (found >= 0 && perBuffer > 0) {
+      // stdio writes a full buffer out when the next write comes: the block
+      // appears with the first buffer after it.
+      const long buffersAfter = static_cast<long>(foundBlockEnd / 256) - found / 256;
+      return foundBlockAt - static_cast<long long>(buffersAfter * perBuffer);
+    }
+  }
+  return -1;
 }
 
 void send(RtMidiOut* out, std::vector<unsigned char> bytes) { out->sendMessage(&bytes); }

@@ -11,10 +11,9 @@
 
 static void quiet(const char*) {}
 
-static bool takesClients() {
-  jack_client_t* client = jack_client_open("plinkar-test-probe", JackNoStartServer, nullptr);
-  if (client) jack_client_close(client);
-  return client != nullptr;
+static bool running(pid_t pid) {
+  int status;
+  return pid > 0 && waitpid(pid, &status, WNOHANG) == 0;
 }
 
 bool startJackServer(JackServer* server) {
@@ -33,30 +32,17 @@ bool startJackServer(JackServer* server) {
            "-w", "2667", static_cast<char*>(nullptr));
     _exit(127);
   }
-  if (server->pid < 0) return false;
-  for (int attempt = 0; attempt < 100; attempt++) {
-    if (takesClients()) return true;
-    int status;
-    if (waitpid(server->pid, &status, WNOHANG) == server->pid) {  // it ended
-      server->pid = -1;
-      break;
-    }
-    usleep(50000);
-  }
+  for (int attempt = 0; attempt < 100 && running(server->pid); attempt++, usleep(50000))
+    if (jack_client_t* client = jack_client_open("plinkar-test-probe", JackNoStartServer, nullptr))
+      return jack_client_close(client), true;
   stopJackServer(server);
   return false;
 }
 
 void stopJackServer(JackServer* server) {
-  if (server->pid > 0) {
-    kill(server->pid, SIGTERM);
-    int status;
-    for (int waited = 0; waited < 100 && waitpid(server->pid, &status, WNOHANG) == 0; waited++)
-      usleep(50000);
-    if (kill(server->pid, 0) == 0) {
-      kill(server->pid, SIGKILL);
-      waitpid(server->pid, &status, 0);
-    }
+  if (server->pid > 0 && kill(server->pid, SIGTERM) == 0) {
+    for (int waited = 0; waited < 100 && running(server->pid); waited++) usleep(50000);
+    if (running(server->pid) && kill(server->pid, SIGKILL) == 0) waitpid(server->pid, nullptr, 0);
   }
   server->pid = -1;
   unsetenv("JACK_DEFAULT_SERVER");

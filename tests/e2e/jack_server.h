@@ -1,5 +1,4 @@
-// A JACK server of a test's own on the dummy backend, which needs no sound
-// card: MIDI ports on it carry notes between the test and the player.
+// A JACK server of a test's own on the dummy backend, for MIDI ports.
 #ifndef PLINKAR_TESTS_E2E_JACK_SERVER_H
 #define PLINKAR_TESTS_E2E_JACK_SERVER_H
 
@@ -12,11 +11,9 @@ struct JackServer {
   std::string name;  // plinkar-test-<pid>, so that it meets no other server
 };
 
-// Starts jackd (48 kHz, a cycle every 128 frames: 2.7 ms) and waits until it takes
-// clients; JACK_DEFAULT_SERVER then names it for this process and the
-// processes it starts. False when it did not come up.
+// Starts jackd (48 kHz, 128-frame cycles), waits until it takes clients and
+// names it in JACK_DEFAULT_SERVER for here and processes started from here.
 bool startJackServer(JackServer* server);
-// Stops it and forgets JACK_DEFAULT_SERVER.
-void stopJackServer(JackServer* server);
+void stopJackServer(JackServer* server);  // and forgets JACK_DEFAULT_SERVER
 
 #endif  // PLINKAR_TESTS_E2E_JACK_SERVER_H

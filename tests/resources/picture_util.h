@@ -14,22 +14,15 @@
 struct Rgb {
   int R, G, B;
 };
-
 inline bool operator==(Rgb a, Rgb b) { return a.R == b.R && a.G == b.G && a.B == b.B; }
 inline std::ostream& operator<<(std::ostream& out, Rgb c) {
   return out << "(" << c.R << "," << c.G << "," << c.B << ")";
 }
 
-struct FreeDeleter {
-  void operator()(unsigned char* p) const { std::free(p); }
-};
-
-// Pixels is null when the reader failed.
 struct Image {
-  uint32_t Width = 0;
-  uint32_t Height = 0;
-  std::unique_ptr<unsigned char, FreeDeleter> Owned;
-  const unsigned char* Pixels = nullptr;
+  uint32_t Width = 0, Height = 0;
+  std::unique_ptr<unsigned char, void (*)(void*)> Owned{nullptr, std::free};
+  const unsigned char* Pixels = nullptr;  // null when the reader failed
 };
 
 inline std::string ResourcePath(const std::string& name) {
@@ -39,14 +32,8 @@ inline std::string ResourcePath(const std::string& name) {
 inline Image LoadImage(const std::string& path) {
   BmpImage bmp = {0, 0, nullptr};
   ReadBmpImage(path.c_str(), &bmp);
-  Image image;
-  image.Owned.reset(bmp.Pixels);
-  image.Pixels = bmp.Pixels;
-  if (bmp.Pixels != nullptr) {
-    image.Width = bmp.Width;
-    image.Height = bmp.Height;
-  }
-  return image;
+  if (!bmp.Pixels) return Image();
+  return {bmp.Width, bmp.Height, {bmp.Pixels, std::free}, bmp.Pixels};
 }
 
 // The reader keeps a bottom-up file's bottom row first.

@@ -3,123 +3,75 @@
 // card's layout promises.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
-#include "image/bmp.h"
 #include "tests/resources/picture_util.h"
+#include "tests/support/files.h"
 
 namespace {
 
-std::vector<unsigned char> FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-uint32_t Le32(const std::vector<unsigned char>& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t{b[at + 3]} << 24;
-}
-
-uint16_t Le16(const std::vector<unsigned char>& b, size_t at) {
-  return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
-}
-
-struct PictureFile {
-  const char* Name;
-  uint32_t Width;
-  uint32_t Height;
-};
-
 // The About window places its pieces for exactly these sizes.
-const PictureFile kPictures[] = {
-    {"backdrop.bmp", 800, 600},  {"about_icon.bmp", 48, 48}, {"about_version.bmp", 240, 24},
-    {"about_note.bmp", 240, 20}, {"about_ok.bmp", 84, 26},
-};
-
 TEST(HelpCardPictures, AreUncompressed24BitBottomUpWithThePlainHeader) {
-  for (const PictureFile& file : kPictures) {
-    SCOPED_TRACE(file.Name);
-    const std::vector<unsigned char> b = FileBytes(ResourcePath(file.Name));
-    const size_t rowBytes = (file.Width * 3 + 3) / 4 * 4;
-    ASSERT_EQ(b.size(), 54 + rowBytes * file.Height);
-    EXPECT_EQ(b[0], 'B');
-    EXPECT_EQ(b[1], 'M');
-    EXPECT_EQ(Le32(b, 2), b.size());
-    EXPECT_EQ(Le32(b, 10), 54u);
-    EXPECT_EQ(Le32(b, 14), 40u);
-    EXPECT_EQ(Le32(b, 18), file.Width);
-    EXPECT_EQ(static_cast<int32_t>(Le32(b, 22)), static_cast<int32_t>(file.Height));
-    EXPECT_EQ(Le16(b, 26), 1);
-    EXPECT_EQ(Le16(b, 28), 24);
-    EXPECT_EQ(Le32(b, 30), 0u);
-
-    const Image image = LoadImage(ResourcePath(file.Name));
+  const struct {
+    const char* name;
+    uint32_t width, height;
+  } pictures[] = {
+      {"backdrop.bmp", 800, 600},  {"about_icon.bmp", 48, 48}, {"about_version.bmp", 240, 24},
+      {"about_note.bmp", 240, 20}, {"about_ok.bmp", 84, 26},
+  };
+  for (const auto& file : pictures) {
+    SCOPED_TRACE(file.name);
+    const std::string b = readFile(ResourcePath(file.name));
+    ASSERT_EQ(b.size(), 54 + (file.width * 3 + 3) / 4 * 4 * file.height);
+    // Size, pixels at 54 after a 40-byte header, width, height (positive:
+    // bottom-up), one plane, 24 bits, no compression; this machine is little-endian.
+    auto le = [](uint32_t v, int n) { return std::string(reinterpret_cast<const char*>(&v), n); };
+    EXPECT_EQ(b.substr(0, 34), "BM" + le(b.size(), 4) + le(0, 4) + le(54, 4) + le(40, 4) +
+                                   le(file.width, 4) + le(file.height, 4) + le(1, 2) + le(24, 2) +
+                                   le(0, 4));
+    const Image image = LoadImage(ResourcePath(file.name));
     ASSERT_NE(image.Pixels, nullptr);
-    EXPECT_EQ(image.Width, file.Width);
-    EXPECT_EQ(image.Height, file.Height);
+    EXPECT_EQ(image.Width, file.width);
+    EXPECT_EQ(image.Height, file.height);
   }
-  EXPECT_EQ(FileBytes(ResourcePath("backdrop.bmp")).size(), 1440054u);
 }
 
 bool IsYellow(Rgb c) { return c.R > 200 && c.G > 180 && c.B < 120; }
 bool IsRed(Rgb c) { return c.R > 150 && c.G < 80 && c.B < 80; }
 bool IsBlue(Rgb c) { return c.B > 150 && c.R < 100 && c.G < 120; }
 bool IsDark(Rgb c) { return c.R < 100 && c.G < 100 && c.B < 100; }
+bool IsWindow(Rgb c) { return c == Rgb{240, 240, 240}; }
+bool IsGrey(Rgb c) { return c.R == c.G && c.G == c.B; }
 
-// Counts the pixels of rows [top, bottom) (counted from the top) that pass.
-template <typename Test>
-int CountInRows(const Image& image, uint32_t top, uint32_t bottom, Test test) {
+// The pixels of rows [top, bottom) (counted from the top) that pass.
+int Count(const char* name, bool (*test)(Rgb), uint32_t top = 0, uint32_t bottom = 0) {
+  const Image image = LoadImage(ResourcePath(name));
   int count = 0;
-  for (uint32_t y = top; y < bottom; ++y)
-    for (uint32_t x = 0; x < image.Width; ++x) count += test(PixelAt(image, x, y)) ? 1 : 0;
+  for (uint32_t y = top; y < (bottom ? bottom : image.Height); ++y)
+    for (uint32_t x = 0; x < image.Width; ++x) count += test(PixelAt(image, x, y));
   return count;
 }
 
-TEST(HelpCardPictures, BackdropIsYellowWithARedTitleAndABlueClosingLine) {
-  const Image card = LoadImage(ResourcePath("backdrop.bmp"));
-  ASSERT_NE(card.Pixels, nullptr);
-  ASSERT_EQ(card.Height, 600u);
-  const int all = 800 * 600;
-  EXPECT_GT(CountInRows(card, 0, 600, IsYellow), all * 3 / 4);
-
-  // The emblem and heading at the top, under them a red rule.
-  EXPECT_GT(CountInRows(card, 0, 130, IsRed), 1000);
-  EXPECT_GT(CountInRows(card, 0, 130, IsDark), 2000);
-  // The how-to-play title: red, nothing blue.
-  EXPECT_GT(CountInRows(card, 165, 220, IsRed), 1500);
-  EXPECT_EQ(CountInRows(card, 165, 220, IsBlue), 0);
-  // The key lines: dark text only.
-  EXPECT_GT(CountInRows(card, 255, 450, IsDark), 5000);
-  EXPECT_EQ(CountInRows(card, 255, 450, IsRed), 0);
-  EXPECT_EQ(CountInRows(card, 255, 450, IsBlue), 0);
-  // The closing cheer near the bottom: blue, nothing red.
-  EXPECT_GT(CountInRows(card, 495, 560, IsBlue), 1500);
-  EXPECT_EQ(CountInRows(card, 495, 560, IsRed), 0);
-  EXPECT_EQ(CountInRows(card, 560, 600, IsYellow), 800 * 40);
-}
-
-TEST(HelpCardPictures, AboutPicturesSitOnTheWindowBackground) {
-  const Rgb background = {240, 240, 240};
+// A yellow card: a red rule and title over dark key lines, a blue closing
+// line, a blank margin; the About pieces grey on the window's grey, the icon coloured.
+TEST(HelpCardPictures, ShowTheColoursTheLayoutPromises) {
+  EXPECT_GT(Count("backdrop.bmp", IsYellow), 800 * 600 * 3 / 4);
+  EXPECT_GT(Count("backdrop.bmp", IsRed, 0, 130), 1000);  // the heading's rule
+  EXPECT_GT(Count("backdrop.bmp", IsRed, 165, 220), 1500);
+  EXPECT_GT(Count("backdrop.bmp", IsDark, 255, 450), 5000);
+  EXPECT_EQ(Count("backdrop.bmp", IsRed, 255, 450) + Count("backdrop.bmp", IsBlue, 0, 450), 0);
+  EXPECT_GT(Count("backdrop.bmp", IsBlue, 495, 560), 1500);
+  EXPECT_EQ(Count("backdrop.bmp", IsYellow, 560, 600), 800 * 40);
   for (const char* name : {"about_version.bmp", "about_note.bmp", "about_ok.bmp"}) {
-    SCOPED_TRACE(name);
-    const Image text = LoadImage(ResourcePath(name));
-    ASSERT_NE(text.Pixels, nullptr);
-    const int all = static_cast<int>(text.Width * text.Height);
-    EXPECT_GT(CountInRows(text, 0, text.Height, [&](Rgb c) { return c == background; }), all / 2);
-    EXPECT_GT(CountInRows(text, 0, text.Height, IsDark), 20);
-    EXPECT_EQ(CountInRows(text, 0, text.Height, [](Rgb c) { return c.R != c.G || c.G != c.B; }), 0);
+    EXPECT_EQ(Count(name, IsGrey), Count(name, [](Rgb) { return true; })) << name;
+    EXPECT_GT(Count(name, IsWindow), Count(name, IsGrey) / 2) << name;
+    EXPECT_GT(Count(name, IsDark), 20) << name;
   }
-
   const Image icon = LoadImage(ResourcePath("about_icon.bmp"));
-  ASSERT_NE(icon.Pixels, nullptr);
-  EXPECT_EQ(PixelAt(icon, 0, 0), background);
-  EXPECT_EQ(PixelAt(icon, 47, 47), background);
-  EXPECT_GT(CountInRows(icon, 0, 48, IsRed), 200);
-  EXPECT_GT(CountInRows(icon, 0, 48, IsYellow), 200);
+  EXPECT_TRUE(IsWindow(PixelAt(icon, 0, 0)) && IsWindow(PixelAt(icon, 47, 47)));
+  EXPECT_GT(std::min(Count("about_icon.bmp", IsRed), Count("about_icon.bmp", IsYellow)), 200);
 }
 
 }  // namespace

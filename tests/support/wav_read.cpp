@@ -83,3 +83,14 @@ bool ReadWav(const std::string& path, WavSound* out, std::string* error) {
 size_t FrameCount(const WavSound& sound) {
   return sound.channels > 0 ? sound.samples.size() / sound.channels : 0;
 }
+
+std::vector<int16_t> ReadRawSamples(const std::string& path) {
+  std::vector<int16_t> samples;
+  if (FILE* f = std::fopen(path.c_str(), "rb")) {
+    int16_t buf[4096];
+    for (size_t n; (n = std::fread(buf, 2, 4096, f)) > 0;)
+      samples.insert(samples.end(), buf, buf + n);
+    std::fclose(f);
+  }
+  return samples;
+}

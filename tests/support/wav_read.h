@@ -22,6 +22,10 @@ bool ParseWav(const std::vector<unsigned char>& bytes, WavSound* out, std::strin
 // Reads and parses the file at path.
 bool ReadWav(const std::string& path, WavSound* out, std::string* error);
 
+// A headerless file of native 16-bit samples, as SDL's disk audio driver
+// writes them; empty when it cannot be read.
+std::vector<int16_t> ReadRawSamples(const std::string& path);
+
 // Frames in the sound (samples per channel).
 size_t FrameCount(const WavSound& sound);
 

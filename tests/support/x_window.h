@@ -4,6 +4,9 @@
 
 #include <X11/Xlib.h>
 
+#include <cstdint>
+#include <vector>
+
 // What a window manager sends when the window's close button is used.
 inline void closeLikeWindowManager(Display* display, Window window) {
   XEvent event = {};
@@ -16,5 +19,25 @@ inline void closeLikeWindowManager(Display* display, Window window) {
   XSendEvent(display, window, False, NoEventMask, &event);
   XFlush(display);
 }
+
+// One connection to $DISPLAY for the program; a failed request fails the
+// check that made it, not the whole run.
+Display* testDisplay();
+
+struct Screenshot {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgb;  // top-down rows
+  const uint8_t* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
+};
+
+// The same on testDisplay().
+void closeLikeWindowManager(Window window);
+// Size of the window and where it sits on the screen.
+bool geometry(Window window, int* width, int* height, int* left, int* top);
+// The window's pixels as the X server has them; empty when it cannot be read.
+Screenshot grab(Window window);
+// Pixels that differ by more than a little, and their centre.
+int countChanged(const Screenshot& a, const Screenshot& b, double* cx = nullptr,
+                 double* cy = nullptr);
 
 #endif  // PLINKAR_TESTS_SUPPORT_X_WINDOW_H

@@ -2,162 +2,78 @@
 
 #include <algorithm>
 #include <cmath>
-#include <complex>
 #include <cstdlib>
+#include <numeric>
 
-namespace {
-
-constexpr double kPi = 3.14159265358979323846;
-
-// In-place iterative radix-2 FFT; the size must be a power of two.
-void Fft(std::vector<std::complex<double>>& a) {
-  const size_t n = a.size();
-  for (size_t i = 1, j = 0; i < n; ++i) {
-    size_t bit = n >> 1;
-    for (; j & bit; bit >>= 1) j ^= bit;
-    j ^= bit;
-    if (i < j) std::swap(a[i], a[j]);
-  }
-  for (size_t len = 2; len <= n; len <<= 1) {
-    const double angle = -2 * kPi / static_cast<double>(len);
-    const std::complex<double> step(std::cos(angle), std::sin(angle));
-    for (size_t i = 0; i < n; i += len) {
-      std::complex<double> w(1);
-      for (size_t k = 0; k < len / 2; ++k) {
-        const std::complex<double> u = a[i + k];
-        const std::complex<double> v = a[i + k + len / 2] * w;
-        a[i + k] = u + v;
-        a[i + k + len / 2] = u - v;
-        w *= step;
-      }
-    }
-  }
-}
-
-double BinHz(const Spectrum& s, size_t bin) {
-  return static_cast<double>(bin) * s.sample_rate / static_cast<double>(s.fft_size);
-}
-
-// Bins [first, last] that lie in [min_hz, max_hz], clamped to the spectrum;
-// false when there are none.
-bool BinRange(const Spectrum& s, double min_hz, double max_hz, size_t* first, size_t* last) {
-  if (s.power.size() < 3 || s.sample_rate <= 0) return false;
-  const double per_bin = static_cast<double>(s.sample_rate) / static_cast<double>(s.fft_size);
-  *first = static_cast<size_t>(std::max(1.0, std::ceil(min_hz / per_bin)));
-  *last = static_cast<size_t>(
-      std::min(static_cast<double>(s.power.size() - 2), std::floor(max_hz / per_bin)));
-  return *first <= *last;
-}
-
-size_t StrongestBin(const Spectrum& s, size_t first, size_t last) {
-  size_t best = first;
-  for (size_t i = first; i <= last; ++i) {
-    if (s.power[i] > s.power[best]) best = i;
-  }
-  return best;
-}
-
-// Vertex of the parabola through the log power of bin and its neighbours.
-double RefinedHz(const Spectrum& s, size_t bin) {
-  const double tiny = 1e-300;
-  const double a = std::log(s.power[bin - 1] + tiny);
-  const double b = std::log(s.power[bin] + tiny);
-  const double c = std::log(s.power[bin + 1] + tiny);
-  const double den = a - 2 * b + c;
-  const double offset = den < 0 ? 0.5 * (a - c) / den : 0.0;
-  return (static_cast<double>(bin) + offset) * s.sample_rate / static_cast<double>(s.fft_size);
-}
-
-}  // namespace
-
-Spectrum PowerSpectrum(const WavSound& sound, size_t start, size_t length, size_t fft_size) {
-  Spectrum out;
-  out.sample_rate = sound.sample_rate;
-  out.fft_size = fft_size;
-  out.power.assign(fft_size / 2 + 1, 0.0);
-  const size_t frames = FrameCount(sound);
-  length = std::min(length, fft_size);
-  std::vector<std::complex<double>> buf(fft_size);
-  for (int ch = 0; ch < sound.channels; ++ch) {
-    std::fill(buf.begin(), buf.end(), std::complex<double>(0));
-    for (size_t i = 0; i < length && start + i < frames; ++i) {
-      const double w =
-          0.5 - 0.5 * std::cos(2 * kPi * static_cast<double>(i) / static_cast<double>(length));
-      buf[i] = w * sound.samples[(start + i) * sound.channels + ch] / 32768.0;
-    }
-    Fft(buf);
-    for (size_t k = 0; k < out.power.size(); ++k) out.power[k] += std::norm(buf[k]);
+Frames Window(const WavSound& sound, size_t start, size_t length) {
+  Frames out{sound.sample_rate, std::vector<double>(length)};
+  for (size_t i = 0; i < length && start + i < FrameCount(sound); ++i) {
+    double sum = 0;
+    for (int ch = 0; ch < sound.channels; ++ch)
+      sum += sound.samples[(start + i) * sound.channels + ch];
+    out.x[i] = (0.5 - 0.5 * std::cos(2 * M_PI * i / length)) * sum / sound.channels / 32768;
   }
   return out;
 }
 
-double FundamentalHz(const Spectrum& spectrum, double min_hz, double max_hz) {
-  size_t first;
-  size_t last;
-  if (!BinRange(spectrum, min_hz, max_hz, &first, &last)) return 0.0;
-  const size_t peak = StrongestBin(spectrum, first, last);
-  const double floor = spectrum.power[peak] * 0.01;
-  const double peak_hz = BinHz(spectrum, peak);
-  // A subharmonic within 20 dB of the strongest peak is the true fundamental;
-  // try the deepest one first.
-  for (int d = 6; d >= 2; --d) {
-    size_t lo;
-    size_t hi;
-    const double f = peak_hz / d;
-    if (!BinRange(spectrum, std::max(min_hz, f * 0.98), f * 1.02, &lo, &hi)) continue;
-    const size_t bin = StrongestBin(spectrum, lo, hi);
-    const bool local_max = spectrum.power[bin] >= spectrum.power[bin - 1] &&
-                           spectrum.power[bin] >= spectrum.power[bin + 1];
-    if (local_max && spectrum.power[bin] >= floor) return RefinedHz(spectrum, bin);
+double PowerAt(const Frames& frames, double hz) {
+  const double k = 2 * std::cos(2 * M_PI * hz / frames.rate);
+  double s1 = 0, s2 = 0;
+  for (double v : frames.x) {
+    const double s0 = v + k * s1 - s2;
+    s2 = s1;
+    s1 = s0;
   }
-  return RefinedHz(spectrum, peak);
+  return s1 * s1 + s2 * s2 - k * s1 * s2;
 }
 
-std::array<double, 12> Chroma(const Spectrum& spectrum, double min_hz, double max_hz) {
-  std::array<double, 12> chroma{};
-  size_t first;
-  size_t last;
-  if (!BinRange(spectrum, min_hz, max_hz, &first, &last)) return chroma;
-  for (size_t k = first; k <= last; ++k) {
-    const double hz = BinHz(spectrum, k);
-    const long nearest = std::lround(69 + 12 * std::log2(hz / 440.0));
-    chroma[static_cast<size_t>(((nearest % 12) + 12) % 12)] += spectrum.power[k] / (hz * hz);
-  }
-  return chroma;
-}
+double NoteHz(double midi_note) { return 440.0 * std::pow(2.0, (midi_note - 69) / 12.0); }
+double Cents(double hz, double reference_hz) { return 1200 * std::log2(hz / reference_hz); }
 
-unsigned StrongestPitchClasses(const std::array<double, 12>& chroma, int k) {
-  unsigned mask = 0;
-  for (int n = 0; n < k; ++n) {
-    int best = -1;
-    for (int pc = 0; pc < 12; ++pc) {
-      if (mask & (1u << pc)) continue;
-      if (best < 0 || chroma[pc] > chroma[best]) best = pc;
+double FundamentalHz(const Frames& frames, int low, int high) {
+  int best = low;
+  for (int n = low; n <= high; ++n)
+    if (PowerAt(frames, NoteHz(n)) > PowerAt(frames, NoteHz(best))) best = n;
+  const double peak = PowerAt(frames, NoteHz(best));
+  for (int below : {24, 19, 12})  // two octaves, a twelfth, an octave
+    if (best - below >= low && PowerAt(frames, NoteHz(best - below)) >= peak * 0.01) {
+      best -= below;
+      break;
     }
-    mask |= 1u << best;
-  }
+  double hz = NoteHz(best);
+  for (int c = -50; c <= 50; ++c)
+    if (PowerAt(frames, NoteHz(best + c / 100.0)) > PowerAt(frames, hz))
+      hz = NoteHz(best + c / 100.0);
+  return hz;
+}
+
+unsigned StrongestPitchClasses(const Frames& frames, int low, int high, int k) {
+  double chroma[12] = {};
+  for (int n = low; n <= high; ++n)
+    chroma[n % 12] += PowerAt(frames, NoteHz(n)) / std::pow(NoteHz(n), 2);
+  int order[12];
+  std::iota(order, order + 12, 0);
+  std::sort(order, order + 12, [&](int a, int b) { return chroma[a] > chroma[b]; });
+  unsigned mask = 0;
+  for (int i = 0; i < k; ++i) mask |= 1u << order[i];
   return mask;
 }
 
-double SpectralCentroidHz(const Spectrum& spectrum) {
-  double weighted = 0;
-  double total = 0;
-  for (size_t k = 0; k < spectrum.power.size(); ++k) {
-    weighted += BinHz(spectrum, k) * spectrum.power[k];
-    total += spectrum.power[k];
-  }
-  return total > 0 ? weighted / total : 0.0;
+double CrossingHz(const WavSound& sound, size_t start, size_t length) {
+  const size_t end = std::min(FrameCount(sound), start + length);
+  int crossings = 0;
+  for (size_t i = start + 1; i < end; ++i)
+    crossings +=
+        (sound.samples[i * sound.channels] < 0) != (sound.samples[(i - 1) * sound.channels] < 0);
+  return crossings * 0.5 * sound.sample_rate / static_cast<double>(end - start);
 }
 
 double Rms(const WavSound& sound, size_t start, size_t length) {
-  const size_t frames = FrameCount(sound);
-  const size_t end = std::min(frames, start + length);
+  const size_t end = std::min(FrameCount(sound), start + length);
   if (start >= end) return 0.0;
   double sum = 0;
-  for (size_t i = start * sound.channels; i < end * sound.channels; ++i) {
-    const double v = sound.samples[i] / 32768.0;
-    sum += v * v;
-  }
+  for (size_t i = start * sound.channels; i < end * sound.channels; ++i)
+    sum += std::pow(sound.samples[i] / 32768.0, 2);
   return std::sqrt(sum / static_cast<double>((end - start) * sound.channels));
 }
 
@@ -168,12 +84,7 @@ int PeakSample(const WavSound& sound) {
 }
 
 size_t FirstFrameAbove(const WavSound& sound, int level) {
-  for (size_t i = 0; i < sound.samples.size(); ++i) {
+  for (size_t i = 0; i < sound.samples.size(); ++i)
     if (std::abs(static_cast<int>(sound.samples[i])) >= level) return i / sound.channels;
-  }
   return FrameCount(sound);
 }
-
-double Cents(double hz, double reference_hz) { return 1200 * std::log2(hz / reference_hz); }
-
-double NoteHz(int midi_note) { return 440.0 * std::pow(2.0, (midi_note - 69) / 12.0); }

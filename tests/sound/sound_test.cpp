@@ -1,0 +1,316 @@
+// The sound call: the file a name opens, the mixer, and playback as the
+// device gets it from SDL's disk driver (raw 16-bit mono at 44.1 kHz).
+#include "platform/sound.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/sound_internal.h"
+#include "tests/support/files.h"
+#include "tests/support/wav_read.h"
+
+namespace {
+
+// "\305\353\261\342\305\270" is the Korean for acoustic guitar in CP949.
+TEST(SoundFilePath, BackslashesBecomeSlashesAndCp949BecomesUtf8) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"wav\\piano/do.wav", "wav/piano/do.wav"},
+      {"", ""},
+      {"wav\\gita\\\305\353\261\342\305\270Am.wav", u8"wav/gita/통기타Am.wav"},
+      {"\201\101.wav", u8"갂.wav"},  // a UHC syllable whose trail byte is a letter
+      // Bytes that are not CP949 pass through, a lead byte cut off by the end too.
+      {"a\377b", "a\377b"},
+      {"\200\\x", "\200/x"},
+      {"x\305", "x\305"},
+      {"\305\353\377\261\342\\", std::string(u8"통") + "\377" + u8"기/"},
+  };
+  for (const auto& [name, path] : cases) EXPECT_EQ(soundFilePath(name.c_str()), path) << name;
+}
+
+TEST(SoundMix, SumSaturatesAndGainScales) {
+  const struct {
+    std::vector<int16_t> a, b;
+    int32_t gainB;
+    std::vector<int16_t> out;
+  } cases[] = {
+      {{20000, -20000, 1000, 32767, -32768},
+       {20000, -20000, -3000, 0, 0},
+       kSoundFullGain,
+       {32767, -32768, -2000, 32767, -32768}},
+      {{0, 0, 0}, {10000, -3, 7}, kSoundFullGain / 2, {5000, -2, 3}},
+      // b runs out first: a goes on alone, then silence.
+      {{5, 6, 7, 8}, {1}, kSoundFullGain, {6, 6, 7, 8, 0, 0}},
+  };
+  for (const auto& c : cases) {
+    SoundVoice voices[3];
+    voices[0].data = reinterpret_cast<const uint8_t*>(c.a.data());
+    voices[0].length = static_cast<uint32_t>(c.a.size() * 2);
+    voices[2].data = reinterpret_cast<const uint8_t*>(c.b.data());
+    voices[2].length = static_cast<uint32_t>(c.b.size() * 2);
+    voices[2].gain = c.gainB;
+    std::vector<int16_t> out(c.out.size(), 99);
+    mixVoices(voices, 3, out.data(), static_cast<int>(out.size()));
+    EXPECT_EQ(out, c.out);
+    EXPECT_FALSE(voiceActive(voices[2]));
+  }
+}
+
+// A mono PCM WAV in the test directory; 8-bit samples are stored unsigned.
+std::string wav(const std::string& name, const std::vector<int>& samples, uint32_t rate = 44100,
+                uint32_t bits = 16) {
+  const uint32_t size = static_cast<uint32_t>(samples.size()) * bits / 8;
+  auto le = [](uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
+  std::string bytes = "RIFF" + le(36 + size) + "WAVEfmt " + le(16) + le(1 | 1 << 16) + le(rate) +
+                      le(rate * bits / 8) + le(bits / 8 | bits << 16) + "data" + le(size);
+  for (int sample : samples) bytes.append(reinterpret_cast<const char*>(&sample), bits / 8);
+  return writeFile(name, bytes);
+}
+
+// A sine around offset: never 0 with |offset| > 8000, so apart from silence.
+std::vector<int> tone(size_t count, double cyclesPerSample = 0.01, int offset = 9000) {
+  std::vector<int> samples(count);
+  for (size_t i = 0; i < count; ++i)
+    samples[i] =
+        offset + static_cast<int>(std::lround(8000 * std::sin(2 * M_PI * cyclesPerSample * i)));
+  return samples;
+}
+
+size_t firstNonZero(const std::vector<int>& samples, size_t from = 0) {
+  while (from < samples.size() && samples[from] == 0) from++;
+  return from;
+}
+
+// Index of expected's first sample off out[start..] by over tolerance, or its size.
+size_t mismatchAt(const std::vector<int>& out, size_t start, const std::vector<int>& expected,
+                  int tolerance = 0) {
+  for (size_t i = 0; i < expected.size(); ++i)
+    if (start + i >= out.size() || std::abs(out[start + i] - expected[i]) > tolerance) return i;
+  return expected.size();
+}
+
+// The output holds the sound whole at its first sample, then silence.
+void expectWhole(const std::vector<int>& out, const std::vector<int>& samples, int tolerance = 0) {
+  const size_t start = firstNonZero(out);
+  ASSERT_LT(start, out.size()) << "nothing was heard";
+  EXPECT_EQ(mismatchAt(out, start, samples, tolerance), samples.size());
+  EXPECT_EQ(firstNonZero(out, start + samples.size()), out.size()) << "silence after the end";
+}
+
+// Polls until done() holds; the bound keeps a broken device from hanging.
+bool waitUntil(const std::function<bool()>& done) {
+  for (int ms = 0; ms < 20000; ms++, std::this_thread::sleep_for(std::chrono::milliseconds(1)))
+    if (done()) return true;
+  return false;
+}
+
+bool waitForBuffers(unsigned long long count) {
+  const unsigned long long target = soundBuffersFilled() + count;
+  return waitUntil([target] { return soundBuffersFilled() >= target; });
+}
+
+// Lets the sound play out and a little silence follow it.
+bool waitForEnd() {
+  return waitUntil([] { return !soundPlaying(); }) && waitForBuffers(4);
+}
+
+bool waitForStart() {
+  return waitUntil([] { return soundVoiceStartNanos() != 0; }) && waitForBuffers(3);
+}
+
+class SoundPlayback : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    soundShutdown();
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", output_.c_str(), 1);
+  }
+  void TearDown() override {
+    soundShutdown();
+    soundSetVoices(1);
+    soundSetLevel(1.0f);
+    unsetenv("SDL_DISKAUDIOFILE");
+    unsetenv("SDL_AUDIODRIVER");
+  }
+
+  // What the device got, once audio is shut down and the file complete.
+  std::vector<int> played() {
+    soundShutdown();
+    const std::vector<int16_t> samples = ReadRawSamples(output_);
+    return std::vector<int>(samples.begin(), samples.end());
+  }
+
+  const std::string output_ = testDir() + "/out.raw";
+};
+
+// Mixed or not, a sound alone reaches the device bit for bit.
+TEST_F(SoundPlayback, SoundAloneReachesTheDeviceAsWritten) {
+  std::vector<int> loud = tone(4410), short8, widened, plain = tone(2205), half;
+  loud[100] = 32767;
+  loud[101] = -32768;
+  for (int sample : loud) half.push_back(sample >> 1);
+  for (int sample : tone(4410, 0.01, 0)) {
+    short8.push_back(148 + sample / 80);  // 8-bit, stored unsigned
+    widened.push_back((short8.back() - 128) * 256);
+  }
+  std::filesystem::create_directories(testDir() + "/wav/gita");
+  wav(u8"wav/gita/통기타Am.wav", plain);
+  const struct {
+    const char* what;
+    std::string path;
+    const std::vector<int>& heard;
+    int voices, flags, tolerance;
+    float level = 1.0f;  // scales mixed sounds only
+  } cases[] = {
+      {"alone", wav("a.wav", loud), loud, 1, SND_ASYNC, 0, 0.5f},
+      {"mixed", wav("a.wav", loud), loud, 4, SND_ASYNC, 0},
+      {"mixed at half level", wav("a.wav", loud), half, 2, SND_ASYNC, 0, 0.5f},
+      // Within one 8-bit step: neighbouring samples differ by several steps.
+      {"8-bit, widened", wav("b.wav", short8, 44100, 8), widened, 1, SND_ASYNC, 256},
+      {"CP949 name", testDir() + "\\wav\\gita\\\305\353\261\342\305\270Am.wav", plain, 1, SND_ASYNC,
+       0},
+      {"not async: returns when played", wav("c.wav", plain), plain, 1, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    soundShutdown();
+    soundSetVoices(c.voices);
+    soundSetLevel(c.level);
+    ASSERT_EQ(sndPlaySoundA(c.path.c_str(), c.flags), 1);
+    // Heard bit for bit through the disk driver, the device is 16-bit mono at
+    // 44.1 kHz; its buffers are small.
+    EXPECT_EQ(soundDeviceInfo().frames, 256);
+    if (c.flags == 0) {
+      EXPECT_FALSE(soundPlaying());
+      EXPECT_NE(soundVoiceStartNanos(), 0);
+    }
+    ASSERT_TRUE(waitForEnd());
+    expectWhole(played(), c.heard, c.tolerance);
+  }
+}
+
+// Constant sounds, so that each sum tells which voices are playing.
+TEST_F(SoundPlayback, VoicesRingTogetherTheFirstStartedMakesWayAndNullStopsAll) {
+  soundSetVoices(2);
+  for (int level : {1000, 2000, 4000}) {
+    ASSERT_EQ(sndPlaySoundA(wav(std::to_string(level), std::vector<int>(88200, level)).c_str(),
+                            SND_ASYNC),
+              1);
+    ASSERT_TRUE(waitForStart());
+  }
+  // A missing file takes no voice from the others.
+  EXPECT_EQ(sndPlaySoundA((testDir() + "/missing.wav").c_str(), SND_ASYNC), 0);
+  ASSERT_TRUE(waitForBuffers(3));
+  EXPECT_EQ(sndPlaySoundA(nullptr, SND_ASYNC), 1);
+  EXPECT_FALSE(soundPlaying());
+  ASSERT_TRUE(waitForBuffers(4));
+  const std::vector<int> out = played();
+  std::vector<int> heard;  // each run of equal samples once, from the first sound
+  for (size_t i = firstNonZero(out); i < out.size(); i++)
+    if (heard.empty() || heard.back() != out[i]) heard.push_back(out[i]);
+  EXPECT_EQ(heard, (std::vector<int>{1000, 3000, 6000, 0}));
+}
+
+TEST_F(SoundPlayback, SecondPlayOfTheSameFileUsesTheCacheAndRestarts) {
+  const std::vector<int> samples = tone(2205);
+  const std::string path = wav("a.wav", samples);
+  ASSERT_EQ(sndPlaySoundA(path.c_str(), SND_ASYNC), 1);
+  ASSERT_TRUE(waitForEnd());
+  std::filesystem::remove(path);  // the cached copy plays even so
+  ASSERT_EQ(sndPlaySoundA(path.c_str(), SND_ASYNC), 1);
+  ASSERT_TRUE(waitForEnd());
+  const std::vector<int> out = played();
+  const size_t second = firstNonZero(out, firstNonZero(out) + samples.size());
+  expectWhole(std::vector<int>(out.begin() + second, out.end()), samples);
+}
+
+TEST_F(SoundPlayback, HalfRateSoundIsResampledToItsEnd) {
+  // 0.2 s at 22.05 kHz: 8820 samples at the device's rate.
+  ASSERT_EQ(sndPlaySoundA(wav("a.wav", tone(4410, 0.02, 12000), 22050).c_str(), SND_ASYNC), 1);
+  ASSERT_TRUE(waitForEnd());
+  const std::vector<int> out = played();
+  // Where the tone is loud; the resampler's filter softens both edges.
+  auto loud = [](int sample) { return sample > 2000; };
+  const size_t first = std::find_if(out.begin(), out.end(), loud) - out.begin(),
+               end = out.rend() - std::find_if(out.rbegin(), out.rend(), loud);
+  EXPECT_NEAR(static_cast<double>(end) - first, 8820, 8.0);
+  // Between the edges, the same tone at twice the samples.
+  const std::vector<int> ideal = tone(8820, 0.01, 12000),
+                         middle(ideal.begin() + 64, ideal.end() - 64);
+  EXPECT_EQ(mismatchAt(out, first + 64, middle, 160), middle.size());
+}
+
+// A new sound, a null name or one that plays nothing cuts off the sound still
+// playing; a new one follows at once, whole, then silence.
+TEST_F(SoundPlayback, NewSoundNullNameOrMissingFileCutsOffTheOnePlaying) {
+  EXPECT_EQ(sndPlaySoundA(writeFile("garbage.wav", "not a wave file").c_str(), SND_ASYNC), 0);
+  EXPECT_EQ(sndPlaySoundA("", SND_ASYNC), 0);
+  // Positive and negative tones, so each sample tells which sound it is from.
+  const std::vector<int> first = tone(88200), second = tone(2205, 0.02, -9000), none;
+  const std::string path = wav("first.wav", first), next = wav("second.wav", second);
+  const struct {
+    const char* stop;
+    int result;
+    const std::vector<int>& then;
+  } cases[] = {{nullptr, 1, none}, {"missing.wav", 0, none}, {next.c_str(), 1, second}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stop ? c.stop : "null");
+    soundShutdown();
+    ASSERT_EQ(sndPlaySoundA(path.c_str(), SND_ASYNC), 1);
+    ASSERT_TRUE(waitForStart());
+    EXPECT_EQ(sndPlaySoundA(c.stop, SND_ASYNC), c.result);
+    EXPECT_FALSE(c.then.empty() && soundPlaying()) << "still playing after the stop";
+    ASSERT_TRUE(waitForEnd());
+    const std::vector<int> out = played();
+    const size_t start = firstNonZero(out), heard = mismatchAt(out, start, first);
+    ASSERT_LT(heard, first.size()) << "the first sound played to its end";
+    EXPECT_GT(heard, 0u);
+    EXPECT_EQ(mismatchAt(out, start + heard, c.then), c.then.size());
+    EXPECT_EQ(firstNonZero(out, start + heard + c.then.size()), out.size()) << "silence after";
+  }
+}
+
+// Without a usable device it plays into SDL's dummy driver, saying so once.
+TEST_F(SoundPlayback, UnusableDeviceFallsBackToDummyAndSaysSoOnce) {
+  const struct {
+    const char* driver;
+    const char* file;
+    bool says;
+  } cases[] = {{"no-such-driver", nullptr, true},
+               {"disk", "/nonexistent-dir/out.raw", true},
+               {"dummy", nullptr, false}};
+  // Stopping before any sound needs no audio.
+  EXPECT_EQ(sndPlaySoundA(nullptr, SND_ASYNC), 1);
+  EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
+  const std::string path = wav("fallback.wav", tone(2205));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.driver);
+    soundShutdown();
+    setenv("SDL_AUDIODRIVER", c.driver, 1);
+    if (c.file) setenv("SDL_DISKAUDIOFILE", c.file, 1);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(sndPlaySoundA(path.c_str(), SND_ASYNC), 1);
+    ASSERT_NE(soundDeviceInfo().driver, nullptr);
+    EXPECT_STREQ(soundDeviceInfo().driver, "dummy");
+    EXPECT_TRUE(waitUntil([] { return !soundPlaying(); })) << "the dummy consumes the sound";
+    EXPECT_EQ(sndPlaySoundA(path.c_str(), SND_ASYNC), 1);
+    EXPECT_EQ(sndPlaySoundA("missing.wav", SND_ASYNC), 0);
+    EXPECT_EQ(sndPlaySoundA(nullptr, SND_ASYNC), 1);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(c.says ? said.find("no audio device") != std::string::npos &&
+                             said.find('\n') == said.size() - 1
+                       : said.empty())
+        << said;
+  }
+}
+
+}  // namespace
