@@ -24,11 +24,9 @@ TEST(NormalsFacet, CounterClockwiseFacesPointTowardsTheViewerAtAnyScale) {
   glmComputeFacetNormals(m.get());
   EXPECT_EQ(m->facetnormcount, 5u);
   EXPECT_EQ(m->faces[1].facetidx, 2u);
-  EXPECT_TRUE(TripleNear(m->facetnorms, 1, 0.0f, 0.0f, 1.0f));
-  EXPECT_TRUE(TripleNear(m->facetnorms, 2, 0.0f, 0.0f, -1.0f));
-  EXPECT_TRUE(TripleNear(m->facetnorms, 3, 0.0f, 0.0f, 1.0f));
-  EXPECT_TRUE(TripleNear(m->facetnorms, 4, 0.0f, 0.0f, 1.0f));
-  EXPECT_TRUE(TripleNear(m->facetnorms, 5, 0.0f, -1.0f, 0.0f));
+  const float y[] = {0, 0, 0, 0, -1}, z[] = {1, -1, 1, 1, 0};
+  for (uint32_t i = 1; i <= 5; i++)
+    EXPECT_TRUE(TripleNear(m->facetnorms, i, 0, y[i - 1], z[i - 1]));
 }
 
 // One triangle of each of the three sides that meet at the box corner
