@@ -14,9 +14,10 @@
 #include "test_util.h"
 
 static const std::string kSquare = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0.5 1.5 0\n";
-static const std::string kLists = kSquare + "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvt 0 0\nvt 1 1\n" +
-                                  "vn 0 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\n" +
-                                  "vn 0 0 1\nvn 0 0 1\nvn 0 0 1\n";
+static std::string repeat(const std::string& line, int n) {
+  return n ? line + repeat(line, n - 1) : "";
+}
+static const std::string kLists = kSquare + repeat("vt 0 0\n", 6) + repeat("vn 0 0 1\n", 9);
 
 static std::vector<std::string> group_names(const Model* model) {
   std::vector<std::string> names;
@@ -91,11 +92,9 @@ TEST(ObjGroups, NamesKeepTheBlankAfterGAndFacesBeforeAnyGroupStayInDefault) {
   // The last line, without a line end, loses its last character.
   EXPECT_EQ(group_names(read_obj("v 0 0 0\ng key").get()),
             (std::vector<std::string>{" ke", "default"}));
-}
-
-TEST(ObjGroups, LongNamesAndWordsAreReadWhole) {
+  // Long names and words are read whole.
   std::string name(300, 'n'), library(200, 'l');
-  ModelPtr m = read_obj(
+  m = read_obj(
       "v 0 0 0\ng " + name + "\nmtllib " + library + ".mtl\nusemtl " + name + "\nf 1 1 1\n",
       "newmtl " + name + "\nKd 0 0 1\n", library + ".mtl");
   ModelGroup* group = glmLookupGroup(m.get(), (" " + name).c_str());
