@@ -108,6 +108,8 @@ TEST(BmpRead, StoredRowsBecomeRedGreenBlueRowsBottomFirst) {
   Expect("width 4 rows have no padding", MakeBmp(4, 1, 24, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}),
          4, 1, {2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9});
   Expect("rows longer than 3072 bytes", MakeBmp(1500, 2, 24, rows), 1500, 2, want);
+  Expect("the widest row", MakeBmp(1 << 20, 1, 24, Bytes(3 << 20, 7)), 1 << 20, 1,
+         Bytes(3 << 20, 7));
   // 5 indices in an 8-byte row: the 0xAA padding is not expanded.
   Expect("palette rows skip padding and use all 256 entries",
          MakeBmp(5, 1, 8, {0, 1, 255, 7, 2, 0xAA, 0xAA, 0xAA}, Ramp()), 5, 1,
@@ -155,6 +157,7 @@ TEST(BmpRead, EachBadFileOrHeaderIsRefusedWithItsMessage) {
   Refused("32 bit", MakeBmp(1, 1, 32, {1, 2, 3, 4}), bits);
   Refused("12 GiB of pixels", MakeBmp(0x10000, 0x10000, 24, {}), size);
   Refused("row size would wrap", MakeBmp(0xFFFFFFFF, 1, 24, {}), size);
+  Refused("wider than 2^20", MakeBmp((1 << 20) + 1, 1, 24, {}), size);
   Refused("zero width", MakeBmp(0, 5, 24, {}), size);
   Refused("zero height", MakeBmp(3, 0, 24, {}), size);
   Refused("|height| = 2^31", MakeBmp(1, INT32_MIN, 24, {}), size);
