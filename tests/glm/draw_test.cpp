@@ -24,6 +24,12 @@ struct Primitive {
   std::vector<Vertex> vertices;
 };
 
+// Two groups, each with a material; faces of "default" first in the file.
+const char kTwoGroups[] =
+    "mtllib m.mtl\nv 0 0 0\nv 0.5 0 0\nv 0 0.5 0\nv -0.5 0 0\nv 0 -0.5 0\n"
+    "vt 0.25 0.75\nvn 0 0 1\nvn 0 0 0.5\nvn 0 0 0\n"
+    "usemtl red\nf 1/1/1 2/1/2 3/1/3\ng top\nusemtl blue\nf 1/1/3 4/1/2 5/1/1\n";
+
 class Draw : public testing::Test {
  protected:
   void SetUp() override {
@@ -32,6 +38,7 @@ class Draw : public testing::Test {
     ASSERT_TRUE(OSMesaMakeCurrent(context_, pixels_, GL_UNSIGNED_BYTE, 64, 64));
     glViewport(0, 0, 64, 64);
     glDisable(GL_CULL_FACE);
+    model_ = read_obj(kTwoGroups, "newmtl red\nKd 1 0 0\nKa 0.5 0 0\nnewmtl blue\nKd 0 0 1\n");
   }
   void TearDown() override { OSMesaDestroyContext(context_); }
 
@@ -42,34 +49,27 @@ class Draw : public testing::Test {
     draw();
     const GLint used = glRenderMode(GL_RENDER);
     std::vector<Primitive> primitives;
-    auto vertex = [&](GLint& at) {
-      const float* f = &buffer[at];
-      at += 11;
-      return Vertex{f[0] / 32 - 1, f[1] / 32 - 1, f[2] * 2 - 1, {f[3], f[4], f[5], f[6]},
-                    f[7],          f[8]};
-    };
     for (GLint at = 0; at < used;) {
-      const GLint token = static_cast<GLint>(buffer[at++]);
       Primitive p;
-      p.line = token != GL_POLYGON_TOKEN;
+      p.line = static_cast<GLint>(buffer[at++]) != GL_POLYGON_TOKEN;
       const GLint count = p.line ? 2 : static_cast<GLint>(buffer[at++]);
-      for (GLint i = 0; i < count; i++) p.vertices.push_back(vertex(at));
+      for (GLint i = 0; i < count; i++, at += 11) {
+        const float* f = &buffer[at];
+        p.vertices.push_back(Vertex{
+            f[0] / 32 - 1, f[1] / 32 - 1, f[2] * 2 - 1, {f[3], f[4], f[5], f[6]}, f[7], f[8]});
+      }
       primitives.push_back(p);
     }
     return primitives;
   }
+  std::vector<Primitive> draw(unsigned mode) {
+    return capture([&] { glmDraw(model_.get(), mode); });
+  }
 
   OSMesaContext context_ = nullptr;
   unsigned char pixels_[64 * 64 * 4];
+  ModelPtr model_;
 };
-
-// Two groups, each with a material; faces of "default" first in the file.
-const char kTwoGroups[] =
-    "mtllib m.mtl\n"
-    "v 0 0 0\nv 0.5 0 0\nv 0 0.5 0\nv -0.5 0 0\nv 0 -0.5 0\n"
-    "vt 0.25 0.75\nvn 0 0 1\nvn 0 0 0.5\nvn 0 0 0\n"
-    "usemtl red\nf 1/1/1 2/1/2 3/1/3\ng top\nusemtl blue\nf 1/1/3 4/1/2 5/1/1\n";
-const char kColours[] = "newmtl red\nKd 1 0 0\nnewmtl blue\nKd 0 0 1\n";
 
 // Lit by a light along +z with a white material: a vertex's red is its
 // normal's z, so the captured colours show which normals were sent.
@@ -90,9 +90,8 @@ void light_along_z() {
 }  // namespace
 
 TEST_F(Draw, PositionsOnlyNewestGroupFirstAndColourTrackingUntouched) {
-  ModelPtr m = read_obj(kTwoGroups, kColours);
   glEnable(GL_COLOR_MATERIAL);
-  std::vector<Primitive> p = capture([&] { glmDraw(m.get(), 0); });
+  std::vector<Primitive> p = draw(0);
   ASSERT_EQ(p.size(), 2u);
   EXPECT_FALSE(p[0].line);
   EXPECT_NEAR(p[0].vertices[1].x, -0.5f, 1e-5);  // group "top", created last, comes first
@@ -100,40 +99,32 @@ TEST_F(Draw, PositionsOnlyNewestGroupFirstAndColourTrackingUntouched) {
   EXPECT_TRUE(glIsEnabled(GL_COLOR_MATERIAL));
 }
 
-TEST_F(Draw, ColourModeTracksEachGroupsDiffuseColour) {
-  ModelPtr m = read_obj(kTwoGroups, kColours);
+TEST_F(Draw, ColourModeTracksEachGroupsDiffuseColourAndMaterialModeWins) {
   glDisable(GL_LIGHTING);
-  std::vector<Primitive> p = capture([&] { glmDraw(m.get(), MODE_COLOR); });
+  std::vector<Primitive> p = draw(MODE_COLOR);
   ASSERT_EQ(p.size(), 2u);
   EXPECT_TRUE(glIsEnabled(GL_COLOR_MATERIAL));
   EXPECT_FLOAT_EQ(p[0].vertices[0].rgba[2], 1.0f);  // blue group first
   EXPECT_FLOAT_EQ(p[0].vertices[0].rgba[0], 0.0f);
   EXPECT_FLOAT_EQ(p[1].vertices[2].rgba[0], 1.0f);  // then red
-  // A material that is no longer in the table draws as "default".
-  glmLookupGroup(m.get(), " top")->mtlindex = 9;
-  p = capture([&] { glmDraw(m.get(), MODE_COLOR); });
-  EXPECT_FLOAT_EQ(p[0].vertices[0].rgba[2], 0.8f);
-}
-
-TEST_F(Draw, MaterialModeAppliesMaterialsAndWinsOverColour) {
-  ModelPtr m = read_obj(kTwoGroups, kColours);
-  glEnable(GL_COLOR_MATERIAL);
-  testing::internal::CaptureStdout();
-  capture([&] { glmDraw(m.get(), MODE_COLOR | MODE_MATERIAL); });
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+  EXPECT_EQ(stdout_of([&] { draw(MODE_COLOR | MODE_MATERIAL); }),
             "glmDraw() warning: color and material render mode requested using only material "
             "mode.\n");
   EXPECT_FALSE(glIsEnabled(GL_COLOR_MATERIAL));
-  GLfloat diffuse[4];
-  glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);  // the last group's: "default", red
+  GLfloat diffuse[4], ambient[4];  // the last group's: "default", red
+  glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+  glGetMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
   EXPECT_FLOAT_EQ(diffuse[0], 1.0f);
   EXPECT_FLOAT_EQ(diffuse[2], 0.0f);
+  EXPECT_FLOAT_EQ(ambient[0], 0.5f);
+  // A material that is no longer in the table draws as "default".
+  glmLookupGroup(model_.get(), " top")->mtlindex = 9;
+  EXPECT_FLOAT_EQ(draw(MODE_COLOR)[0].vertices[0].rgba[2], 0.8f);
 }
 
 TEST_F(Draw, SmoothSendsEachCornersNormalAndFlatTheFacets) {
-  ModelPtr m = read_obj(kTwoGroups, kColours);
   light_along_z();
-  std::vector<Primitive> smooth = capture([&] { glmDraw(m.get(), MODE_SMOOTH | MODE_TEXTURE); });
+  std::vector<Primitive> smooth = draw(MODE_SMOOTH | MODE_TEXTURE);
   ASSERT_EQ(smooth.size(), 2u);
   EXPECT_NEAR(smooth[1].vertices[0].rgba[0], 1.0f, 1e-3);  // normals 1, 2, 3: z 1, 0.5, 0
   EXPECT_NEAR(smooth[1].vertices[1].rgba[0], 0.5f, 1e-3);
@@ -141,25 +132,22 @@ TEST_F(Draw, SmoothSendsEachCornersNormalAndFlatTheFacets) {
   EXPECT_FLOAT_EQ(smooth[0].vertices[2].s, 0.25f);
   EXPECT_FLOAT_EQ(smooth[0].vertices[2].t, 0.75f);
 
-  glmComputeFacetNormals(m.get());  // both faces face +z
-  testing::internal::CaptureStdout();
-  std::vector<Primitive> flat = capture([&] { glmDraw(m.get(), MODE_FLAT | MODE_SMOOTH); });
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+  glmComputeFacetNormals(model_.get());  // both faces face +z
+  std::vector<Primitive> flat;
+  EXPECT_EQ(stdout_of([&] { flat = draw(MODE_FLAT | MODE_SMOOTH); }),
             "glmDraw() warning: flat render mode requested and smooth render mode requested "
             "(using smooth).\n");
   EXPECT_NEAR(flat[1].vertices[2].rgba[0], 0.0f, 1e-3);  // drawn smooth
-  flat = capture([&] { glmDraw(m.get(), MODE_FLAT); });
-  for (const Primitive& p : flat)
+  for (const Primitive& p : draw(MODE_FLAT))
     for (const Vertex& v : p.vertices) EXPECT_NEAR(v.rgba[0], 1.0f, 1e-3);
 }
 
 TEST_F(Draw, MissingAttributesWarnInOrderAndDrawWhatIsThere) {
-  ModelPtr m = read_obj("v 0 0 0\nv 0.5 0 0\nv 0 0.5 0\nf 1 2 3\n");
-  testing::internal::CaptureStdout();
-  std::vector<Primitive> p = capture([&] {
-    glmDraw(m.get(), MODE_FLAT | MODE_SMOOTH | MODE_TEXTURE | MODE_COLOR | MODE_MATERIAL);
-  });
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+  model_ = read_obj("v 0 0 0\nv 0.5 0 0\nv 0 0.5 0\nf 1 2 3\n");
+  std::vector<Primitive> p;
+  EXPECT_EQ(stdout_of([&] {
+              p = draw(MODE_FLAT | MODE_SMOOTH | MODE_TEXTURE | MODE_COLOR | MODE_MATERIAL);
+            }),
             "glmDraw() warning: flat render mode requested with no facet normals defined.\n"
             "glmDraw() warning: smooth render mode requested with no normals defined.\n"
             "glmDraw() warning: texture render mode requested with no texture coordinates "
@@ -170,8 +158,7 @@ TEST_F(Draw, MissingAttributesWarnInOrderAndDrawWhatIsThere) {
 }
 
 TEST_F(Draw, WireframeDrawsEachTriangleAsAClosedLoop) {
-  ModelPtr m = read_obj(kTwoGroups, kColours);
-  std::vector<Primitive> p = capture([&] { glmDraw(m.get(), MODE_WIREFRAME); });
+  std::vector<Primitive> p = draw(MODE_WIREFRAME);
   ASSERT_EQ(p.size(), 6u);  // three segments per triangle
   for (const Primitive& segment : p) EXPECT_TRUE(segment.line);
   EXPECT_NEAR(p[2].vertices[1].x, p[0].vertices[0].x, 1e-5);  // the loop closes
@@ -179,15 +166,12 @@ TEST_F(Draw, WireframeDrawsEachTriangleAsAClosedLoop) {
 }
 
 TEST_F(Draw, CompiledListDrawsTheSameAndWarnsWhileCompiling) {
-  ModelPtr m = read_obj(kTwoGroups, kColours);
-  testing::internal::CaptureStdout();
-  const GLuint list = glmCompileList(m.get(), MODE_SMOOTH | MODE_FLAT);
-  EXPECT_NE(testing::internal::GetCapturedStdout(), "");
+  GLuint list = 0;
+  EXPECT_NE(stdout_of([&] { list = glmCompileList(model_.get(), MODE_SMOOTH | MODE_FLAT); }), "");
   ASSERT_NE(list, 0u);
-  testing::internal::CaptureStdout();
-  std::vector<Primitive> called = capture([&] { glCallList(list); });
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-  std::vector<Primitive> direct = capture([&] { glmDraw(m.get(), MODE_SMOOTH); });
+  std::vector<Primitive> called;
+  EXPECT_EQ(stdout_of([&] { called = capture([&] { glCallList(list); }); }), "");
+  std::vector<Primitive> direct = draw(MODE_SMOOTH);
   ASSERT_EQ(called.size(), direct.size());
   EXPECT_FLOAT_EQ(called[0].vertices[1].x, direct[0].vertices[1].x);
   glDeleteLists(list, 1);

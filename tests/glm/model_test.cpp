@@ -1,40 +1,205 @@
-// The model record's groups and materials.
+// The model record's groups and materials, and what is done to a model:
+// fitting, scaling, moving, rewinding, texture coordinates and welding.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <random>
+#include <vector>
 
+#include "glm/glm_internal.h"
 #include "test_util.h"
 
-static Model* empty_model() { return static_cast<Model*>(calloc(1, sizeof(Model))); }
-
-TEST(ModelGroups, LookupMatchesExactlyAndEnsureCreatesOnce) {
-  ModelPtr m(empty_model());
+TEST(ModelDeathTest, GroupLookupMatchesExactlyAndEnsureCreatesOnce) {
+  ModelPtr m(static_cast<Model*>(calloc(1, sizeof(Model))));
   ModelGroup* def = glmEnsureGroup(m.get(), "default");
   ModelGroup* key = glmEnsureGroup(m.get(), "Key");
   EXPECT_EQ(glmEnsureGroup(m.get(), "Key"), key);
   EXPECT_EQ(m->groupcount, 2u);
   EXPECT_EQ(glmLookupGroup(m.get(), "key"), nullptr);
   EXPECT_EQ(glmLookupGroup(m.get(), " Key"), nullptr);
-  // Newest first; "default", created first, is last.
-  EXPECT_EQ(m->grouplist, key);
+  EXPECT_EQ(m->grouplist, key);  // newest first
   EXPECT_EQ(key->next, def);
   EXPECT_EQ(def->next, nullptr);
-  EXPECT_EQ(def->mtlindex, 0u);
-  EXPECT_EQ(def->facecount, 0u);
-}
-
-TEST(ModelMaterials, UnknownNameWarnsAndGivesDefault) {
-  ModelPtr m(empty_model());
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(glmFindMaterial(m.get(), "oak"), 0u);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+  EXPECT_EQ(stdout_of([&] { EXPECT_EQ(glmFindMaterial(m.get(), "oak"), 0u); }),
             "glmFindMaterial():  can't find material \"oak\".\n");
-}
-
-using ModelDeathTest = testing::Test;
-
-TEST_F(ModelDeathTest, NullModelIsAProgrammingError) {
   EXPECT_DEATH(glmLookupGroup(nullptr, "x"), "model");
   EXPECT_DEATH(glmDestroy(nullptr), "model");
+}
+
+// Fitting centres the box and scales by 2 / the largest of |min| + |max|
+// per axis; the scale is returned, and 1 when there is nothing to fit.
+TEST(BoundsFit, CentresAndScalesByTheLargestExtent) {
+  const struct {
+    const char* obj;
+    float scale, x, y, z;  // the scale, and the last vertex after the fit
+  } cases[] = {{"v -1 -1 -1\nv 3 1 1\n", 0.5f, 1, 0.5f, 0.5f},
+               {"v 2 -1 -1\nv 4 1 1\n", 1.0f / 3, 1.0f / 3, 1.0f / 3, 1.0f / 3},
+               {"v 1 2 3\n", 1.0f / 3, 0, 0, 0},
+               {"# nothing\n", 1, 0, 0, 0},
+               {"v 0 0 0\nv -0 0 0\n", 1, 0, 0, 0},
+               // 2 / 5e-39 overflows a float: the model is left where it is.
+               {"v 1e-39 0 0\nv 4e-39 0 0\n", 1, 4e-39f, 0, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.obj);
+    ModelPtr m = read_obj(c.obj);
+    float dimensions[3] = {-1, -1, -1};
+    glmGetDimensions(m.get(), dimensions);
+    EXPECT_EQ(glmFitToUnitCube(m.get()), c.scale);
+    if (m->vertexcount) {  // the last vertex: all but exact
+      EXPECT_TRUE(TripleNear(m->vertices, m->vertexcount, c.x, c.y, c.z, std::fabs(c.x) * 1e-6f));
+    } else {
+      EXPECT_EQ(dimensions[0], 0.0f);
+    }
+  }
+  // The extent is |min| + |max|, not max - min; once centred, it stretches.
+  ModelPtr m = read_obj("v 2 -1 -1\nv 4 1 1\n");
+  float dimensions[3];
+  glmGetDimensions(m.get(), dimensions);
+  EXPECT_EQ(dimensions[0], 6.0f);
+  EXPECT_EQ(dimensions[2], 2.0f);
+  glmFitToUnitCube(m.get());
+  EXPECT_FLOAT_EQ(glmFitToUnitCube(m.get()), 3.0f);
+  EXPECT_TRUE(TripleNear(m->vertices, 1, -1.0f, -1.0f, -1.0f, 1e-5f));
+}
+
+TEST(BoundsMove, ScaleAndTranslateTouchEveryVertexOnly) {
+  ModelPtr m = read_obj("v 1 2 3\nv -1 0 1\nvn 0 0 1\n");
+  glmScaleVertices(m.get(), 2.0f);
+  const float offset[3] = {1.0f, -1.0f, 0.5f};
+  glmTranslateVertices(m.get(), offset);
+  EXPECT_TRUE(TripleNear(m->vertices, 1, 3.0f, 3.0f, 6.5f));
+  EXPECT_TRUE(TripleNear(m->vertices, 2, -1.0f, -1.0f, 2.5f));
+  EXPECT_TRUE(TripleNear(m->normals, 1, 0.0f, 0.0f, 1.0f));
+}
+
+TEST(BoundsWinding, FlipReversesCornersAndNormalsAndTwiceRestores) {
+  ModelPtr m = read_obj(
+      "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nvt 0 0\nvt 1 0\nvt 0 1\nvn 0 0 1\nvn 0 0 2\nvn 0 0 3\n"
+      "f 1/1/1 2/2/2 3/3/3\nf 2/2/2 4/1/1 3/3/3\n");
+  glmComputeFacetNormals(m.get());
+  glmFlipWinding(m.get());
+  EXPECT_EQ(corners(m->faces[0].vertexidx), (Corners{3, 2, 1}));
+  EXPECT_EQ(corners(m->faces[0].uvidx), (Corners{3, 2, 1}));
+  EXPECT_EQ(corners(m->faces[1].normalidx), (Corners{3, 1, 2}));
+  EXPECT_TRUE(TripleNear(m->normals, 2, 0.0f, 0.0f, -2.0f));
+  EXPECT_TRUE(TripleNear(m->facetnorms, 1, 0.0f, 0.0f, -1.0f));
+  glmFlipWinding(m.get());
+  EXPECT_EQ(corners(m->faces[1].vertexidx), (Corners{2, 4, 3}));
+  EXPECT_EQ(corners(m->faces[1].normalidx), (Corners{2, 1, 3}));
+  EXPECT_TRUE(TripleNear(m->normals, 3, 0.0f, 0.0f, 3.0f));
+  EXPECT_TRUE(TripleNear(m->facetnorms, 2, 0.0f, 0.0f, 1.0f));
+  // Indices without their array are left alone.
+  m = read_obj("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+  m->faces[0].normalidx[0] = 7;
+  m->faces[0].uvidx[2] = 9;
+  glmFlipWinding(m.get());
+  EXPECT_EQ(corners(m->faces[0].vertexidx), (Corners{3, 2, 1}));
+  EXPECT_EQ(corners(m->faces[0].normalidx), (Corners{7, 0, 0}));
+  EXPECT_EQ(corners(m->faces[0].uvidx), (Corners{0, 0, 9}));
+}
+
+TEST(Texcoords, PlanarMapsXAndZOfTheFittedBoxOntoTheUnitSquare) {
+  const struct {
+    const char* obj;
+    float u, v;  // of the last vertex
+  } cases[] = {{"v -1 0.5 -1\nv 1 -1 1\nv 0 0.25 0\nvt 9 9\nf 1 2 3\nf 1/1 2/1 3/1\n", 0.5f, 0.5f},
+               {"v -1 0.5 -1\nv 1 -1 1\n", 1, 1},
+               {"v -2 0 2\nv 2 0 -2\n", 1, 0},
+               {"v -2 5 2\nv 2 -1 -2\n", (2.0f / 3 + 1) / 2, 1.0f / 6},  // y's extent is largest
+               {"v 0 0 0\nv 0 0 0\n", 0.5f, 0.5f}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.obj);
+    ModelPtr m = read_obj(c.obj);
+    glmPlanarUVs(m.get());
+    ASSERT_EQ(m->uvcount, m->vertexcount);
+    EXPECT_FLOAT_EQ(m->uvs[2 * m->uvcount], c.u);
+    EXPECT_FLOAT_EQ(m->uvs[2 * m->uvcount + 1], c.v);
+    // Every face the groups list now points at its vertices' coordinates.
+    if (m->facecount) {
+      EXPECT_EQ(corners(m->faces[1].uvidx), (Corners{1, 2, 3}));
+    }
+  }
+}
+
+TEST(Texcoords, SphereMapGivesTheListedCoordinatesPerNormal) {
+  const struct {
+    float n[3];
+    float u, v;
+  } cases[] = {
+      {{0, 1, 0}, 1.0f, 0.5f},
+      {{0, -1, 0}, -1.4485101e-08f, 0.5f},
+      {{0, 0, 1}, 0.49999994f, 0.5f},
+      {{0, 0, -1}, 0.49999994f, 0.5f},
+      {{1, 0, 0}, 0.0f, 0.0f},
+      {{-1, 0, 0}, 0.0f, 0.0f},
+      {{0.6f, 0.8f, 0}, 1.0f, 0.29516724f},
+      {{0, 0.6f, 0.8f}, 0.7048328f, 0.5f},
+  };
+  std::string obj = "v 0 0 0\n";
+  for (const auto& c : cases)
+    obj += "vn " + std::to_string(c.n[0]) + " " + std::to_string(c.n[1]) + " " +
+           std::to_string(c.n[2]) + "\n";
+  ModelPtr m = read_obj(obj + "f 1//8 1//7 1//6\n");
+  glmSphereMapUVs(m.get());
+  ASSERT_EQ(m->uvcount, 8u);
+  for (uint32_t i = 1; i <= 8; i++) {
+    // Exact: the constants' mix of precisions is what these values pin.
+    EXPECT_EQ(m->uvs[2 * i], cases[i - 1].u) << "normal " << i;
+    EXPECT_EQ(m->uvs[2 * i + 1], cases[i - 1].v) << "normal " << i;
+  }
+  EXPECT_EQ(corners(m->faces[0].uvidx), (Corners{8, 7, 6}));
+}
+
+TEST(Weld, VerticesStrictlyWithinEpsilonJoinTheFirstKeptVertex) {
+  const float a[3] = {0, 0, 0}, b[3] = {0.5f, 0, 0}, c[3] = {0, 0.4f, -0.4f};
+  EXPECT_FALSE(glmNearlyEqual(a, b, 0.5f));  // equal to epsilon is not within
+  EXPECT_TRUE(glmNearlyEqual(a, c, 0.5f));
+  EXPECT_FALSE(glmNearlyEqual(a, a, 0.0f));  // epsilon 0: not even itself
+  // 0.0008 joins 0; 0.0016 is compared with 0, not 0.0008, and stays.
+  ModelPtr m = read_obj("v 0 0 0\nv 0.0008 0 0\nv 0.0016 0 0\nv 0.0005 0 0\nf 1 2 3\nf 4 3 2\n");
+  glmWeldVertices(m.get(), 0.001f);
+  ASSERT_EQ(m->vertexcount, 2u);
+  EXPECT_TRUE(TripleNear(m->vertices, 2, 0.0016f, 0, 0, 0));
+  EXPECT_EQ(corners(m->faces[0].vertexidx), (Corners{1, 1, 2}));
+  EXPECT_EQ(corners(m->faces[1].vertexidx), (Corners{1, 2, 1}));
+  m = read_obj("v 1 1 1\nv 1 1 1\nv 2 2 2\nvn 0 0 1\nf 1//1 2//1 3//1\n");
+  glmWeldVertices(m.get(), 0.0f);
+  EXPECT_EQ(m->vertexcount, 3u);
+  EXPECT_EQ(corners(m->faces[0].normalidx), (Corners{1, 1, 1}));
+  // glmMergeVectors hands the indices back through each first component.
+  float v[] = {0, 0, 0, 5, 5, 5, 1, 1, 1, 5.1f, 5, 5};
+  uint32_t count = 3;
+  float* kept = glmMergeVectors(v, &count, 0.2f);
+  EXPECT_EQ(count, 2u);
+  EXPECT_EQ(v[3], 1.0f);
+  EXPECT_EQ(v[6], 2.0f);
+  EXPECT_EQ(v[9], 1.0f);
+  EXPECT_EQ(kept[3], 5.0f);
+  free(kept);
+}
+
+// Clustered random points, with exact repeats, far-off values, negative
+// coordinates and points on cell boundaries, over several epsilons.
+TEST(Weld, GridSearchMatchesThePlainSearch) {
+  std::mt19937 rng(99);
+  std::vector<float> v(3, 0.0f);
+  for (int i = 0; i < 3000; i++) {
+    const float base[3] = {float(rng() % 20) * 0.01f, float(rng() % 3) * -0.02f,
+                           (rng() % 50 == 0) ? 1e7f : 0.0f};
+    for (int a = 0; a < 3; a++) v.push_back(base[a] + float(rng() % 1000) * 1e-6f);
+    if (rng() % 10 == 0) v.insert(v.end(), v.end() - 3, v.end());
+  }
+  const uint32_t n = static_cast<uint32_t>(v.size() / 3 - 1);
+  for (float epsilon : {0.0f, 1e-6f, 0.0005f, 0.001f, 0.01f, 0.25f, 1e9f}) {
+    std::vector<uint32_t> plain_map(n + 1), grid_map(n + 1);
+    uint32_t plain_count = n, grid_count = n;
+    float* plain = glmMergeVectorsPlain(v.data(), &plain_count, epsilon, plain_map.data());
+    float* grid = glmMergeVectorsMap(v.data(), &grid_count, epsilon, grid_map.data());
+    EXPECT_EQ(plain_count, grid_count) << epsilon;
+    EXPECT_EQ(plain_map, grid_map) << epsilon;
+    EXPECT_EQ(memcmp(plain, grid, 3 * (size_t(grid_count) + 1) * sizeof(float)), 0) << epsilon;
+    free(plain);
+    free(grid);
+  }
 }

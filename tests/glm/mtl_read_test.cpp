@@ -12,21 +12,15 @@ static ModelPtr read_library(const std::string& mtl) {
   return read_obj("mtllib m.mtl\nv 0 0 0\n", mtl);
 }
 
-TEST(MtlTable, MaterialsFollowDefaultInFileOrder) {
-  ModelPtr m = read_library("# lib\nnewmtl wood\nnewmtl a brass\nnewmtl wood\n");
+TEST(MtlTable, MaterialsFollowDefaultInFileOrderWithTheirInitialValues) {
+  ModelPtr m = read_library("# lib\nnewmtl wood\nnewmtl a brass\nnewmtl wood\nKe 1 1 1\nd 0.5\n");
   ASSERT_EQ(m->mtlcount, 4u);
   EXPECT_STREQ(m->mtltable[0].name, "default");
-  EXPECT_STREQ(m->mtltable[1].name, "wood");
   EXPECT_STREQ(m->mtltable[2].name, "brass");
   EXPECT_STREQ(m->mtltable[3].name, "wood");
   EXPECT_STREQ(m->mtlfile, "m.mtl");
-  // Two materials of one name: the lower index is found.
-  EXPECT_EQ(glmFindMaterial(m.get(), "wood"), 1u);
-}
-
-TEST(MtlTable, UntouchedMaterialsKeepTheirInitialValues) {
-  ModelPtr m = read_library("newmtl plain\nKe 1 1 1\nillum 2\nd 0.5\nmap_Kd x.ppm\n");
-  const ModelMaterial& plain = m->mtltable[1];
+  EXPECT_EQ(glmFindMaterial(m.get(), "wood"), 1u);  // the lower of two
+  const ModelMaterial& plain = m->mtltable[3];
   EXPECT_EQ(plain.kd[0], 0.8f);
   EXPECT_EQ(plain.kd[3], 1.0f);
   EXPECT_EQ(plain.ka[1], 0.2f);
@@ -35,64 +29,44 @@ TEST(MtlTable, UntouchedMaterialsKeepTheirInitialValues) {
   EXPECT_EQ(plain.exponent, 65.0f);
 }
 
-TEST(MtlTable, ColoursSetTheCurrentMaterialAndDefaultBeforeAnyNewmtl) {
+// Colours and exponents set the current material ("default" before any
+// newmtl); a statement reads its numbers and reading goes on with the next
+// word; a colour cut short sets what it could read; every N word scales Ns.
+TEST(MtlTable, StatementsSetTheCurrentMaterial) {
   ModelPtr m = read_library(
-      "Kd 0.1 0.2 0.3\nnewmtl red\nKd 1 0 0\nKa 0.5 0.5 0.5\nKs 0.9 0.8 0.7\n"
-      "newmtl part\nKd 0.25 x\n");
-  EXPECT_EQ(m->mtltable[0].kd[2], 0.3f);
-  EXPECT_EQ(m->mtltable[1].kd[0], 1.0f);
-  EXPECT_EQ(m->mtltable[1].kd[1], 0.0f);
-  EXPECT_EQ(m->mtltable[1].ka[0], 0.5f);
-  EXPECT_EQ(m->mtltable[1].ks[2], 0.7f);
-  // A colour cut short sets what it could read.
-  EXPECT_EQ(m->mtltable[2].kd[0], 0.25f);
-  EXPECT_EQ(m->mtltable[2].kd[1], 0.8f);
+      "Kd 0.1 0.2 0.3\nnewmtl a\nNs 100 Ni 1.5\nKd 1 0.5 1 Ka 0.25 0 0\nKs 0.5 0.5 0.7 newmtl b\n"
+      "Kd 0 1\nNs 500\nnewmtl c\nNs 0\nnewmtl d\nNs\nnewmtl e\nKd 0.25 x\n");
+  ASSERT_EQ(m->mtlcount, 6u);
+  const ModelMaterial *d = &m->mtltable[0], *a = &m->mtltable[1], *b = &m->mtltable[2];
+  EXPECT_EQ(d->kd[2], 0.3f);
+  EXPECT_FLOAT_EQ(a->exponent, 0.192f);  // Ni 1.5 after Ns 100
+  EXPECT_EQ(a->kd[1], 0.5f);
+  EXPECT_EQ(a->ka[0], 0.25f);
+  EXPECT_EQ(a->ks[2], 0.7f);
+  EXPECT_STREQ(b->name, "b");
+  EXPECT_EQ(b->kd[1], 1.0f);
+  EXPECT_EQ(b->kd[2], 0.8f);
+  EXPECT_EQ(b->exponent, 64.0f);
+  EXPECT_EQ(m->mtltable[3].exponent, 0.0f);
+  EXPECT_FLOAT_EQ(m->mtltable[4].exponent, 8.32f);  // no number: the old value, scaled
+  EXPECT_EQ(m->mtltable[5].kd[0], 0.25f);
+  EXPECT_EQ(m->mtltable[5].kd[1], 0.8f);
 }
 
-TEST(MtlTable, AStatementReadsItsNumbersAndReadingGoesOnWithTheNextWord) {
-  ModelPtr m = read_library(
-      "newmtl a\nNs 100 Ni 1.5\nKd 1 1 1 Ka 0 0 0\nKs 0.5 0.5 0.5 newmtl b\nKd 0 1\n"
-      "newmtl c\n");
-  ASSERT_EQ(m->mtlcount, 4u);
-  EXPECT_FLOAT_EQ(m->mtltable[1].exponent, 0.192f);
-  EXPECT_EQ(m->mtltable[1].kd[0], 1.0f);
-  EXPECT_EQ(m->mtltable[1].ka[0], 0.0f);
-  EXPECT_EQ(m->mtltable[1].ks[2], 0.5f);
-  EXPECT_STREQ(m->mtltable[2].name, "b");
-  EXPECT_EQ(m->mtltable[2].kd[1], 1.0f);
-  EXPECT_EQ(m->mtltable[2].kd[2], 0.8f);
-  EXPECT_STREQ(m->mtltable[3].name, "c");
-}
-
-TEST(MtlExponent, EveryNWordSetsItScaledTo128) {
-  ModelPtr m = read_library(
-      "newmtl a\nNs 500\nnewmtl b\nNs 0\nnewmtl c\nNs 1000\nNi 1.5\n"
-      "newmtl d\nNs\nnewmtl e\n");
-  EXPECT_EQ(m->mtltable[1].exponent, 64.0f);
-  EXPECT_EQ(m->mtltable[2].exponent, 0.0f);
-  EXPECT_FLOAT_EQ(m->mtltable[3].exponent, 0.192f);
-  // No number: the old value is scaled all the same.
-  EXPECT_FLOAT_EQ(m->mtltable[4].exponent, 8.32f);
-  EXPECT_EQ(m->mtltable[5].exponent, 65.0f);
-}
-
-TEST(MtlPath, PrefixIsEverythingUpToTheLastSlash) {
-  struct Case {
-    const char* path;
-    const char* prefix;
+TEST(MtlPath, TheLibraryIsLookedForBesideTheModel) {
+  const struct {
+    const char *path, *prefix;
   } cases[] = {{"data/piano.obj", "data/"},
                {"a/b/c.obj", "a/b/"},
                {"/x.obj", "/"},
                {"data\\piano.obj", ""},
                {"piano.obj", ""}};
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     char* prefix = glmPathPrefix(c.path);
     EXPECT_STREQ(prefix, c.prefix) << c.path;
     free(prefix);
   }
-}
-
-TEST(MtlPath, ABackslashPathLooksInTheWorkingDirectory) {
+  // A backslash path looks in the working directory.
   char* old = getcwd(nullptr, 0);
   ASSERT_EQ(chdir(testDir().c_str()), 0);
   writeFile("here.mtl", "newmtl found\n");
@@ -102,13 +76,10 @@ TEST(MtlPath, ABackslashPathLooksInTheWorkingDirectory) {
   free(old);
   ASSERT_EQ(m->mtlcount, 2u);
   EXPECT_STREQ(m->mtltable[1].name, "found");
-}
-
-TEST(MtlPath, ASecondLibraryReplacesTheFirst) {
+  // A second library replaces the first.
   writeFile("first.mtl", "newmtl one\nnewmtl two\n");
-  writeFile("second.mtl", "newmtl three\n");
-  ModelPtr m = read_obj("mtllib first.mtl\nmtllib second.mtl\nv 0 0 0\n");
-  EXPECT_STREQ(m->mtlfile, "second.mtl");
+  m = read_obj("mtllib first.mtl\nmtllib here.mtl\nv 0 0 0\n");
+  EXPECT_STREQ(m->mtlfile, "here.mtl");
   ASSERT_EQ(m->mtlcount, 2u);
-  EXPECT_STREQ(m->mtltable[1].name, "three");
+  EXPECT_STREQ(m->mtltable[1].name, "found");
 }

@@ -9,8 +9,6 @@
 #include "glm/glm_internal.h"
 #include "test_util.h"
 
-using Corners = std::array<uint32_t, 3>;
-
 static ModelPtr with_normals(const std::string& obj, float angle) {
   ModelPtr m = read_obj(obj);
   glmComputeFacetNormals(m.get());
@@ -18,46 +16,46 @@ static ModelPtr with_normals(const std::string& obj, float angle) {
   return m;
 }
 
-TEST(NormalsFacet, CounterClockwiseFacesPointTowardsTheViewer) {
-  ModelPtr m = read_obj("v 0 0 0\nv 2 0 0\nv 0 2 0\nf 1 2 3\nf 1 3 2\n");
+TEST(NormalsFacet, CounterClockwiseFacesPointTowardsTheViewerAtAnyScale) {
+  // The squared length of the cross product under- or overflows a float.
+  ModelPtr m = read_obj(
+      "v 0 0 0\nv 2 0 0\nv 0 2 0\nv 1e-20 0 0\nv 0 1e-20 0\nv 2e19 0 0\nv 0 2e19 0\nv 3e38 0 0\n"
+      "v -3e38 0 1\nf 1 2 3\nf 1 3 2\nf 1 4 5\nf 1 6 7\nf 1 8 9\n");
   glmComputeFacetNormals(m.get());
-  EXPECT_EQ(m->facetnormcount, 2u);
+  EXPECT_EQ(m->facetnormcount, 5u);
   EXPECT_EQ(m->faces[1].facetidx, 2u);
-  EXPECT_TRUE(TripleNear(m->facetnorms, 1, 0.0f, 0.0f, 1.0f));
-  EXPECT_TRUE(TripleNear(m->facetnorms, 2, 0.0f, 0.0f, -1.0f));
+  const float y[] = {0, 0, 0, 0, -1}, z[] = {1, -1, 1, 1, 0};
+  for (uint32_t i = 1; i <= 5; i++)
+    EXPECT_TRUE(TripleNear(m->facetnorms, i, 0, y[i - 1], z[i - 1]));
 }
 
 // One triangle of each of the three sides that meet at the box corner
 // A = (1, 1, 1), each wound counter-clockwise from outside.
-static const char kCorner[] =
-    "v 1 1 1\nv 1 0 1\nv 1 1 0\nv 0 1 1\nv 1 0 0\n"
-    "f 1 2 3\nf 1 3 4\nf 1 4 2\n";
+static const std::string kCorner =
+    "v 1 1 1\nv 1 0 1\nv 1 1 0\nv 0 1 1\nv 1 0 0\nf 1 2 3\nf 1 3 4\nf 1 4 2\n";
 
-TEST(NormalsVertex, RightAnglesAreSmoothedAt90Degrees) {
+TEST(NormalsVertex, FacesWithinTheAngleShareAPlainSumOfTheirFacetNormals) {
   // cos of 90 degrees with the single-precision pi is just below 0, so
   // exactly perpendicular faces count as within the angle.
   ModelPtr m = with_normals(kCorner, 90.0f);
-  const float third = 1.0f / std::sqrt(3.0f);
+  const float third = 1.0f / std::sqrt(3.0f), half = 1.0f / std::sqrt(2.0f);
   EXPECT_EQ(m->normalcount, 4u);
-  for (uint32_t f = 0; f < 3; f++) {
-    uint32_t n = m->faces[f].normalidx[0];
-    EXPECT_TRUE(TripleNear(m->normals, n, third, third, third)) << f;
-  }
+  for (uint32_t f = 0; f < 3; f++)
+    EXPECT_TRUE(TripleNear(m->normals, m->faces[f].normalidx[0], third, third, third)) << f;
   // Vertex 2 joins the +x and +z sides.
-  const float half = 1.0f / std::sqrt(2.0f);
   EXPECT_TRUE(TripleNear(m->normals, m->faces[0].normalidx[1], half, 0.0f, half));
-}
-
-TEST(NormalsVertex, TheSharedNormalIsAPlainSumOfFacets) {
-  ModelPtr m = with_normals(std::string(kCorner) + "f 1 5 3\n", 90.0f);
+  // A second +x face at A counts twice: a plain sum, not one per direction.
+  m = with_normals(kCorner + "f 1 5 3\n", 90.0f);
   const float s = 1.0f / std::sqrt(6.0f);
   EXPECT_TRUE(TripleNear(m->normals, m->faces[3].normalidx[0], 2 * s, s, s));
-}
-
-TEST(NormalsVertex, AngleZeroGivesEveryCornerItsFacetNormal) {
-  ModelPtr m = with_normals(kCorner, 0.0f);
+  // Angle 0: every corner keeps its facet normal.
+  m = with_normals(kCorner, 0.0f);
   EXPECT_EQ(m->normalcount, 9u);
   EXPECT_TRUE(TripleNear(m->normals, m->faces[1].normalidx[0], 0.0f, 1.0f, 0.0f));
+  // Opposite faces stay apart even at 180 degrees.
+  m = with_normals("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nf 1 3 2\n", 180.0f);
+  EXPECT_EQ(m->normalcount, 6u);
+  EXPECT_TRUE(TripleNear(m->normals, m->faces[0].normalidx[0], 0.0f, 0.0f, 1.0f));
 }
 
 TEST(NormalsVertex, FacesBeyondTheAngleGetTheirOwnCopies) {
@@ -73,60 +71,41 @@ TEST(NormalsVertex, FacesBeyondTheAngleGetTheirOwnCopies) {
   EXPECT_TRUE(TripleNear(m->normals, 1, 0.0f, -0.98480775f, -0.17364818f, 1e-6f));
 }
 
-TEST(NormalsVertex, OppositeFacesAreApartEvenAt180Degrees) {
-  ModelPtr m = with_normals("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nf 1 3 2\n", 180.0f);
-  EXPECT_EQ(m->normalcount, 6u);
-  EXPECT_TRUE(TripleNear(m->normals, m->faces[0].normalidx[0], 0.0f, 0.0f, 1.0f));
-}
-
-TEST(NormalsVertex, UnusedVertexIsReportedOnceAndAddsNothing) {
+TEST(NormalsVertex, UnusedAndDegenerateVerticesLeaveNoStaleIndexAndNoNaN) {
+  // Vertex 4 is in no face; face 2 names vertex 1 twice and has no area.
   testing::internal::CaptureStderr();
-  ModelPtr m = with_normals("v 0 0 0\nv 1 0 0\nv 5 5 5\nv 0 1 0\nf 1 2 4\n", 90.0f);
+  ModelPtr m =
+      with_normals("v 0 0 0\nv 1 0 0\nv 0 1 0\nv 5 5 5\nf 1 2 3\nf 1 1 2\nf 3 3 3\n", 90.0f);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "glmVertexNormals(): vertex w/o a triangle\n");
-  EXPECT_EQ(m->normalcount, 3u);
-}
-
-TEST(NormalsVertex, DegenerateFacesLeaveNoStaleIndexAndNoNaN) {
-  // Face 2 names vertex 1 twice and has no area.
-  ModelPtr m = with_normals("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nf 1 1 2\nf 3 3 3\n", 90.0f);
   EXPECT_TRUE(TripleNear(m->facetnorms, 2, 0.0f, 0.0f, 0.0f));
   EXPECT_LE(m->normalcount, 3 * m->facecount);
   for (uint32_t f = 0; f < m->facecount; f++) {
     for (int c = 0; c < 3; c++) {
-      uint32_t n = m->faces[f].normalidx[c];
+      const uint32_t n = m->faces[f].normalidx[c];
       ASSERT_GE(n, 1u);
       ASSERT_LE(n, m->normalcount);
       for (int k = 0; k < 3; k++) EXPECT_FALSE(std::isnan(m->normals[3 * n + k]));
     }
   }
+  // The unused vertex adds no normal.
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(with_normals("v 0 0 0\nv 1 0 0\nv 5 5 5\nv 0 1 0\nf 1 2 4\n", 90)->normalcount, 3u);
+  testing::internal::GetCapturedStderr();
 }
 
-TEST(NormalsFacet, TinyAndHugeFacesStillGetUnitNormals) {
-  // The squared length of the cross product under- or overflows a float.
-  ModelPtr m = read_obj(
-      "v 0 0 0\nv 1e-20 0 0\nv 0 1e-20 0\nv 2e19 0 0\nv 0 2e19 0\nv 3e38 0 0\nv -3e38 0 1\n"
-      "f 1 2 3\nf 1 4 5\nf 1 6 7\n");
-  glmComputeFacetNormals(m.get());
-  EXPECT_TRUE(TripleNear(m->facetnorms, 1, 0.0f, 0.0f, 1.0f));
-  EXPECT_TRUE(TripleNear(m->facetnorms, 2, 0.0f, 0.0f, 1.0f));
-  EXPECT_TRUE(TripleNear(m->facetnorms, 3, 0.0f, -1.0f, 0.0f));
-}
-
-TEST(NormalsVector, ZeroLengthStaysZero) {
-  float zero[3] = {0, 0, 0};
-  glmNormalizeVector(zero);
-  EXPECT_EQ(zero[0], 0.0f);
-  float v[3] = {3, 0, 4};
-  glmNormalizeVector(v);
-  EXPECT_FLOAT_EQ(v[0], 0.6f);
-  EXPECT_FLOAT_EQ(v[2], 0.8f);
+TEST(NormalsVector, UnitLengthAtAnyScaleAndZeroStaysZero) {
   const float half = 1.0f / std::sqrt(2.0f);
-  float huge[3] = {3e38f, -3e38f, 0};
-  glmNormalizeVector(huge);
-  EXPECT_TRUE(TripleNear(huge, 0, half, -half, 0.0f));
-  float tiny[3] = {0, 1e-30f, 1e-30f};
-  glmNormalizeVector(tiny);
-  EXPECT_TRUE(TripleNear(tiny, 0, 0.0f, half, half));
+  const struct {
+    float in[3], out[3];
+  } cases[] = {{{0, 0, 0}, {0, 0, 0}},
+               {{3, 0, 4}, {0.6f, 0, 0.8f}},
+               {{3e38f, -3e38f, 0}, {half, -half, 0}},
+               {{0, 1e-30f, 1e-30f}, {0, half, half}}};
+  for (const auto& c : cases) {
+    float v[3] = {c.in[0], c.in[1], c.in[2]};
+    glmNormalizeVector(v);
+    EXPECT_TRUE(TripleNear(v, 0, c.out[0], c.out[1], c.out[2])) << c.in[0] << " " << c.in[1];
+  }
 }
 
 // What the player does with a model, spread over several threads even for
@@ -135,36 +114,31 @@ TEST(NormalsVector, ZeroLengthStaysZero) {
 // normals, every smoothed normal and index, and the messages.
 TEST(NormalsThreads, SeveralThreadsGiveWhatOneGives) {
   std::mt19937 rng(11);
+  const auto number = [&](int range, int low) {
+    return " " + std::to_string(static_cast<int>(rng() % range) - low);
+  };
   for (const char* first : {"v 0 -0 0.5\n", "v nan 1 2\n", "v -0 0 -0\n"}) {
     std::string obj = first;
-    for (int i = 0; i < 400; i++)
-      obj += "v " + std::to_string(static_cast<int>(rng() % 21) - 10) + " " +
-             std::to_string(static_cast<int>(rng() % 7) - 3) + " " + std::to_string(rng() % 5) +
-             "\n";
+    for (int i = 0; i < 400; i++) obj += "v" + number(21, 10) + number(7, 3) + number(5, 0) + "\n";
     // Vertices named twice in a face, and some never named.
     for (int i = 0; i < 700; i++)
-      obj += "f " + std::to_string(1 + rng() % 380) + " " + std::to_string(1 + rng() % 380) + " " +
-             std::to_string(1 + rng() % 380) + "\n";
-    struct Result {
-      ModelPtr model;
-      float scale;
-      std::string messages;
-    } results[2];
-    for (int threads = 1; threads <= 2; threads++) {
-      glmSetThreadLimit(3 * (threads - 1) + 1, true);
-      Result& r = results[threads - 1];
-      r.model = read_obj(obj);
-      r.scale = glmFitToUnitCube(r.model.get());
-      glmComputeFacetNormals(r.model.get());
+      obj += "f" + number(380, -1) + number(380, -1) + number(380, -1) + "\n";
+    ModelPtr models[2];
+    float scales[2];
+    std::string messages[2];
+    for (int i = 0; i < 2; i++) {
+      glmSetThreadLimit(3 * i + 1, true);
+      models[i] = read_obj(obj);
+      scales[i] = glmFitToUnitCube(models[i].get());
+      glmComputeFacetNormals(models[i].get());
       testing::internal::CaptureStderr();
-      glmVertexNormals(r.model.get(), 73.0f);
-      r.messages = testing::internal::GetCapturedStderr();
+      glmVertexNormals(models[i].get(), 73.0f);
+      messages[i] = testing::internal::GetCapturedStderr();
       glmSetThreadLimit(0);
     }
-    const Model* a = results[0].model.get();
-    const Model* b = results[1].model.get();
-    EXPECT_EQ(memcmp(&results[0].scale, &results[1].scale, sizeof(float)), 0);
-    EXPECT_EQ(results[0].messages, results[1].messages);
+    const Model *a = models[0].get(), *b = models[1].get();
+    EXPECT_EQ(memcmp(&scales[0], &scales[1], sizeof(float)), 0);
+    EXPECT_EQ(messages[0], messages[1]);
     EXPECT_EQ(memcmp(a->vertices, b->vertices, 12 * (a->vertexcount + 1)), 0);
     EXPECT_EQ(memcmp(a->facetnorms, b->facetnorms, 12 * (a->facetnormcount + 1)), 0);
     ASSERT_EQ(a->normalcount, b->normalcount);

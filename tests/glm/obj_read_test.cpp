@@ -1,11 +1,10 @@
-// OBJ reading: the dialect and its quirks, bad input, and agreement with an
-// independent reader on a file shaped like real ones.
+// OBJ reading: the dialect and its quirks, numbers as the C library reads
+// them, bad input, and agreement with an independent reader.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <tiny_obj_loader.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -14,15 +13,11 @@
 #include "glm/glm_internal.h"
 #include "test_util.h"
 
-using Corners = std::array<uint32_t, 3>;
-
-static const char kSquare[] = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0.5 1.5 0\n";
-
-// Lines near the end of a file are read the careful way; a long comment
-// after them lets the quick way for well-formed lines take them too.
-static std::string padded(const std::string& obj) {
-  return obj + "# " + std::string(200, '-') + "\n";
+static const std::string kSquare = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0.5 1.5 0\n";
+static std::string repeat(const std::string& line, int n) {
+  return n ? line + repeat(line, n - 1) : "";
 }
+static const std::string kLists = kSquare + repeat("vt 0 0\n", 6) + repeat("vn 0 0 1\n", 9);
 
 static std::vector<std::string> group_names(const Model* model) {
   std::vector<std::string> names;
@@ -30,133 +25,76 @@ static std::vector<std::string> group_names(const Model* model) {
   return names;
 }
 
-TEST(ObjFaces, QuadAndPentagonFanAroundTheFirstCorner) {
-  ModelPtr m = read_obj(padded(std::string(kSquare) + "f 1 2 3 4\nf 1 2 3 4 5\n"));
-  ASSERT_EQ(m->facecount, 5u);
-  EXPECT_EQ(corners(m->faces[0].vertexidx), (Corners{1, 2, 3}));
-  EXPECT_EQ(corners(m->faces[1].vertexidx), (Corners{1, 3, 4}));
-  EXPECT_EQ(corners(m->faces[2].vertexidx), (Corners{1, 2, 3}));
-  EXPECT_EQ(corners(m->faces[3].vertexidx), (Corners{1, 3, 4}));
-  EXPECT_EQ(corners(m->faces[4].vertexidx), (Corners{1, 4, 5}));
+// Each row is read as it is, where its lines take the careful way near the
+// end of the file, and padded by a long comment, where the quick way for
+// well-formed lines takes them.
+TEST(ObjFaces, CornersAreReadAsTheDialectSays) {
+  const std::string forms =
+      kLists + "f 1/4/7 2/5/8 3/6/9\nf 1//7 2//8 3//9\nf 1/4 2/5 3/6\nf 1 2 3\n";
+  const std::string fans = kSquare + "f 1 2 3 4\nf 1 2 3 4 5\n", few = kSquare + "f 4 2\nf 3\n";
+  const std::string back = kSquare + "vt 0 0\nvn 0 0 1\nf -3/-1/-1 -2/-1/-1 -1/-1/-1\n";
+  const struct {
+    std::string obj;
+    uint32_t faces, face;
+    Corners v, t, n;
+  } cases[] = {
+      {fans, 5, 1, {1, 3, 4}, {}, {}},  // polygons fan around their first corner
+      {fans, 5, 4, {1, 4, 5}, {}, {}},
+      {forms, 4, 0, {1, 2, 3}, {4, 5, 6}, {7, 8, 9}},  // each form stores what it carries
+      {forms, 4, 1, {1, 2, 3}, {}, {7, 8, 9}},
+      {forms, 4, 2, {1, 2, 3}, {4, 5, 6}, {}},
+      {forms, 4, 3, {1, 2, 3}, {}, {}},
+      // "2" and "3" read with "%d/%d/%d" keep the first corner's t and n.
+      {kLists + "f 1/2/1 2 3\n", 1, 0, {1, 2, 3}, {2, 2, 2}, {1, 1, 1}},
+      {kSquare + "f 1 2\n3 4\n5\ng next\nf 1 2 3\n", 4, 2, {1, 4, 5}, {}, {}},
+      {kLists + "f 1/1/1 \t\v\f 2/1/1\r 3/1/1 \t\n", 1, 0, {1, 2, 3}, {1, 1, 1}, {1, 1, 1}},
+      {few, 2, 0, {4, 2, 2}, {}, {}},  // fewer corners still make a triangle
+      {few, 2, 1, {3, 3, 3}, {}, {}},
+      {back, 1, 0, {3, 4, 5}, {1, 1, 1}, {1, 1, 1}},  // relative indices
+      {"v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\nv 0 1 0\nf -4 -2 -1\n", 2, 1, {1, 3, 4}, {}, {}},
+  };
+  for (const auto& c : cases) {
+    for (const std::string& tail : {std::string(), "# " + std::string(200, '-') + "\n"}) {
+      SCOPED_TRACE(c.obj + tail);
+      ModelPtr m = read_obj(c.obj + tail);
+      ASSERT_EQ(m->facecount, c.faces);
+      EXPECT_EQ(corners(m->faces[c.face].vertexidx), c.v);
+      EXPECT_EQ(corners(m->faces[c.face].uvidx), c.t);
+      EXPECT_EQ(corners(m->faces[c.face].normalidx), c.n);
+    }
+  }
 }
 
-TEST(ObjFaces, EachFormStoresOnlyWhatItCarries) {
-  std::string head = std::string(kSquare) + "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvt 0 0\nvt 1 1\n" +
-                     "vn 0 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\n"
-                     "vn 0 0 1\nvn 0 0 1\n";
-  ModelPtr m =
-      read_obj(padded(head + "f 1/4/7 2/5/8 3/6/9\nf 1//7 2//8 3//9\nf 1/4 2/5 3/6\nf 1 2 3\n"));
-  ASSERT_EQ(m->facecount, 4u);
-  EXPECT_EQ(corners(m->faces[0].vertexidx), (Corners{1, 2, 3}));
-  EXPECT_EQ(corners(m->faces[0].uvidx), (Corners{4, 5, 6}));
-  EXPECT_EQ(corners(m->faces[0].normalidx), (Corners{7, 8, 9}));
-  EXPECT_EQ(corners(m->faces[1].normalidx), (Corners{7, 8, 9}));
-  EXPECT_EQ(corners(m->faces[1].uvidx), (Corners{0, 0, 0}));
-  EXPECT_EQ(corners(m->faces[2].uvidx), (Corners{4, 5, 6}));
-  EXPECT_EQ(corners(m->faces[2].normalidx), (Corners{0, 0, 0}));
-  EXPECT_EQ(corners(m->faces[3].uvidx), (Corners{0, 0, 0}));
-}
-
-TEST(ObjFaces, TheFirstCornerDecidesHowTheOthersAreRead) {
-  // "2" and "3" read with "%d/%d/%d" set only the vertex: texture and normal
-  // stay those of the corner before.
-  ModelPtr m =
-      read_obj(std::string(kSquare) + "vt 0 0\nvt 1 1\nvn 0 0 1\nvn 1 0 0\n" + "f 1/2/1 2 3\n");
-  ASSERT_EQ(m->facecount, 1u);
-  EXPECT_EQ(corners(m->faces[0].vertexidx), (Corners{1, 2, 3}));
-  EXPECT_EQ(corners(m->faces[0].uvidx), (Corners{2, 2, 2}));
-  EXPECT_EQ(corners(m->faces[0].normalidx), (Corners{1, 1, 1}));
-}
-
-TEST(ObjFaces, AFaceGoesOnWhileTheNextWordIsANumber) {
-  ModelPtr m = read_obj(padded(std::string(kSquare) + "f 1 2\n3 4\n5\ng next\nf 1 2 3\n"));
-  ASSERT_EQ(m->facecount, 4u);
-  EXPECT_EQ(corners(m->faces[2].vertexidx), (Corners{1, 4, 5}));
-  EXPECT_EQ(glmLookupGroup(m.get(), " next")->facecount, 1u);
-}
-
-TEST(ObjFaces, EveryKindOfBlankSeparatesCorners) {
-  ModelPtr m = read_obj(
-      padded(std::string(kSquare) + "f 1/1/1 \t\v\f 2/1/1\r 3/1/1 \t\n" + "vt 0 0\nvn 0 0 1\n"));
-  ASSERT_EQ(m->facecount, 1u);
-  EXPECT_EQ(corners(m->faces[0].vertexidx), (Corners{1, 2, 3}));
-}
-
-TEST(ObjFaces, FewerThanThreeCornersStillMakeATriangle) {
-  ModelPtr m = read_obj(padded(std::string(kSquare) + "f 4 2\nf 3\n"));
-  ASSERT_EQ(m->facecount, 2u);
-  EXPECT_EQ(corners(m->faces[0].vertexidx), (Corners{4, 2, 2}));
-  EXPECT_EQ(corners(m->faces[1].vertexidx), (Corners{3, 3, 3}));
-}
-
-TEST(ObjFaces, NegativeIndicesCountBackFromTheLatestElement) {
-  ModelPtr m = read_obj(
-      "v 0 0 0\nv 1 0 0\nv 1 1 0\nvt 0 0\nvn 0 0 1\nf -3/-1/-1 -2/-1/-1 -1/-1/-1\n"
-      "v 0 1 0\nf -4 -2 -1\n");
-  ASSERT_EQ(m->facecount, 2u);
-  EXPECT_EQ(corners(m->faces[0].vertexidx), (Corners{1, 2, 3}));
-  EXPECT_EQ(corners(m->faces[0].uvidx), (Corners{1, 1, 1}));
-  EXPECT_EQ(corners(m->faces[1].vertexidx), (Corners{1, 3, 4}));
-}
-
-TEST(ObjVertices, ValuesAreReadAndExtraNumbersIgnored) {
-  ModelPtr m = read_obj("v 1.5 -2 3e2 7\nvt 0.25 0.75 0\nvn 0 -1 0\nv +4 .5 -0\n");
+TEST(ObjVertices, ExtraNumbersAreIgnoredAndMissingListsStayNull) {
+  ModelPtr m = read_obj("v 1.5 -2 3e2 7\nvt 0.25 0.75 0\nvn 0 -1 0\nv 4 5 6\n");
   ASSERT_EQ(m->vertexcount, 2u);
-  EXPECT_TRUE(TripleNear(m->vertices, 1, 1.5f, -2.0f, 300.0f));
-  EXPECT_TRUE(TripleNear(m->vertices, 2, 4.0f, 0.5f, 0.0f));
+  EXPECT_TRUE(TripleNear(m->vertices, 2, 4.0f, 5.0f, 6.0f));
   ASSERT_EQ(m->uvcount, 1u);
-  EXPECT_EQ(m->uvs[2], 0.25f);
   EXPECT_EQ(m->uvs[3], 0.75f);
   EXPECT_TRUE(TripleNear(m->normals, 1, 0.0f, -1.0f, 0.0f));
-  EXPECT_EQ(m->facecount, 0u);
+  ModelPtr bare = read_obj(kSquare + "f 1 2 3\n");
+  EXPECT_EQ(bare->normals, nullptr);
+  EXPECT_EQ(bare->uvs, nullptr);
+  EXPECT_EQ(bare->mtltable, nullptr);
+  EXPECT_EQ(bare->mtlfile, nullptr);
+  EXPECT_EQ(bare->facetnorms, nullptr);
 }
 
-TEST(ObjVertices, NoNormalsTexturesOrLibraryLeaveThoseNull) {
-  ModelPtr m = read_obj(std::string(kSquare) + "f 1 2 3\n");
-  EXPECT_EQ(m->normals, nullptr);
-  EXPECT_EQ(m->uvs, nullptr);
-  EXPECT_EQ(m->mtltable, nullptr);
-  EXPECT_EQ(m->mtlfile, nullptr);
-  EXPECT_EQ(m->facetnorms, nullptr);
-  EXPECT_EQ(m->mtlcount, 0u);
-}
-
-TEST(ObjVertices, CrlfLinesReadLikeLfLines) {
-  ModelPtr m = read_obj("v 1 2 3\r\nv 4 5 6\r\nv 7 8 9\r\ng key\r\nf 1 2 3\r\n");
-  EXPECT_TRUE(TripleNear(m->vertices, 3, 7.0f, 8.0f, 9.0f));
-  EXPECT_EQ(group_names(m.get()), (std::vector<std::string>{" key", "default"}));
-  EXPECT_EQ(m->facecount, 1u);
-}
-
-TEST(ObjGroups, NamesKeepTheBlankAfterG) {
-  ModelPtr m = read_obj(std::string(kSquare) + "g key\nf 1 2 3\ng a b\nf 1 2 3\ng key\nf 1 3 4\n");
-  EXPECT_EQ(m->groupcount, 3u);
+TEST(ObjGroups, NamesKeepTheBlankAfterGAndFacesBeforeAnyGroupStayInDefault) {
+  ModelPtr m =
+      read_obj(kSquare + "f 1 2 3 4\r\ng key\r\nf 1 2 3\ng a b\nf 1 2 3\ng key\nf 1 3 4\n");
   EXPECT_EQ(group_names(m.get()), (std::vector<std::string>{" a b", " key", "default"}));
+  EXPECT_EQ(glmLookupGroup(m.get(), "default")->facecount, 2u);
   ModelGroup* key = glmLookupGroup(m.get(), " key");
   ASSERT_EQ(key->facecount, 2u);
-  EXPECT_EQ(key->faceindices[0], 0u);
-  EXPECT_EQ(key->faceindices[1], 2u);
-}
-
-TEST(ObjGroups, FacesBeforeTheFirstGroupStayInDefault) {
-  ModelPtr m = read_obj(std::string(kSquare) + "f 1 2 3 4\ng top\nf 1 2 5\n");
-  ModelGroup* def = glmLookupGroup(m.get(), "default");
-  ModelGroup* top = glmLookupGroup(m.get(), " top");
-  ASSERT_EQ(def->facecount, 2u);
-  EXPECT_EQ(def->faceindices[1], 1u);
-  ASSERT_EQ(top->facecount, 1u);
-  EXPECT_EQ(top->faceindices[0], 2u);
-}
-
-TEST(ObjGroups, LastLineWithoutLineEndLosesItsLastCharacter) {
-  ModelPtr m = read_obj("v 0 0 0\ng key");
-  EXPECT_EQ(group_names(m.get()), (std::vector<std::string>{" ke", "default"}));
-}
-
-TEST(ObjGroups, LongNamesAndWordsAreReadWhole) {
-  std::string name(300, 'n');
-  std::string library(200, 'l');
-  ModelPtr m = read_obj(
+  EXPECT_EQ(key->faceindices[0], 2u);
+  EXPECT_EQ(key->faceindices[1], 4u);
+  // The last line, without a line end, loses its last character.
+  EXPECT_EQ(group_names(read_obj("v 0 0 0\ng key").get()),
+            (std::vector<std::string>{" ke", "default"}));
+  // Long names and words are read whole.
+  std::string name(300, 'n'), library(200, 'l');
+  m = read_obj(
       "v 0 0 0\ng " + name + "\nmtllib " + library + ".mtl\nusemtl " + name + "\nf 1 1 1\n",
       "newmtl " + name + "\nKd 0 0 1\n", library + ".mtl");
   ModelGroup* group = glmLookupGroup(m.get(), (" " + name).c_str());
@@ -169,62 +107,79 @@ TEST(ObjGroups, LongNamesAndWordsAreReadWhole) {
 
 static const char kTwoColours[] = "newmtl red\nKd 1 0 0\nnewmtl blue\nKd 0 0 1\n";
 
-TEST(ObjMaterials, UsemtlBindsToTheGroupIncludingEarlierFaces) {
-  ModelPtr m = read_obj(std::string(kSquare) +
-                            "mtllib m.mtl\nf 1 2 3\nusemtl blue\ng A\nusemtl red\nf 1 2 3\n"
-                            "g B\nf 1 3 4\n",
-                        kTwoColours);
-  EXPECT_EQ(glmLookupGroup(m.get(), "default")->mtlindex, 2u);
-  EXPECT_EQ(glmLookupGroup(m.get(), " A")->mtlindex, 1u);
-  EXPECT_EQ(glmLookupGroup(m.get(), " B")->mtlindex, 1u);
-}
-
-TEST(ObjMaterials, AGroupNamedAgainKeepsTheMaterialBoundLast) {
-  ModelPtr m = read_obj(std::string(kSquare) +
-                            "usemtl blue\nmtllib m.mtl\ng A\nf 1 2 3\ng B\nusemtl red\n"
-                            "g A\nf 1 3 4\n",
-                        kTwoColours);
-  // usemtl came before mtllib: the library is read first all the same.
-  EXPECT_EQ(glmLookupGroup(m.get(), "default")->mtlindex, 2u);
-  EXPECT_EQ(glmLookupGroup(m.get(), " A")->mtlindex, 1u);
-  EXPECT_EQ(glmLookupGroup(m.get(), " B")->mtlindex, 1u);
-}
-
-TEST(ObjMaterials, UsemtlWithoutALibraryWarnsOncePerLine) {
-  testing::internal::CaptureStdout();
-  ModelPtr m = read_obj(std::string(kSquare) + "usemtl wood\ng x\nusemtl wood\nf 1 2 3\n");
-  std::string out = testing::internal::GetCapturedStdout();
+// usemtl binds to the group, earlier faces too; a group named again keeps
+// the material bound last, and usemtl before mtllib still finds it.
+TEST(ObjMaterials, UsemtlBindsToTheCurrentGroup) {
+  for (const char* text :
+       {"mtllib m.mtl\nf 1 2 3\nusemtl blue\ng A\nusemtl red\nf 1 2 3\ng B\nf 1 3 4\n",
+        "usemtl blue\nmtllib m.mtl\ng A\nf 1 2 3\ng B\nusemtl red\ng A\nf 1 3 4\n"}) {
+    SCOPED_TRACE(text);
+    ModelPtr m = read_obj(kSquare + text, kTwoColours);
+    EXPECT_EQ(glmLookupGroup(m.get(), "default")->mtlindex, 2u);
+    EXPECT_EQ(glmLookupGroup(m.get(), " A")->mtlindex, 1u);
+    EXPECT_EQ(glmLookupGroup(m.get(), " B")->mtlindex, 1u);
+  }
+  ModelPtr m;
+  const std::string out =
+      stdout_of([&] { m = read_obj(kSquare + "usemtl wood\ng x\nusemtl wood\nf 1 2 3\n"); });
   EXPECT_EQ(out,
             "glmFindMaterial():  can't find material \"wood\".\n"
             "glmFindMaterial():  can't find material \"wood\".\n");
   EXPECT_EQ(glmLookupGroup(m.get(), " x")->mtlindex, 0u);
 }
 
-// Fatal paths: each ends the process with status 1 and its message.
 using ObjFailuresDeathTest = testing::Test;
 
-// In a death test child: standard output goes where the test reads and
-// standard error is dropped, so a match proves the message's stream.
-static void stdout_only() {
-  int err = dup(2);
-  int null = open("/dev/null", O_WRONLY);
-  dup2(null, 2);
-  dup2(err, 1);
-}
-
-TEST_F(ObjFailuresDeathTest, MissingFile) {
-  std::string path = testDir() + "/absent.obj";
-  EXPECT_EXIT(glmReadOBJ(path.c_str()), testing::ExitedWithCode(1),
-              "^glmReadOBJ\\(\\) failed: can't open data file \"" + path + "\".\n$");
-  // A directory opens, but cannot be read as one.
-  EXPECT_EXIT(glmReadOBJ(testDir().c_str()), testing::ExitedWithCode(1),
-              "^glmReadOBJ\\(\\) failed: can't open data file \"" + testDir() + "\".\n$");
+// Each fatal read ends the process with status 1 and its message, on the
+// stream it names (the other is dropped in the child).
+TEST_F(ObjFailuresDeathTest, EachBadFileEndsWithItsMessage) {
+  const std::string dir = testDir() + "/", at = "^glmReadOBJ\\(\\) failed: ";
+  const struct {
+    std::string name;
+    const char* text;  // null: not written
+    std::string message;
+    bool on_stdout = false;
+  } cases[] = {
+      {"absent.obj", nullptr, at + "can't open data file \"" + dir + "absent.obj\".\n$"},
+      {"", nullptr, at + "can't open data file \"" + dir + "\".\n$"},  // a directory
+      {"lib.obj", "mtllib a b\nv 0 0 0\n",
+       "^glmReadMTL\\(\\) failed: can't open material file \"" + dir + "b\".\n$"},
+      {"vp.obj", "v 0 0 0\nvp 1 2\n", "^glmFirstPass\\(\\): Unknown token \"vp\".\n$", true},
+      {"zero.obj", "v 0 0 0\nv 1 0 0\n\nf 1 2 0\n",
+       at + "\"" + dir +
+           "zero.obj\" line 4: vertex index 0 is out of range \\(the file has 2 vertices\\).\n$"},
+      {"past.obj", "v 0 0 0\nvt 0 0\nf 1/1 1/2\n1/1\n",
+       "line 3: texture coordinate index 2 is out of range \\(the file has 1 texture"},
+      {"back.obj", "v 0 0 0\nf 1 1\n-2\nv 1 1 1\n",
+       "line 3: vertex index -2 is out of range \\(vertices read before it: 1\\)"},
+      {"none.obj", "v 0 0 0\nf 1//1 1//1 1//1\n",
+       "line 2: normal index 1 is out of range \\(the file has no normals\\)"},
+      // A first corner that is no number keeps the values before it: none yet.
+      {"word.obj", "v 0 0 0\nf x 1 1\nf 1 1 1\n", "line 2: vertex index 0 is out of range"},
+      {"huge.obj", "v 0 0 0\nf 1 1 4294967297\n", "vertex index 4294967297 is out"},
+      {"vast.obj", "v 0 0 0\nf 1 1 -000123456789012345678901\n",
+       "vertex index -000123456789012345678901 is out of range"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = c.text ? writeFile(c.name, c.text) : dir + c.name;
+    EXPECT_EXIT(
+        {
+          if (c.on_stdout) {  // stdout to where the test reads, stderr dropped
+            int err = dup(2);
+            dup2(open("/dev/null", O_WRONLY), 2);
+            dup2(err, 1);
+          }
+          glmReadOBJ(path.c_str());
+        },
+        testing::ExitedWithCode(1), c.message);
+  }
 }
 
 // A program with no console gets the message, printed already, to show.
 TEST_F(ObjFailuresDeathTest, FatalHandlerGetsTheMessageBeforeTheEnd) {
-  std::string path = testDir() + "/absent.obj";
-  std::string message = "glmReadOBJ\\(\\) failed: can't open data file \"" + path + "\".\n";
+  const std::string path = testDir() + "/absent.obj";
+  const std::string message = "glmReadOBJ\\(\\) failed: can't open data file \"" + path + "\".\n";
   EXPECT_EXIT(
       {
         glmSetFatalHandler([](const char* text) { fprintf(stderr, "shown: %s", text); });
@@ -233,90 +188,42 @@ TEST_F(ObjFailuresDeathTest, FatalHandlerGetsTheMessageBeforeTheEnd) {
       testing::ExitedWithCode(1), "^" + message + "shown: " + message + "$");
 }
 
-TEST_F(ObjFailuresDeathTest, MissingLibraryNamesTheComposedPath) {
-  std::string obj = writeFile("lib.obj", "mtllib a b\nv 0 0 0\n");
-  EXPECT_EXIT(glmReadOBJ(obj.c_str()), testing::ExitedWithCode(1),
-              "^glmReadMTL\\(\\) failed: can't open material file \"" + testDir() + "/b\".\n$");
-}
-
-TEST_F(ObjFailuresDeathTest, UnknownVWordGoesToStandardOutput) {
-  std::string obj = writeFile("vp.obj", "v 0 0 0\nvp 1 2\n");
-  EXPECT_EXIT(
-      {
-        stdout_only();
-        glmReadOBJ(obj.c_str());
-      },
-      testing::ExitedWithCode(1), "^glmFirstPass\\(\\): Unknown token \"vp\".\n$");
-}
-
-TEST_F(ObjFailuresDeathTest, BadIndicesNameFileLineAndIndex) {
-  std::string zero = writeFile("zero.obj", "v 0 0 0\nv 1 0 0\n\nf 1 2 0\n");
-  EXPECT_EXIT(glmReadOBJ(zero.c_str()), testing::ExitedWithCode(1),
-              "^glmReadOBJ\\(\\) failed: \"" + zero +
-                  "\" line 4: vertex index 0 is out of range \\(the file has 2 vertices\\).\n$");
-  std::string past = writeFile("past.obj", "v 0 0 0\nvt 0 0\nf 1/1 1/2\n1/1\n");
-  EXPECT_EXIT(glmReadOBJ(past.c_str()), testing::ExitedWithCode(1),
-              "line 3: texture coordinate index 2 is out of range \\(the file has 1 texture");
-  std::string back = writeFile("back.obj", "v 0 0 0\nf 1 1\n-2\nv 1 1 1\n");
-  EXPECT_EXIT(glmReadOBJ(back.c_str()), testing::ExitedWithCode(1),
-              "line 3: vertex index -2 is out of range \\(vertices read before it: 1\\)");
-  std::string none = writeFile("none.obj", "v 0 0 0\nf 1//1 1//1 1//1\n");
-  EXPECT_EXIT(glmReadOBJ(none.c_str()), testing::ExitedWithCode(1),
-              "line 2: normal index 1 is out of range \\(the file has no normals\\)");
-  // A first corner that is no number keeps the values before it: none yet.
-  std::string word = writeFile("word.obj", "v 0 0 0\nf x 1 1\nf 1 1 1\n");
-  EXPECT_EXIT(glmReadOBJ(word.c_str()), testing::ExitedWithCode(1),
-              "line 2: vertex index 0 is out of range");
-  std::string huge = writeFile("huge.obj", "v 0 0 0\nf 1 1 4294967297\n");
-  EXPECT_EXIT(glmReadOBJ(huge.c_str()), testing::ExitedWithCode(1), "vertex index 4294967297");
-  // An index too large for any integer is shown as written.
-  std::string vast = writeFile("vast.obj", "v 0 0 0\nf 1 1 -000123456789012345678901\n");
-  EXPECT_EXIT(glmReadOBJ(vast.c_str()), testing::ExitedWithCode(1),
-              "vertex index -000123456789012345678901 is out of range");
-}
-
-// A file shaped like real exports: several groups and materials, comments,
-// smoothing and object lines, mixed face forms, polygons, CRLF ends.
-static const char kRealistic[] =
-    "# exported\r\nmtllib m.mtl\r\no body\r\n"
-    "v -1 -1 -1\r\nv 1 -1 -1\r\nv 1 1 -1\r\nv -1 1 -1\r\n"
-    "v -1 -1 1\r\nv 1 -1 1\r\nv 1 1 1\r\nv -1 1 1\r\n"
-    "vt 0 0\r\nvt 1 0\r\nvt 1 1\r\nvt 0 1\r\n"
-    "vn 0 0 -1\r\nvn 0 0 1\r\nvn 1 0 0\r\nvn -1 0 0\r\n"
-    "g front\r\nusemtl red\r\ns 1\r\nf 1/1/1 4/4/1 3/3/1 2/2/1\r\nf 5/1/2 6/2/2 7/3/2 8/4/2\r\n"
-    "g side\r\nusemtl blue\r\nf 2//3 3//3 7//3\r\nf 2//3 7//3 6//3\r\n"
-    "f 1//4 5//4 8//4 4//4\r\n"
-    "g top\r\n# quad\r\nf 4 8 7 3\r\nf 1/1 2/2 6/3 5/4\r\n";
-
+// A file shaped like real exports: groups, materials, comments, smoothing
+// and object lines, mixed face forms, polygons, CRLF line ends.
 TEST(ObjRealistic, CountsAgreeWithAnIndependentReader) {
-  ModelPtr m = read_obj(kRealistic, kTwoColours);
+  ModelPtr m = read_obj(
+      "# exported\r\nmtllib m.mtl\r\no body\r\nv -1 -1 -1\r\nv 1 -1 -1\r\nv 1 1 -1\r\n"
+      "v -1 1 -1\r\nv -1 -1 1\r\nv 1 -1 1\r\nv 1 1 1\r\nv -1 1 1\r\nvt 0 0\r\nvt 1 0\r\n"
+      "vt 1 1\r\nvt 0 1\r\nvn 0 0 -1\r\nvn 0 0 1\r\nvn 1 0 0\r\nvn -1 0 0\r\n"
+      "g front\r\nusemtl red\r\ns 1\r\nf 1/1/1 4/4/1 3/3/1 2/2/1\r\nf 5/1/2 6/2/2 7/3/2 8/4/2\r\n"
+      "g side\r\nusemtl blue\r\nf 2//3 3//3 7//3\r\nf 2//3 7//3 6//3\r\nf 1//4 5//4 8//4 4//4\r\n"
+      "g top\r\n# quad\r\nf 4 8 7 3\r\nf 1/1 2/2 6/3 5/4\r\n",
+      kTwoColours);
   tinyobj::attrib_t attrib;
   std::vector<tinyobj::shape_t> shapes;
   std::vector<tinyobj::material_t> materials;
   std::string warn, err;
-  std::string path = testDir() + "/m.obj";
-  ASSERT_TRUE(tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, path.c_str(),
-                               (testDir() + "/").c_str()))
+  ASSERT_TRUE(tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err,
+                               (testDir() + "/m.obj").c_str(), (testDir() + "/").c_str()))
       << err;
   size_t triangles = 0;
   for (const tinyobj::shape_t& shape : shapes) triangles += shape.mesh.indices.size() / 3;
-
   EXPECT_EQ(m->vertexcount, attrib.vertices.size() / 3);
   EXPECT_EQ(m->uvcount, attrib.texcoords.size() / 2);
   EXPECT_EQ(m->normalcount, attrib.normals.size() / 3);
   EXPECT_EQ(m->facecount, triangles);
   EXPECT_EQ(m->mtlcount, materials.size() + 1);
   EXPECT_EQ(m->groupcount, 4u);
-  EXPECT_EQ(glmLookupGroup(m.get(), " top")->facecount, 4u);
   EXPECT_EQ(glmLookupGroup(m.get(), " top")->mtlindex, 2u);
-  EXPECT_EQ(corners(m->faces[8].vertexidx), (Corners{4, 8, 7}));
 }
 
-TEST(ObjVertices, NumbersRoundExactlyLikeStrtof) {
-  // Plain decimals of every length, with and without signs and exponents,
-  // including the many that sit close to halfway between two floats.
+// Random decimals of every length, many close to halfway between two
+// floats; hexadecimal mantissas and exponents, nan and inf spellings, long
+// digit strings and dangling marks, with signs and junk after them: read
+// in v, vn, vt and Kd lines bit for bit as "%f" reads them.
+TEST(ObjVertices, NumbersReadAsScanfReadsThem) {
   std::mt19937 rng(7);
-  std::vector<std::string> numbers;
+  std::vector<std::string> bodies, spellings;
   for (int i = 0; i < 6000; i++) {
     std::string digits = std::to_string(rng() % 1000000000u);
     digits.resize(1 + rng() % digits.size());
@@ -325,25 +232,8 @@ TEST(ObjVertices, NumbersRoundExactlyLikeStrtof) {
         (rng() % 2 ? "-" : "") + digits.substr(0, point) + "." + digits.substr(point);
     if (text == "." || text == "-.") text += "5";
     if (rng() % 10 == 0) text += "e" + std::to_string(static_cast<int>(rng() % 20) - 10);
-    numbers.push_back(text);
+    spellings.push_back(text);
   }
-  std::string obj;
-  for (size_t i = 0; i + 3 <= numbers.size(); i += 3)
-    obj += "v " + numbers[i] + " " + numbers[i + 1] + " " + numbers[i + 2] + "\n";
-  ModelPtr m = read_obj(obj);
-  ASSERT_EQ(m->vertexcount, numbers.size() / 3);
-  for (size_t i = 0; i < numbers.size(); i++) {
-    float expected = strtof(numbers[i].c_str(), nullptr);
-    ASSERT_EQ(memcmp(&m->vertices[3 + i], &expected, sizeof expected), 0)
-        << numbers[i] << " read as " << m->vertices[3 + i] << ", strtof gives " << expected;
-  }
-}
-
-// Numbers beyond plain decimals, put together from parts: hexadecimal
-// mantissas and exponents, nan and inf spellings, long digit strings and
-// dangling marks, with signs and junk after them.
-static std::vector<std::string> odd_spellings() {
-  std::vector<std::string> bodies;
   for (const char* mantissa : {"0x1.8", "0X1", "0x.8", "0x", "0x.", "0xAbC.dEf", "0x1.000003",
                                "0x1.0000011", "0x1fffffe", "0xffffff.ffffffffff", "0x0", "0xg"})
     for (const char* exponent :
@@ -361,18 +251,10 @@ static std::vector<std::string> odd_spellings() {
     bodies.push_back(digits);
   const char* const signs[] = {"", "-", "+"};
   const char* const tails[] = {"", "x", "e", "p3", "(1)", ".5", "+", "i", "e-"};
-  std::vector<std::string> spellings;
   for (size_t i = 0; i < bodies.size(); i++) {
     spellings.push_back(bodies[i]);
     spellings.push_back(signs[i % 3] + bodies[i] + tails[(i / 3) % 9]);
   }
-  return spellings;
-}
-
-TEST(ObjVertices, OddSpellingsReadAsScanfReadsThem) {
-  // The C library's own "%f" gives the values, and by where it stops, which
-  // of the numbers after it are read at all.
-  const std::vector<std::string> spellings = odd_spellings();
   std::string obj;
   for (const std::string& s : spellings)
     obj += "v " + s + " 2 3\nvn " + s + " 2 3\nvt " + s + " 2\n";

@@ -1,12 +1,10 @@
-// Tests for the objtool command: the real binary is run on small OBJ files
-// and its output, files and exit status are checked.
+// The objtool command: the real binary run on small OBJ files, its output,
+// files and exit status checked.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -45,14 +43,14 @@ testing::AssertionResult matches(const std::string& text, const char* pattern) {
   return testing::AssertionFailure() << text;
 }
 
-// A square as two triangles in two groups, with a material each.
+// Three triangles in two groups, with a material each; a quote in a name.
 std::string two_groups() {
   writeFile("two.mtl", "newmtl wood\nKd 0.5 0.3 0.1\nnewmtl red\nKd 1 0 0\n");
   return writeFile("two.obj",
-                    "mtllib two.mtl\n"
-                    "v -1 -0.5 0\nv 3 -0.5 0\nv 3 1.5 0\nv -1 1.5 4\n"
-                    "g body\nusemtl wood\nf 1 2 3\nf 1 3 4\n"
-                    "g lid\nusemtl red\nf 1 2 4\n");
+                   "mtllib two.mtl\n"
+                   "v -1 -0.5 0\nv 3 -0.5 0\nv 3 1.5 0\nv -1 1.5 4\n"
+                   "g body\nusemtl wood\nf 1 2 3\nf 1 3 4\n"
+                   "g li\"d\nusemtl red\nf 1 2 4\n");
 }
 
 // Converts in to out with the given options and returns what was written.
@@ -76,7 +74,7 @@ TEST(ObjtoolInfo, ReportsCountsGroupsBoxAndDimensions) {
 
   std::vector<std::string> groups = lines_starting(run.out, "group ");
   ASSERT_EQ(groups.size(), 3u) << run.out;
-  EXPECT_TRUE(matches(groups[0], R"(group " lid": +1 triangle, +material "red")"));
+  EXPECT_TRUE(matches(groups[0], R"(group " li\\"d": +1 triangle, +material "red")"));
   EXPECT_TRUE(matches(groups[1], R"(group " body": +2 triangles, +material "wood")"));
   EXPECT_NE(groups[2].find("group \"default\":"), std::string::npos) << groups[2];
 
@@ -108,28 +106,28 @@ TEST(ObjtoolConvert, FitPutsTheModelInTheUnitCube) {
   EXPECT_FLOAT_EQ(max[0] - min[0], 2.0f);  // the widest axis fills the cube
 }
 
-TEST(ObjtoolConvert, SmoothWritesVertexNormals) {
-  std::string text = convert(two_groups(), {"--smooth", "90", "--mode", "smooth"});
-  EXPECT_FALSE(lines_starting(text, "vn ").empty()) << text;
-  std::vector<std::string> faces = lines_starting(text, "f ");
-  ASSERT_EQ(faces.size(), 3u) << text;
-  for (const std::string& face : faces) EXPECT_TRUE(matches(face, R"(f( \d+//\d+){3}\s*)"));
-}
-
-TEST(ObjtoolConvert, PlanarUvsWriteTextureCoordinates) {
-  std::string text = convert(two_groups(), {"--planar-uvs", "--mode", "texture"});
-  EXPECT_FALSE(lines_starting(text, "vt ").empty()) << text;
-  for (const std::string& face : lines_starting(text, "f "))
-    EXPECT_TRUE(matches(face, R"(f( \d+/\d+){3}\s*)"));
-}
-
-TEST(ObjtoolConvert, WeldMergesCoincidentVertices) {
-  // Two triangles sharing an edge, each with its own copies of its corners.
-  std::string in = writeFile("split.obj",
-                              "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 0 0\nv 1 1 0\nv 0 1 0\n"
-                              "f 1 2 3\nf 4 5 6\n");
-  std::string text = convert(in, {"--weld", "0.001"});
-  EXPECT_EQ(lines_starting(text, "v ").size(), 4u) << text;
+TEST(ObjtoolConvert, EachOptionShowsInTheOutput) {
+  const std::string two = two_groups();
+  const std::string split = writeFile(  // two triangles, each with its own corners
+      "split.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3\nf 4 5 6\n");
+  const struct {
+    std::string in;
+    std::vector<std::string> options;
+    const char *prefix, *pattern;  // each line that starts with prefix matches pattern
+    size_t lines;
+  } cases[] = {
+      {two, {"--smooth", "90", "--mode", "smooth"}, "f ", R"(f( \d+//\d+){3}\s*)", 3},
+      {two, {"--smooth", "90", "--mode", "smooth"}, "vn ", R"(vn( \S+){3}\s*)", 4},
+      {two, {"--planar-uvs", "--mode", "texture"}, "f ", R"(f( \d+/\d+){3}\s*)", 3},
+      {two, {"--planar-uvs", "--mode", "texture"}, "vt ", R"(vt( \S+){2}\s*)", 4},
+      {split, {"--weld", "0.001"}, "v ", R"(v( \S+){3}\s*)", 4},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.options));
+    const std::vector<std::string> lines = lines_starting(convert(c.in, c.options), c.prefix);
+    EXPECT_EQ(lines.size(), c.lines);
+    for (const std::string& line : lines) EXPECT_TRUE(matches(line, c.pattern));
+  }
 }
 
 TEST(ObjtoolConvert, MaterialModeWritesTheLibraryBesideTheOutput) {
@@ -170,27 +168,19 @@ TEST(ObjtoolArguments, HelpPrintsTheUsage) {
 
 TEST(ObjtoolArguments, BadArgumentsExitTwoWithTheUsage) {
   const std::string in = two_groups(), out = testDir() + "/never.obj";
-  const std::vector<std::vector<std::string>> cases = {
-      {},
-      {"frobnicate"},
-      {"info"},
-      {"info", in, in},
-      {"info", in, "--fit"},
-      {"convert", in},
-      {"convert", in, out, "extra.obj"},
-      {"convert", in, out, "--bogus"},
-      {"convert", in, out, "--scale"},
-      {"convert", in, out, "--scale", "2x"},
-      {"convert", in, out, "--scale", "nan"},
-      {"convert", in, out, "--scale", "inf"},
-      {"convert", in, out, "--scale", ""},
-      {"convert", in, out, "--translate", "1,2"},
-      {"convert", in, out, "--translate", "1,,2"},
-      {"convert", in, out, "--smooth", "-5"},
-      {"convert", in, out, "--weld", "-0.1"},
-      {"convert", in, out, "--mode", "smooth,shiny"},
-      {"convert", in, out, "--planar-uvs", "--sphere-uvs"},
-  };
+  std::vector<std::vector<std::string>> cases = {
+      {}, {"frobnicate"}, {"info"}, {"info", in, in}, {"info", in, "--fit"}, {"convert", in}};
+  // convert's options, one argument after each '|'.
+  for (const char* options :
+       {"extra.obj", "--bogus", "--scale", "--scale|2x", "--scale|nan", "--scale|inf", "--scale|",
+        "--translate|1,2", "--translate|1,,2", "--smooth|-5", "--weld|-0.1", "--mode|smooth,shiny",
+        "--planar-uvs|--sphere-uvs"}) {
+    cases.push_back({"convert", in, out});
+    std::string rest = options;
+    for (size_t bar; (bar = rest.find('|')) != std::string::npos; rest.erase(0, bar + 1))
+      cases.back().push_back(rest.substr(0, bar));
+    cases.back().push_back(rest);
+  }
   for (const std::vector<std::string>& args : cases) {
     SCOPED_TRACE(testing::PrintToString(args));
     RunResult run = objtool(args);
