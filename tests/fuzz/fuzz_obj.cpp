@@ -1,11 +1,7 @@
-// Fuzz target for the OBJ reader and the MTL reader. The OBJ text is read
-// three ways: by the exact reader alone, with the fast paths for
-// well-formed lines, and cut into chunks of a few bytes read on several
-// threads (in either instruction set of the fast paths). The three must
-// agree on the model, the failure and what is printed: any difference is a
-// bug in a fast path or in the chunking. Wherever the shortcut for plain
-// decimals takes a number, the full number reader must take the same. The
-// same bytes are then read as a material library.
+// Fuzz target for the OBJ and MTL readers. The OBJ text is read by the exact
+// reader, with the fast paths, and in chunks of a few bytes on several
+// threads: model, failure and output must agree. The plain-decimal shortcut
+// must take each number as the full number reader does.
 #include <unistd.h>
 
 #include <cstdio>
@@ -56,10 +52,6 @@ bool same_model(const Model* a, const Model* b) {
   }
   return true;
 }
-
-}  // namespace
-
-namespace {
 
 struct Outcome {
   Model* model = nullptr;

@@ -1,6 +1,8 @@
 #include "tests/support/wav_read.h"
 
-#include <cstdio>
+#include <cstring>
+
+#include "tests/support/files.h"
 
 namespace {
 
@@ -27,8 +29,7 @@ bool ParseWav(const std::vector<unsigned char>& bytes, WavSound* out, std::strin
   if (riff != "RIFF" || wave != "WAVE") return Fail(error, "not a RIFF WAVE file");
   if (Le32(bytes, 4) + 8 != bytes.size()) return Fail(error, "RIFF size does not match the file");
 
-  bool have_fmt = false;
-  bool have_data = false;
+  bool have_fmt = false, have_data = false;
   size_t at = 12;
   while (at + 8 <= bytes.size()) {
     const std::string id(bytes.begin() + at, bytes.begin() + at + 4);
@@ -45,18 +46,16 @@ bool ParseWav(const std::vector<unsigned char>& bytes, WavSound* out, std::strin
       out->bits = Le16(bytes, body + 14);
       if (out->channels < 1) return Fail(error, "no channels");
       if (block_align != out->channels * ((out->bits + 7) / 8) ||
-          byte_rate != static_cast<uint32_t>(out->sample_rate) * block_align) {
+          byte_rate != static_cast<uint32_t>(out->sample_rate) * block_align)
         return Fail(error, "block align or byte rate disagree with the format");
-      }
       have_fmt = true;
     } else if (id == "data") {
       if (!have_fmt) return Fail(error, "data before fmt");
       if (out->format == 1 && out->bits == 16) {
         if (size % (2 * out->channels) != 0) return Fail(error, "data ends inside a frame");
         out->samples.resize(size / 2);
-        for (size_t i = 0; i < out->samples.size(); ++i) {
+        for (size_t i = 0; i < out->samples.size(); ++i)
           out->samples[i] = static_cast<int16_t>(Le16(bytes, body + 2 * i));
-        }
       }
       have_data = true;
     }
@@ -70,14 +69,9 @@ bool ParseWav(const std::vector<unsigned char>& bytes, WavSound* out, std::strin
 }
 
 bool ReadWav(const std::string& path, WavSound* out, std::string* error) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return Fail(error, "cannot open");
-  std::vector<unsigned char> bytes;
-  unsigned char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
-  std::fclose(f);
-  return ParseWav(bytes, out, error);
+  const std::string text = readFile(path);
+  if (text.empty()) return Fail(error, "cannot open or empty");
+  return ParseWav(std::vector<unsigned char>(text.begin(), text.end()), out, error);
 }
 
 size_t FrameCount(const WavSound& sound) {
@@ -85,12 +79,8 @@ size_t FrameCount(const WavSound& sound) {
 }
 
 std::vector<int16_t> ReadRawSamples(const std::string& path) {
-  std::vector<int16_t> samples;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    int16_t buf[4096];
-    for (size_t n; (n = std::fread(buf, 2, 4096, f)) > 0;)
-      samples.insert(samples.end(), buf, buf + n);
-    std::fclose(f);
-  }
+  const std::string bytes = readFile(path);
+  std::vector<int16_t> samples(bytes.size() / 2);
+  if (!samples.empty()) memcpy(samples.data(), bytes.data(), 2 * samples.size());
   return samples;
 }
