@@ -6,14 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "platform/sound_internal.h"
 #include "tests/support/files.h"
@@ -85,9 +81,8 @@ std::vector<int> tone(size_t count, double cyclesPerSample = 0.01, int offset = 
   return samples;
 }
 
-size_t firstNonZero(const std::vector<int>& samples, size_t from = 0) {
-  while (from < samples.size() && samples[from] == 0) from++;
-  return from;
+size_t firstNonZero(const std::vector<int>& s, size_t from = 0) {
+  return std::find_if(s.begin() + from, s.end(), [](int v) { return v != 0; }) - s.begin();
 }
 
 // Index of expected's first sample off out[start..] by over tolerance, or its size.
@@ -112,17 +107,14 @@ bool waitUntil(const std::function<bool()>& done) {
     if (done()) return true;
   return false;
 }
-
 bool waitForBuffers(unsigned long long count) {
   const unsigned long long target = soundBuffersFilled() + count;
   return waitUntil([target] { return soundBuffersFilled() >= target; });
 }
-
-// Lets the sound play out and a little silence follow it.
+// Then a little silence follows.
 bool waitForEnd() {
   return waitUntil([] { return !soundPlaying(); }) && waitForBuffers(4);
 }
-
 bool waitForStart() {
   return waitUntil([] { return soundVoiceStartNanos() != 0; }) && waitForBuffers(3);
 }
@@ -155,8 +147,7 @@ class SoundPlayback : public ::testing::Test {
 // Mixed or not, a sound alone reaches the device bit for bit.
 TEST_F(SoundPlayback, SoundAloneReachesTheDeviceAsWritten) {
   std::vector<int> loud = tone(4410), short8, widened, plain = tone(2205), half;
-  loud[100] = 32767;
-  loud[101] = -32768;
+  loud[100] = 32767, loud[101] = -32768;
   for (int sample : loud) half.push_back(sample >> 1);
   for (int sample : tone(4410, 0.01, 0)) {
     short8.push_back(148 + sample / 80);  // 8-bit, stored unsigned
@@ -186,9 +177,7 @@ TEST_F(SoundPlayback, SoundAloneReachesTheDeviceAsWritten) {
     soundSetVoices(c.voices);
     soundSetLevel(c.level);
     ASSERT_EQ(sndPlaySoundA(c.path.c_str(), c.flags), 1);
-    // Heard bit for bit through the disk driver, the device is 16-bit mono at
-    // 44.1 kHz; its buffers are small.
-    EXPECT_EQ(soundDeviceInfo().frames, 256);
+    EXPECT_EQ(soundDeviceInfo().frames, 256);  // small buffers
     if (c.flags == 0) {
       EXPECT_FALSE(soundPlaying());
       EXPECT_NE(soundVoiceStartNanos(), 0);
@@ -282,8 +271,7 @@ TEST_F(SoundPlayback, NewSoundNullNameOrMissingFileCutsOffTheOnePlaying) {
 // Without a usable device it plays into SDL's dummy driver, saying so once.
 TEST_F(SoundPlayback, UnusableDeviceFallsBackToDummyAndSaysSoOnce) {
   const struct {
-    const char* driver;
-    const char* file;
+    const char *driver, *file;
     bool says;
   } cases[] = {{"no-such-driver", nullptr, true},
                {"disk", "/nonexistent-dir/out.raw", true},
