@@ -69,22 +69,21 @@ Hit castRay(const Shipped& t, P3 origin, P3 dir) {
 }
 
 TEST(ShippedModels, ReadCleanlyAsClosedOutwardSolidsWithinBudget) {
-  const struct {
-    const char *obj, *mtl;
-    uint32_t budget;  // triangles
-  } models[] = {{"piano.obj", "piano.mtl", 12000},
-                {"drum.obj", "drum.mtl", 16000},
-                {"gita.obj", "gita.mtl", 6000}};
-  for (const auto& m : models) {
-    SCOPED_TRACE(m.obj);
-    const Shipped t(m.obj);
+  const std::tuple<const char*, const char*, uint32_t> models[] = {
+      // budget in triangles
+      {"piano.obj", "piano.mtl", 12000},
+      {"drum.obj", "drum.mtl", 16000},
+      {"gita.obj", "gita.mtl", 6000}};
+  for (const auto& [obj, mtl, budget] : models) {
+    SCOPED_TRACE(obj);
+    const Shipped t(obj);
     Model* model = t.model.get();
     ASSERT_TRUE(model);
     EXPECT_EQ(t.printed, "");
-    EXPECT_STREQ(model->mtlfile, m.mtl);
+    EXPECT_STREQ(model->mtlfile, mtl);
     // Rounded parts need their segments: a model far under budget has lost some.
-    EXPECT_LE(model->facecount, m.budget);
-    EXPECT_GE(model->facecount, m.budget / 3);
+    EXPECT_LE(model->facecount, budget);
+    EXPECT_GE(model->facecount, budget / 3);
 
     // Every group with faces uses a material its library defines, not the default.
     int groups = 0;
