@@ -1,16 +1,12 @@
-// The three shipped models, read as the player reads them: clean closed solids
-// within their budgets, and where the player's keys, sticks and strings land
-// on them, worked out from its drawing transforms.
+// The shipped models as the player reads them: closed solids within budget,
+// and where its keys, sticks and strings land, from its drawing transforms.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <cmath>
 #include <map>
 #include <memory>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "glm/glm.h"
 
@@ -25,8 +21,7 @@ P3 cross(P3 a, P3 b) {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
-// A shipped model read and fitted as the player does, what the reader printed,
-// and its triangles' corners and group names.
+// A shipped model read and fitted as the player does, with its triangles' groups.
 struct Shipped {
   explicit Shipped(const std::string& name) {
     testing::internal::CaptureStdout();
@@ -53,8 +48,7 @@ struct Shipped {
   std::vector<std::string> group;
 };
 
-// The nearest triangle hit from either side along dir (a unit vector), by
-// Moller-Trumbore: its distance, negative when none, and its group.
+// The nearest triangle along unit dir, either side (Moller-Trumbore); -1 if none.
 struct Hit {
   double distance = -1;
   std::string group;
@@ -75,25 +69,23 @@ Hit castRay(const Shipped& t, P3 origin, P3 dir) {
 }
 
 TEST(ShippedModels, ReadCleanlyAsClosedOutwardSolidsWithinBudget) {
-  const struct {
-    const char *obj, *mtl;
-    uint32_t budget;  // triangles
-  } models[] = {{"piano.obj", "piano.mtl", 12000},
-                {"drum.obj", "drum.mtl", 16000},
-                {"gita.obj", "gita.mtl", 6000}};
-  for (const auto& m : models) {
-    SCOPED_TRACE(m.obj);
-    const Shipped t(m.obj);
+  const std::tuple<const char*, const char*, uint32_t> models[] = {
+      // budget in triangles
+      {"piano.obj", "piano.mtl", 12000},
+      {"drum.obj", "drum.mtl", 16000},
+      {"gita.obj", "gita.mtl", 6000}};
+  for (const auto& [obj, mtl, budget] : models) {
+    SCOPED_TRACE(obj);
+    const Shipped t(obj);
     Model* model = t.model.get();
     ASSERT_TRUE(model);
     EXPECT_EQ(t.printed, "");
-    EXPECT_STREQ(model->mtlfile, m.mtl);
+    EXPECT_STREQ(model->mtlfile, mtl);
     // Rounded parts need their segments: a model far under budget has lost some.
-    EXPECT_LE(model->facecount, m.budget);
-    EXPECT_GE(model->facecount, m.budget / 3);
+    EXPECT_LE(model->facecount, budget);
+    EXPECT_GE(model->facecount, budget / 3);
 
-    // Every group that has faces uses a material its library defines: the
-    // reader says so of one it lacks, and leaves the built-in default.
+    // Every group with faces uses a material its library defines, not the default.
     int groups = 0;
     for (const ModelGroup* g = model->grouplist; g; g = g->next) {
       if (g->facecount == 0) continue;  // the reader's empty "default" group
@@ -131,9 +123,8 @@ P3 rotate(P3 p, P3 axis, double degrees) {
   return {p.x * c + x.x * s + a.x * d, p.y * c + x.y * s + a.y * d, p.z * c + x.z * s + a.z * d};
 }
 
-// Piano: the keys are drawn with the model's own rotation, so in its
-// coordinates the white keys fill x -0.85..0.85, y 0.30..0.40, z 0.05..0.25
-// and the black keys reach up to y 0.42.
+// In the piano's coordinates the white keys fill x -0.85..0.85, y 0.30..0.40,
+// z 0.05..0.25; the black keys reach y 0.42.
 TEST(PianoLanding, KeysRestOnTheKeybedBetweenCheeksWithTheCabinetBehind) {
   const Shipped piano("piano.obj");
   for (double x = -0.84; x <= 0.84; x += 0.04)
@@ -145,9 +136,7 @@ TEST(PianoLanding, KeysRestOnTheKeybedBetweenCheeksWithTheCabinetBehind) {
       EXPECT_EQ(under.group, "keybed");
     }
   // Looking back over the keys meets the cabinet just behind them.
-  const double behind = castRay(piano, {0, 0.5, 0.3}, {0, 0, -1}).distance;
-  EXPECT_GT(behind, 0.15);
-  EXPECT_LT(behind, 0.35);
+  EXPECT_NEAR(castRay(piano, {0, 0.5, 0.3}, {0, 0, -1}).distance, 0.25, 0.1);
   // Along the keys from their middle: nothing in the way, a cheek at each end.
   for (double y = 0.31; y < 0.42; y += 0.05)
     for (double z = 0.06; z < 0.25; z += 0.09)
@@ -187,8 +176,7 @@ TEST(DrumLanding, StickTipsStrikeJustAboveTheirTargetsAndSticksPassClear) {
     }
     if (!p.target) continue;
     const Hit h = castRay(kit, stickInKit(p.angle, p.ax, p.ay, p.x, p.y, p.z, 0.4), {0, -1, 0});
-    EXPECT_GE(h.distance, 0.012) << "the tip sinks into the surface";
-    EXPECT_LE(h.distance, 0.03) << "the tip hovers too high";
+    EXPECT_NEAR(h.distance, 0.021, 0.009) << "the tip sinks in or hovers";
     EXPECT_EQ(h.group, p.target);
   }
   // From the audience side (+x) at middle height the bass drum's front is met first.
@@ -223,11 +211,10 @@ TEST(GuitarLanding, StringsRunJustAboveFretboardAndSoundHole) {
       // Deeper only where it crosses the sound hole, a well into the body.
       EXPECT_EQ(under.group, "body");
       EXPECT_GT(d, 0.1);
-      hole_from = std::min(hole_from, p.z);
-      hole_to = std::max(hole_to, p.z);
+      hole_from = std::fmin(hole_from, p.z);
+      hole_to = std::fmax(hole_to, p.z);
     }
-    EXPECT_GT(hole_to - hole_from, 0.1) << "string " << s << " misses the sound hole";
-    EXPECT_LT(hole_to - hole_from, 0.2) << "string " << s;
+    EXPECT_NEAR(hole_to - hole_from, 0.15, 0.05) << "string " << s << " and the sound hole";
   }
 }
 

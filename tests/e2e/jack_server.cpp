@@ -11,10 +11,7 @@
 
 static void quiet(const char*) {}
 
-static bool running(pid_t pid) {
-  int status;
-  return pid > 0 && waitpid(pid, &status, WNOHANG) == 0;
-}
+static bool running(pid_t pid) { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
 
 bool startJackServer(JackServer* server) {
   server->name = "plinkar-test-" + std::to_string(getpid());

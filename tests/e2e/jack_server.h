@@ -11,8 +11,7 @@ struct JackServer {
   std::string name;  // plinkar-test-<pid>, so that it meets no other server
 };
 
-// Starts jackd (48 kHz, 128-frame cycles), waits until it takes clients and
-// names it in JACK_DEFAULT_SERVER for here and processes started from here.
+// Starts jackd, waits until it takes clients and sets JACK_DEFAULT_SERVER to it.
 bool startJackServer(JackServer* server);
 void stopJackServer(JackServer* server);  // and forgets JACK_DEFAULT_SERVER
 

@@ -5,7 +5,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -14,8 +13,7 @@
 
 void sleepMs(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
 
-// A failure shows in the checks that follow.
-void xdotool(const std::string& arguments) {
+void xdotool(const std::string& arguments) {  // a failure shows in the checks after
   if (std::system(("xdotool " + arguments + " 2>/dev/null").c_str())) return;
 }
 
@@ -66,8 +64,7 @@ bool startPlayer(PlayerProcess* player) {
 }
 
 bool isRunning(const PlayerProcess& player) {
-  int status;
-  return player.pid > 0 && waitpid(player.pid, &status, WNOHANG) == 0;
+  return player.pid > 0 && waitpid(player.pid, nullptr, WNOHANG) == 0;
 }
 
 int waitForExit(PlayerProcess* player, int timeout_ms) {
@@ -111,8 +108,7 @@ long procField(const PlayerProcess& player, const char* file, const char* key, i
   return -1;
 }
 
-// freeglut lays a menu out downwards from the pointer, one entry per
-// 26 pixels in its default font.
+// freeglut lays a menu out down from the pointer, 26 pixels an entry.
 void chooseMenuEntry(unsigned long window, int x, int y, int button, int entry) {
   const std::string w = " --window " + std::to_string(window) + " ";
   xdotool("mousemove" + w + std::to_string(x) + " " + std::to_string(y) + " sleep 0.1 click " +

@@ -1,5 +1,4 @@
-// The real player as a child process, and the X and xdotool plumbing the
-// end-to-end tests drive it with.
+// The real player as a child process, driven with xdotool.
 #ifndef PLINKAR_TESTS_E2E_PLAYER_PROCESS_H
 #define PLINKAR_TESTS_E2E_PLAYER_PROCESS_H
 
@@ -18,13 +17,11 @@ struct PlayerProcess {
   std::vector<std::string> arguments;  // after the program's name
 };
 
-// Starts the player (PLINKAR_E2E_PLAYER, else the build's) in workDir (else
-// PLINKAR_E2E_WORKDIR, else the source tree), sound going to a file, no MIDI
-// system but JACK_DEFAULT_SERVER's; waits for both windows.
+// Starts PLINKAR_E2E_PLAYER or the build's in workDir, PLINKAR_E2E_WORKDIR or
+// the sources, sound to a file, MIDI only JACK_DEFAULT_SERVER's; waits for both windows.
 bool startPlayer(PlayerProcess* player);
 std::string playerLog(const PlayerProcess& player);
-// Exit statuses: -1 when a signal ended it, -2 still running after
-// timeout_ms, -3 when it ignored SIGTERM and was killed.
+// Exit status, or -1 after a signal, -2 still running, -3 SIGTERM ignored.
 int stopPlayer(PlayerProcess* player);
 int waitForExit(PlayerProcess* player, int timeout_ms);
 bool isRunning(const PlayerProcess& player);

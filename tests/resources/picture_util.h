@@ -1,5 +1,4 @@
-// Loading the shipped pictures with the player's own BMP reader, and reading
-// their pixels the way they look: rows counted from the top.
+// The shipped pictures through the player's BMP reader, rows counted from the top.
 #ifndef PLINKAR_TESTS_RESOURCES_PICTURE_UTIL_H
 #define PLINKAR_TESTS_RESOURCES_PICTURE_UTIL_H
 

@@ -1,11 +1,8 @@
-// The shipped help-card and About pictures: headers the player's BMP reader
-// and the Windows resource compiler both accept, and the colours the help
-// card's layout promises.
+// The shipped pictures: headers both the BMP reader and the resource compiler
+// accept, and the colours the help card's layout promises.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
-#include <string>
 
 #include "tests/resources/picture_util.h"
 #include "tests/support/files.h"
@@ -14,27 +11,21 @@ namespace {
 
 // The About window places its pieces for exactly these sizes.
 TEST(HelpCardPictures, AreUncompressed24BitBottomUpWithThePlainHeader) {
-  const struct {
-    const char* name;
-    uint32_t width, height;
-  } pictures[] = {
+  const std::tuple<const char*, uint32_t, uint32_t> pictures[] = {
       {"backdrop.bmp", 800, 600},  {"about_icon.bmp", 48, 48}, {"about_version.bmp", 240, 24},
       {"about_note.bmp", 240, 20}, {"about_ok.bmp", 84, 26},
   };
-  for (const auto& file : pictures) {
-    SCOPED_TRACE(file.name);
-    const std::string b = readFile(ResourcePath(file.name));
-    ASSERT_EQ(b.size(), 54 + (file.width * 3 + 3) / 4 * 4 * file.height);
-    // Size, pixels at 54 after a 40-byte header, width, height (positive:
-    // bottom-up), one plane, 24 bits, no compression; this machine is little-endian.
+  for (const auto& [name, width, height] : pictures) {
+    SCOPED_TRACE(name);
+    const std::string b = readFile(ResourcePath(name));
+    ASSERT_EQ(b.size(), 54 + (width * 3 + 3) / 4 * 4 * height);
+    // Pixels at 54 after a 40-byte header, bottom-up, 24 bits, uncompressed.
     auto le = [](uint32_t v, int n) { return std::string(reinterpret_cast<const char*>(&v), n); };
     EXPECT_EQ(b.substr(0, 34), "BM" + le(b.size(), 4) + le(0, 4) + le(54, 4) + le(40, 4) +
-                                   le(file.width, 4) + le(file.height, 4) + le(1, 2) + le(24, 2) +
-                                   le(0, 4));
-    const Image image = LoadImage(ResourcePath(file.name));
+                                   le(width, 4) + le(height, 4) + le(1, 2) + le(24, 2) + le(0, 4));
+    const Image image = LoadImage(ResourcePath(name));
     ASSERT_NE(image.Pixels, nullptr);
-    EXPECT_EQ(image.Width, file.width);
-    EXPECT_EQ(image.Height, file.height);
+    EXPECT_EQ(std::make_pair(image.Width, image.Height), std::make_pair(width, height));
   }
 }
 

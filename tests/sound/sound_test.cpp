@@ -6,14 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <string>
 #include <thread>
-#include <vector>
+#include <tuple>
 
 #include "platform/sound_internal.h"
 #include "tests/support/files.h"
@@ -38,29 +35,27 @@ TEST(SoundFilePath, BackslashesBecomeSlashesAndCp949BecomesUtf8) {
 }
 
 TEST(SoundMix, SumSaturatesAndGainScales) {
-  const struct {
-    std::vector<int16_t> a, b;
-    int32_t gainB;
-    std::vector<int16_t> out;
-  } cases[] = {
-      {{20000, -20000, 1000, 32767, -32768},
-       {20000, -20000, -3000, 0, 0},
-       kSoundFullGain,
-       {32767, -32768, -2000, 32767, -32768}},
-      {{0, 0, 0}, {10000, -3, 7}, kSoundFullGain / 2, {5000, -2, 3}},
-      // b runs out first: a goes on alone, then silence.
-      {{5, 6, 7, 8}, {1}, kSoundFullGain, {6, 6, 7, 8, 0, 0}},
-  };
-  for (const auto& c : cases) {
+  // a, b at a gain, the mix
+  const std::tuple<std::vector<int16_t>, std::vector<int16_t>, int32_t, std::vector<int16_t>>
+      cases[] = {
+          {{20000, -20000, 1000, 32767, -32768},
+           {20000, -20000, -3000, 0, 0},
+           kSoundFullGain,
+           {32767, -32768, -2000, 32767, -32768}},
+          {{0, 0, 0}, {10000, -3, 7}, kSoundFullGain / 2, {5000, -2, 3}},
+          // b runs out first: a goes on alone, then silence.
+          {{5, 6, 7, 8}, {1}, kSoundFullGain, {6, 6, 7, 8, 0, 0}},
+      };
+  for (const auto& [a, b, gainB, mix] : cases) {
     SoundVoice voices[3];
-    voices[0].data = reinterpret_cast<const uint8_t*>(c.a.data());
-    voices[0].length = static_cast<uint32_t>(c.a.size() * 2);
-    voices[2].data = reinterpret_cast<const uint8_t*>(c.b.data());
-    voices[2].length = static_cast<uint32_t>(c.b.size() * 2);
-    voices[2].gain = c.gainB;
-    std::vector<int16_t> out(c.out.size(), 99);
+    voices[0].data = reinterpret_cast<const uint8_t*>(a.data());
+    voices[0].length = static_cast<uint32_t>(a.size() * 2);
+    voices[2].data = reinterpret_cast<const uint8_t*>(b.data());
+    voices[2].length = static_cast<uint32_t>(b.size() * 2);
+    voices[2].gain = gainB;
+    std::vector<int16_t> out(mix.size(), 99);
     mixVoices(voices, 3, out.data(), static_cast<int>(out.size()));
-    EXPECT_EQ(out, c.out);
+    EXPECT_EQ(out, mix);
     EXPECT_FALSE(voiceActive(voices[2]));
   }
 }
@@ -85,9 +80,8 @@ std::vector<int> tone(size_t count, double cyclesPerSample = 0.01, int offset = 
   return samples;
 }
 
-size_t firstNonZero(const std::vector<int>& samples, size_t from = 0) {
-  while (from < samples.size() && samples[from] == 0) from++;
-  return from;
+size_t firstNonZero(const std::vector<int>& s, size_t from = 0) {
+  return std::find_if(s.begin() + from, s.end(), [](int v) { return v != 0; }) - s.begin();
 }
 
 // Index of expected's first sample off out[start..] by over tolerance, or its size.
@@ -112,17 +106,14 @@ bool waitUntil(const std::function<bool()>& done) {
     if (done()) return true;
   return false;
 }
-
 bool waitForBuffers(unsigned long long count) {
   const unsigned long long target = soundBuffersFilled() + count;
   return waitUntil([target] { return soundBuffersFilled() >= target; });
 }
-
-// Lets the sound play out and a little silence follow it.
+// Then a little silence follows.
 bool waitForEnd() {
   return waitUntil([] { return !soundPlaying(); }) && waitForBuffers(4);
 }
-
 bool waitForStart() {
   return waitUntil([] { return soundVoiceStartNanos() != 0; }) && waitForBuffers(3);
 }
@@ -155,8 +146,7 @@ class SoundPlayback : public ::testing::Test {
 // Mixed or not, a sound alone reaches the device bit for bit.
 TEST_F(SoundPlayback, SoundAloneReachesTheDeviceAsWritten) {
   std::vector<int> loud = tone(4410), short8, widened, plain = tone(2205), half;
-  loud[100] = 32767;
-  loud[101] = -32768;
+  loud[100] = 32767, loud[101] = -32768;
   for (int sample : loud) half.push_back(sample >> 1);
   for (int sample : tone(4410, 0.01, 0)) {
     short8.push_back(148 + sample / 80);  // 8-bit, stored unsigned
@@ -186,13 +176,8 @@ TEST_F(SoundPlayback, SoundAloneReachesTheDeviceAsWritten) {
     soundSetVoices(c.voices);
     soundSetLevel(c.level);
     ASSERT_EQ(sndPlaySoundA(c.path.c_str(), c.flags), 1);
-    // Heard bit for bit through the disk driver, the device is 16-bit mono at
-    // 44.1 kHz; its buffers are small.
-    EXPECT_EQ(soundDeviceInfo().frames, 256);
-    if (c.flags == 0) {
-      EXPECT_FALSE(soundPlaying());
-      EXPECT_NE(soundVoiceStartNanos(), 0);
-    }
+    EXPECT_EQ(soundDeviceInfo().frames, 256);  // small buffers
+    if (c.flags == 0) EXPECT_TRUE(!soundPlaying() && soundVoiceStartNanos() != 0);
     ASSERT_TRUE(waitForEnd());
     expectWhole(played(), c.heard, c.tolerance);
   }
@@ -257,46 +242,39 @@ TEST_F(SoundPlayback, NewSoundNullNameOrMissingFileCutsOffTheOnePlaying) {
   // Positive and negative tones, so each sample tells which sound it is from.
   const std::vector<int> first = tone(88200), second = tone(2205, 0.02, -9000), none;
   const std::string path = wav("first.wav", first), next = wav("second.wav", second);
-  const struct {
-    const char* stop;
-    int result;
-    const std::vector<int>& then;
-  } cases[] = {{nullptr, 1, none}, {"missing.wav", 0, none}, {next.c_str(), 1, second}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.stop ? c.stop : "null");
+  const std::tuple<const char*, int, const std::vector<int>&> cases[] = {
+      {nullptr, 1, none}, {"missing.wav", 0, none}, {next.c_str(), 1, second}};
+  for (const auto& [stop, result, then] : cases) {
+    SCOPED_TRACE(stop ? stop : "null");
     soundShutdown();
     ASSERT_EQ(sndPlaySoundA(path.c_str(), SND_ASYNC), 1);
     ASSERT_TRUE(waitForStart());
-    EXPECT_EQ(sndPlaySoundA(c.stop, SND_ASYNC), c.result);
-    EXPECT_FALSE(c.then.empty() && soundPlaying()) << "still playing after the stop";
+    EXPECT_EQ(sndPlaySoundA(stop, SND_ASYNC), result);
+    EXPECT_FALSE(then.empty() && soundPlaying()) << "still playing after the stop";
     ASSERT_TRUE(waitForEnd());
     const std::vector<int> out = played();
     const size_t start = firstNonZero(out), heard = mismatchAt(out, start, first);
     ASSERT_LT(heard, first.size()) << "the first sound played to its end";
     EXPECT_GT(heard, 0u);
-    EXPECT_EQ(mismatchAt(out, start + heard, c.then), c.then.size());
-    EXPECT_EQ(firstNonZero(out, start + heard + c.then.size()), out.size()) << "silence after";
+    EXPECT_EQ(mismatchAt(out, start + heard, then), then.size());
+    EXPECT_EQ(firstNonZero(out, start + heard + then.size()), out.size()) << "silence after";
   }
 }
 
 // Without a usable device it plays into SDL's dummy driver, saying so once.
 TEST_F(SoundPlayback, UnusableDeviceFallsBackToDummyAndSaysSoOnce) {
-  const struct {
-    const char* driver;
-    const char* file;
-    bool says;
-  } cases[] = {{"no-such-driver", nullptr, true},
-               {"disk", "/nonexistent-dir/out.raw", true},
-               {"dummy", nullptr, false}};
-  // Stopping before any sound needs no audio.
-  EXPECT_EQ(sndPlaySoundA(nullptr, SND_ASYNC), 1);
+  const std::tuple<const char*, const char*, bool> cases[] = {
+      {"no-such-driver", nullptr, true},
+      {"disk", "/nonexistent-dir/out.raw", true},
+      {"dummy", nullptr, false}};
+  EXPECT_EQ(sndPlaySoundA(nullptr, SND_ASYNC), 1);  // a stop before any sound needs no audio
   EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
   const std::string path = wav("fallback.wav", tone(2205));
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.driver);
+  for (const auto& [driver, file, says] : cases) {
+    SCOPED_TRACE(driver);
     soundShutdown();
-    setenv("SDL_AUDIODRIVER", c.driver, 1);
-    if (c.file) setenv("SDL_DISKAUDIOFILE", c.file, 1);
+    setenv("SDL_AUDIODRIVER", driver, 1);
+    if (file) setenv("SDL_DISKAUDIOFILE", file, 1);
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(sndPlaySoundA(path.c_str(), SND_ASYNC), 1);
     ASSERT_NE(soundDeviceInfo().driver, nullptr);
@@ -306,9 +284,9 @@ TEST_F(SoundPlayback, UnusableDeviceFallsBackToDummyAndSaysSoOnce) {
     EXPECT_EQ(sndPlaySoundA("missing.wav", SND_ASYNC), 0);
     EXPECT_EQ(sndPlaySoundA(nullptr, SND_ASYNC), 1);
     const std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(c.says ? said.find("no audio device") != std::string::npos &&
-                             said.find('\n') == said.size() - 1
-                       : said.empty())
+    EXPECT_TRUE(says ? said.find("no audio device") != std::string::npos &&
+                           said.find('\n') == said.size() - 1
+                     : said.empty())
         << said;
   }
 }

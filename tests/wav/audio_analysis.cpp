@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <numeric>
+#include <utility>
 
 Frames Window(const WavSound& sound, size_t start, size_t length) {
   Frames out{sound.sample_rate, std::vector<double>(length)};
@@ -19,11 +19,7 @@ Frames Window(const WavSound& sound, size_t start, size_t length) {
 double PowerAt(const Frames& frames, double hz) {
   const double k = 2 * std::cos(2 * M_PI * hz / frames.rate);
   double s1 = 0, s2 = 0;
-  for (double v : frames.x) {
-    const double s0 = v + k * s1 - s2;
-    s2 = s1;
-    s1 = s0;
-  }
+  for (double v : frames.x) s2 = std::exchange(s1, v + k * s1 - s2);
   return s1 * s1 + s2 * s2 - k * s1 * s2;
 }
 
@@ -70,7 +66,6 @@ double CrossingHz(const WavSound& sound, size_t start, size_t length) {
 
 double Rms(const WavSound& sound, size_t start, size_t length) {
   const size_t end = std::min(FrameCount(sound), start + length);
-  if (start >= end) return 0.0;
   double sum = 0;
   for (size_t i = start * sound.channels; i < end * sound.channels; ++i)
     sum += std::pow(sound.samples[i] / 32768.0, 2);

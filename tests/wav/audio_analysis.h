@@ -1,4 +1,4 @@
-// audio_analysis.h: pitch and loudness measures the sound checks rest on.
+// Pitch and loudness measures of sounds.
 #ifndef PLINKAR_TESTS_WAV_AUDIO_ANALYSIS_H
 #define PLINKAR_TESTS_WAV_AUDIO_ANALYSIS_H
 
@@ -6,8 +6,7 @@
 
 #include "tests/support/wav_read.h"
 
-// Frames [start, start + length) mixed to mono under a Hann window.
-struct Frames {
+struct Frames {  // mono under a Hann window
   int rate = 0;
   std::vector<double> x;
 };
@@ -16,11 +15,9 @@ Frames Window(const WavSound& sound, size_t start, size_t length);
 double PowerAt(const Frames& frames, double hz);  // Goertzel
 double NoteHz(double midi_note);                  // 69 = A4 = 440 Hz
 double Cents(double hz, double reference_hz);     // from reference_hz to hz
-// The strongest of notes [low, high], moved down to a subharmonic within
-// 20 dB of it, then to the nearest cent.
+// The strongest of notes [low, high], or a subharmonic within 20 dB, to a cent.
 double FundamentalHz(const Frames& frames, int low, int high);
-// The k pitch classes (bit 0 = C) strongest over notes [low, high], weighted
-// by 1/frequency^2 so that overtones do not outweigh.
+// The k strongest pitch classes (bit 0 = C) of notes [low, high], weighted 1/f^2.
 unsigned StrongestPitchClasses(const Frames& frames, int low, int high, int k);
 double CrossingHz(const WavSound& sound, size_t start, size_t length);  // brightness
 

@@ -1,12 +1,8 @@
-// The committed sounds in wav/: what the player needs of every file, the
-// piano's pitch, the chords' notes and the drums' brightness.
+// The shipped sounds: playable as they are, pitch, chord notes and brightness.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "audio_analysis.h"
 #include "tests/support/wav_read.h"
@@ -27,21 +23,17 @@ double Seconds(const WavSound& s) { return static_cast<double>(FrameCount(s)) / 
 
 const char* const kPiano[] = {"do", "re", "me", "pa", "sol", "ra", "si", "ddo", "mi"};
 const int kPianoNotes[] = {60, 62, 64, 65, 67, 69, 71, 72, 76};
-const struct {
-  const char* name;
-  std::vector<int> pitch_classes;  // 0 = C
-} kChords[] = {{"Am", {9, 0, 4}},     {"C", {0, 4, 7}}, {"D", {2, 6, 9}},
-               {"E6", {4, 8, 11, 1}}, {"F", {5, 9, 0}}, {"G7", {7, 11, 2, 5}}};
+const std::pair<const char*, std::vector<int>> kChords[] = {  // pitch classes, 0 = C
+    {"Am", {9, 0, 4}},     {"C", {0, 4, 7}}, {"D", {2, 6, 9}},
+    {"E6", {4, 8, 11, 1}}, {"F", {5, 9, 0}}, {"G7", {7, 11, 2, 5}}};
 const char* const kDrums[] = {"base", "drum", "snare", "hat", "sim"};
 
-// The player plays them as they are: stereo 16-bit PCM at 44.1 kHz, half a
-// second to three long, loud without clipping; a key press sounds at once
-// (within 5 ms the sound is within 30 dB of its loudest: a strum peaks later)
-// and the sound dies away to silence without a cut-off click.
+// Stereo 16-bit 44.1 kHz, 0.5-3 s, loud unclipped, within 30 dB of its peak in
+// 5 ms (a strum peaks later), dying away to silence without a click.
 TEST(EverySound, IsPlayableAsItIs) {
   std::vector<std::string> files;
   for (const char* n : kPiano) files.push_back(std::string("piano/") + n + ".wav");
-  for (const auto& c : kChords) files.push_back(std::string("gita/통기타") + c.name + ".wav");
+  for (const auto& c : kChords) files.push_back(std::string("gita/통기타") + c.first + ".wav");
   for (const char* n : kDrums) files.push_back(std::string("drum/") + n + ".wav");
   for (const std::string& file : files) {
     SCOPED_TRACE(file);
@@ -69,15 +61,15 @@ TEST(PianoSounds, FundamentalWithinTenCentsOfItsNoteAndAboutASecondAndAHalf) {
 }
 
 TEST(GuitarChords, StrongestPitchClassesAreTheChordsAndLastAboutTwoSeconds) {
-  for (const auto& chord : kChords) {
-    const WavSound s = Load(std::string("gita/통기타") + chord.name + ".wav");
+  for (const auto& [name, pitch_classes] : kChords) {
+    const WavSound s = Load(std::string("gita/통기타") + name + ".wav");
     // 0.74 s from 100 ms in, once every string of the strum sounds; 73 Hz to 2 kHz.
     const Frames frames = Window(s, kRate / 10, 32768);
     unsigned want = 0;
-    for (int pc : chord.pitch_classes) want |= 1u << pc;
-    const int k = static_cast<int>(chord.pitch_classes.size());
-    EXPECT_EQ(StrongestPitchClasses(frames, 38, 95, k), want) << chord.name;
-    EXPECT_NEAR(Seconds(s), 2.0, 0.25) << chord.name;
+    for (int pc : pitch_classes) want |= 1u << pc;
+    EXPECT_EQ(StrongestPitchClasses(frames, 38, 95, static_cast<int>(pitch_classes.size())), want)
+        << name;
+    EXPECT_NEAR(Seconds(s), 2.0, 0.25) << name;
   }
 }
 
