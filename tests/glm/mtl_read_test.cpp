@@ -1,10 +1,8 @@
 // MTL reading: the material table, its initial values, the exponent scale,
 // and where the library is looked for.
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <string>
 
 #include "test_util.h"
 

@@ -1,10 +1,6 @@
 // Facet normals, smoothed vertex normals and the angle threshold.
-#include <gtest/gtest.h>
-
-#include <cmath>
 #include <cstring>
 #include <random>
-#include <string>
 
 #include "glm/glm_internal.h"
 #include "test_util.h"

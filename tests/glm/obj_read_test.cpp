@@ -1,13 +1,11 @@
 // OBJ reading: the dialect and its quirks, numbers as the C library reads
 // them, bad input, and agreement with an independent reader.
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <tiny_obj_loader.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "glm/glm_internal.h"

@@ -1,13 +1,9 @@
 // The binary PPM reader: headers worked out by hand, the refusals that keep
 // a bad header from looping or allocating wildly, and their messages.
-#include <gtest/gtest.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <string>
 
 #include "glm/glm_internal.h"
 #include "test_util.h"
