@@ -1,8 +1,6 @@
-// The binary PPM reader: headers worked out by hand, the refusals that keep
-// a bad header from looping or allocating wildly, and their messages.
+// The binary PPM reader: headers, and refusals that keep bad ones from looping or
+// allocating wildly.
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "glm/glm_internal.h"
@@ -26,7 +24,7 @@ Read read_path(const std::string& path) {
   return r;
 }
 
-// Every read gets a file of its own, left behind for a look after a failure.
+// A file of its own for each read, left for a look after a failure.
 Read read_file(const std::string& bytes) {
   static int count = 0;
   return read_path(writeFile(std::to_string(count++) + ".ppm", bytes));
@@ -49,8 +47,7 @@ void expect_refused(const Read& r, const std::string& message) {
 
 }  // namespace
 
-// Header lines are read 69 characters at a time; a comment is skipped to
-// its line end whatever its length.
+// Header lines are read 69 characters at a time; a comment of any length ends at the line end.
 TEST(PpmRead, HeaderLayoutsGiveTheSizeAndThePixelsAsStored) {
   const struct {
     std::string header;
@@ -62,7 +59,7 @@ TEST(PpmRead, HeaderLayoutsGiveTheSizeAndThePixelsAsStored) {
       {"P6 9 9 9\n4 2\n255\n", 4, 2},  // values on the magic line are ignored
       // Above 255 still 3 bytes a pixel: reading two a sample would run short.
       {"P6\n2 1\n65535\n", 2, 1},
-      {"P6\n#" + std::string(62, '-') + " 9 9 9\n4 2\n255\n", 4, 2},  // ends at the line end
+      {"P6\n#" + std::string(62, '-') + " 9 9 9\n4 2\n255\n", 4, 2},
       {"P6\n#" + std::string(68, '-') + " 9 9 9\n4 2\n255\n", 4, 2},
       {"P6\n#" + std::string(200, '-') + " 9 9 9\n4 2\n255\n", 4, 2},
   };
@@ -102,10 +99,8 @@ TEST(PpmRefused, EachBadFileNamesItsFaultAndLeavesTheSizeUntouched) {
       {"P6\n4 -2\n255\n" + pixel_bytes(24), "bad PPM size 4 x -2"},
       {"P6\n2147483647 2147483647 255\n", "bad PPM size 2147483647 x 2147483647"},
       {"P6\n65536 65536 255\n", "bad PPM size 65536 x 65536"},
-      // Beyond int: refused, not wrapped round to a width of 2.
-      {"P6\n4294967298 1 255\n" + pixel_bytes(6), "bad PPM size 4294967298 x 1"},
-      // 357913942 * 3 = 1073741826 bytes, two over the limit.
-      {"P6\n357913942 1 255\n", "bad PPM size 357913942 x 1"},
+      {"P6\n4294967298 1 255\n" + pixel_bytes(6), "bad PPM size 4294967298 x 1"},  // not 2
+      {"P6\n357913942 1 255\n", "bad PPM size 357913942 x 1"},  // 2 bytes over the limit
       {"P6\n4 2\n255\n" + pixel_bytes(23), "PPM pixel data ends early"},
   };
   for (const auto& c : cases) {
