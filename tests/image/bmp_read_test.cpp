@@ -15,15 +15,15 @@ using Bytes = std::vector<unsigned char>;
 Bytes MakeBmp(uint32_t width, int32_t height, uint16_t bits, const Bytes& rows,
               const Bytes& palette = {}, uint32_t compression = 0, int64_t offset = -1) {
   Bytes b(54);
-  const uint32_t fields[][2] = {{2, uint32_t(54 + palette.size() + rows.size())},
-                                {10, uint32_t(offset < 0 ? 54 + palette.size() : offset)},
-                                {14, 40},
-                                {18, width},
-                                {22, uint32_t(height)},
-                                {26, 1 | uint32_t(bits) << 16},
-                                {30, compression}};
-  for (const auto& f : fields)
-    for (int i = 0; i < 4; ++i) b[f[0] + i] = (f[1] >> (8 * i)) & 0xff;
+  const uint32_t fields[] = {2,  uint32_t(54 + palette.size() + rows.size()),
+                             10, uint32_t(offset < 0 ? 54 + palette.size() : offset),
+                             14, 40,
+                             18, width,
+                             22, uint32_t(height),
+                             26, 1 | uint32_t(bits) << 16,
+                             30, compression};  // offset, value
+  for (int f = 0; f < 14; f += 2)
+    for (int i = 0; i < 4; ++i) b[fields[f] + i] = (fields[f + 1] >> (8 * i)) & 0xff;
   b[0] = 'B';
   b[1] = 'M';
   b.insert(b.end(), palette.begin(), palette.end());
@@ -43,7 +43,7 @@ unsigned char gSentinel[1];
 struct Result {
   BmpImage image;
   std::string out;
-  Bytes pixels;  // copy of Pixels, which has been freed
+  Bytes pixels;  // a copy: Pixels is freed
 };
 
 // Reads the bytes (or the file at path) into a record filled with values no read produces.
