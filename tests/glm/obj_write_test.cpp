@@ -56,7 +56,7 @@ TEST(WriteLayout, HeaderSummaryAndFacesInTheFormTheModeAsks) {
                       "f 1 1 1\n\n");
 }
 
-TEST(WriteMaterials, TheLibraryGoesBesideTheFileAndReadsBack) {
+TEST(WriteMaterials, TheLibraryGoesBesideTheFileUnderItsLastNameAndReadsBack) {
   ModelPtr m = read_obj("mtllib m.mtl\nv 0 0 0\ng a\nusemtl red\nf 1 1 1\n",
                         "newmtl red\nKd 1 0 0\nKs 0.25 0.5 0.75\nNs 500\n");
   std::filesystem::create_directories(testDir() + "/written");
@@ -69,39 +69,35 @@ TEST(WriteMaterials, TheLibraryGoesBesideTheFileAndReadsBack) {
                       "newmtl red\nKa 0.200000 0.200000 0.200000\nKd 1.000000 0.000000 0.000000\n"
                       "Ks 0.250000 0.500000 0.750000\nNs 500.000000\n\n"),
             std::string::npos);
-  // Read back, the written "default" follows the built-in one; a material no
-  // longer in the table is written as "default".
+  // Read back, the written "default" follows the built-in one.
   ModelPtr back(glmReadOBJ((testDir() + "/written/copy.obj").c_str()));
   ASSERT_EQ(back->mtlcount, 3u);
   EXPECT_STREQ(back->mtltable[2].name, "red");
   EXPECT_EQ(back->mtltable[2].exponent, 64.0f);
   EXPECT_EQ(glmLookupGroup(back.get(), "  a")->mtlindex, 2u);
-  writeFile("small.mtl", "newmtl only\n");
+  writeFile("small.mtl", "newmtl only\n");  // a material no longer in the table: "default"
   glmReadMTL(m.get(), "small.mtl");
   glmLookupGroup(m.get(), " a")->mtlindex = 1;
   EXPECT_NE(write_and_read(m.get(), MODE_MATERIAL).find("g  a\nusemtl only\n"), std::string::npos);
   glmLookupGroup(m.get(), " a")->mtlindex = 2;
   EXPECT_NE(write_and_read(m.get(), MODE_MATERIAL).find("g  a\nusemtl default\n"),
             std::string::npos);
-}
-
-TEST(WriteMaterials, TheLibraryIsWrittenUnderItsLastNameOnly) {
-  ModelPtr m = read_obj("mtllib m.mtl\nv 0 0 0\ng a\nusemtl red\nf 1 1 1\n", "newmtl red\n");
+  // The library is written under its last name only.
   std::filesystem::create_directories(testDir() + "/named/sub");
   for (const std::string name : {"../../escaped.mtl", "lib/x.mtl", "", "..", "lib/..", "lib/"}) {
     SCOPED_TRACE(name);
     const std::string last = name.substr(name.rfind('/') + 1);  // refused if empty or ".."
     free(m->mtlfile);
     m->mtlfile = strdup(name.c_str());
-    std::string obj;
+    std::string text;
     const std::string said =
-        stdout_of([&] { obj = write_and_read(m.get(), MODE_MATERIAL, "named/sub/o.obj"); });
+        stdout_of([&] { text = write_and_read(m.get(), MODE_MATERIAL, "named/sub/o.obj"); });
     if (last != "" && last != "..") {
-      EXPECT_NE(obj.find("\nmtllib " + last + "\n"), std::string::npos) << obj;
+      EXPECT_NE(text.find("\nmtllib " + last + "\n"), std::string::npos) << text;
       EXPECT_EQ(ModelPtr(glmReadOBJ((testDir() + "/named/sub/o.obj").c_str()))->mtlcount, 3u);
       EXPECT_EQ(said, "");
     } else {
-      EXPECT_EQ(obj.find("mtl"), std::string::npos) << obj;
+      EXPECT_EQ(text.find("mtl"), std::string::npos) << text;
       EXPECT_EQ(said, "glmWriteOBJ() warning: material library name \"" + name +
                           "\" is not a file name; writing no materials.\n");
     }
