@@ -26,11 +26,11 @@ std::vector<std::string> lines_starting(const std::string& text, const std::stri
 
 // The three numbers on the first line of text that starts with label.
 std::vector<float> row(const std::string& text, const std::string& label) {
-  std::vector<std::string> lines = lines_starting(text, label);
   float x, y, z;
-  if (lines.empty() || sscanf(lines[0].c_str() + label.size(), "%f %f %f", &x, &y, &z) != 3)
-    return {};
-  return {x, y, z};
+  const std::vector<std::string> lines = lines_starting(text, label);
+  if (!lines.empty() && sscanf(lines[0].c_str() + label.size(), "%f %f %f", &x, &y, &z) == 3)
+    return {x, y, z};
+  return {};
 }
 
 // Three triangles in two groups, with a material each; a quote in a name.
