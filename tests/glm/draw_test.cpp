@@ -9,12 +9,10 @@
 
 namespace {
 
+// x, y, z back in model units (identity matrices, 64x64 viewport).
 struct Vertex {
-  float x, y, z;  // back in model units (identity matrices, 64x64 viewport)
-  float rgba[4];
-  float s, t;
+  float x, y, z, rgba[4], s, t;
 };
-
 struct Primitive {
   bool line;  // a line segment of a loop, else a triangle
   std::vector<Vertex> vertices;

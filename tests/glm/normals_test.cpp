@@ -71,13 +71,10 @@ TEST(NormalsVertex, UnusedAndDegenerateVerticesLeaveNoStaleIndexAndNoNaN) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "glmVertexNormals(): vertex w/o a triangle\n");
   EXPECT_TRUE(TripleNear(m->facetnorms, 2, 0.0f, 0.0f, 0.0f));
   EXPECT_LE(m->normalcount, 3 * m->facecount);
-  for (uint32_t f = 0; f < m->facecount; f++) {
-    for (int c = 0; c < 3; c++) {
-      const uint32_t n = m->faces[f].normalidx[c];
-      ASSERT_GE(n, 1u);
-      ASSERT_LE(n, m->normalcount);
-      for (int k = 0; k < 3; k++) EXPECT_FALSE(std::isnan(m->normals[3 * n + k]));
-    }
+  for (uint32_t i = 0; i < 3 * m->facecount; i++) {
+    const uint32_t n = m->faces[i / 3].normalidx[i % 3];
+    ASSERT_TRUE(n >= 1 && n <= m->normalcount) << n;
+    EXPECT_FALSE(std::isnan(m->normals[3 * n] + m->normals[3 * n + 1] + m->normals[3 * n + 2]));
   }
   testing::internal::CaptureStderr();
   EXPECT_EQ(with_normals("v 0 0 0\nv 1 0 0\nv 5 5 5\nv 0 1 0\nf 1 2 4\n", 90)->normalcount, 3u);
