@@ -66,10 +66,8 @@ TEST(PpmRead, HeaderLayoutsGiveTheSizeAndThePixelsAsStored) {
     const std::string px = pixel_bytes(c.w * c.h * 3);
     Read r = read_file(c.header + px);
     ASSERT_NE(r.pixels, nullptr) << r.err;
-    EXPECT_EQ(r.width, c.w);
-    EXPECT_EQ(r.height, c.h);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(r.pixels.get()), px.size()), px);
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(std::make_pair(r.width, r.height), std::make_pair(c.w, c.h));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(r.pixels.get()), px.size()) + r.err, px);
   }
   // A stream is left open just after the pixels.
   std::string bytes = "P6\n1 1\n255\nabcZ";
