@@ -71,8 +71,7 @@ void Expect(const char* why, const Bytes& file, uint32_t width, uint32_t height,
   SCOPED_TRACE(why);
   Result r = Read(file);
   EXPECT_EQ(r.out, message);
-  EXPECT_EQ(r.image.Width, width);
-  EXPECT_EQ(r.image.Height, height);
+  EXPECT_EQ(std::make_pair(r.image.Width, r.image.Height), std::make_pair(width, height));
   EXPECT_EQ(r.image.Pixels == gSentinel, width == 77);
   EXPECT_NE(r.image.Pixels, nullptr);  // already freed when read
   EXPECT_EQ(r.pixels, pixels);

@@ -129,9 +129,7 @@ TEST(ObjtoolConvert, OutputReadsBackWithEachFaceInItsOwnForm) {
 TEST(ObjtoolArguments, HelpPrintsTheUsageAndBadArgumentsExitTwoWithIt) {
   for (const char* flag : {"--help", "-h"}) {
     RunResult run = objtool({flag});
-    EXPECT_EQ(run.status, 0) << flag;
-    EXPECT_EQ(run.out.rfind("usage: objtool", 0), 0u) << run.out;
-    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(std::to_string(run.status) + run.err + run.out.substr(0, 15), "0usage: objtool ");
   }
   const std::string in = two_groups(), out = testDir() + "/never.obj";
   std::vector<std::vector<std::string>> cases = {
