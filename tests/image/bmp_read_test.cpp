@@ -50,13 +50,9 @@ struct Result {
 Result Read(Bytes bytes, const char* path = nullptr) {
   BmpImage image{77, 88, gSentinel};
   testing::internal::CaptureStdout();
-  if (path) {
-    ReadBmpImage(path, &image);
-  } else {
-    FILE* f = fmemopen(bytes.data(), bytes.size(), "rb");
-    ReadBmpStream(f, &image);
-    std::fclose(f);
-  }
+  FILE* f = path ? nullptr : fmemopen(bytes.data(), bytes.size(), "rb");
+  path ? ReadBmpImage(path, &image) : ReadBmpStream(f, &image);
+  if (f) std::fclose(f);
   Result r{image, testing::internal::GetCapturedStdout(), {}};
   if (image.Pixels != nullptr && image.Pixels != gSentinel) {
     r.pixels.assign(image.Pixels, image.Pixels + size_t{image.Width} * image.Height * 3);
