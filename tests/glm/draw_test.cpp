@@ -1,24 +1,18 @@
-// Drawing, checked in a real OpenGL context (Mesa, offscreen): what glmDraw
-// sends is captured with OpenGL's feedback mode, which hands back every
-// primitive with its vertices, colours and texture coordinates.
+// Drawing in an offscreen Mesa context, captured with OpenGL's feedback mode.
 #include <GL/gl.h>
 #include <GL/osmesa.h>
-#include <gtest/gtest.h>
 
 #include <functional>
-#include <string>
 #include <vector>
 
 #include "test_util.h"
 
 namespace {
 
+// x, y, z back in model units (identity matrices, 64x64 viewport).
 struct Vertex {
-  float x, y, z;  // back in model units (identity matrices, 64x64 viewport)
-  float rgba[4];
-  float s, t;
+  float x, y, z, rgba[4], s, t;
 };
-
 struct Primitive {
   bool line;  // a line segment of a loop, else a triangle
   std::vector<Vertex> vertices;
@@ -71,64 +65,48 @@ class Draw : public testing::Test {
   ModelPtr model_;
 };
 
-// Lit by a light along +z with a white material: a vertex's red is its
-// normal's z, so the captured colours show which normals were sent.
-void light_along_z() {
-  const GLfloat white[4] = {1, 1, 1, 1}, black[4] = {0, 0, 0, 1}, dir[4] = {0, 0, 1, 0};
-  glEnable(GL_LIGHTING);
-  glEnable(GL_LIGHT0);
-  glLightfv(GL_LIGHT0, GL_POSITION, dir);
-  glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
-  glLightfv(GL_LIGHT0, GL_AMBIENT, black);
-  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, black);
-  glDisable(GL_COLOR_MATERIAL);
-  glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white);
-  glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, black);
-  glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);
-}
-
 }  // namespace
 
-TEST_F(Draw, PositionsOnlyNewestGroupFirstAndColourTrackingUntouched) {
+TEST_F(Draw, NewestGroupFirstColourTracksDiffuseAndMaterialModeWins) {
   glEnable(GL_COLOR_MATERIAL);
   std::vector<Primitive> p = draw(0);
   ASSERT_EQ(p.size(), 2u);
   EXPECT_FALSE(p[0].line);
   EXPECT_NEAR(p[0].vertices[1].x, -0.5f, 1e-5);  // group "top", created last, comes first
   EXPECT_NEAR(p[1].vertices[1].x, 0.5f, 1e-5);
+  EXPECT_TRUE(glIsEnabled(GL_COLOR_MATERIAL));  // untouched without colour mode
+  glDisable(GL_COLOR_MATERIAL);
+  p = draw(MODE_COLOR);
   EXPECT_TRUE(glIsEnabled(GL_COLOR_MATERIAL));
-}
-
-TEST_F(Draw, ColourModeTracksEachGroupsDiffuseColourAndMaterialModeWins) {
-  glDisable(GL_LIGHTING);
-  std::vector<Primitive> p = draw(MODE_COLOR);
-  ASSERT_EQ(p.size(), 2u);
-  EXPECT_TRUE(glIsEnabled(GL_COLOR_MATERIAL));
-  EXPECT_FLOAT_EQ(p[0].vertices[0].rgba[2], 1.0f);  // blue group first
-  EXPECT_FLOAT_EQ(p[0].vertices[0].rgba[0], 0.0f);
-  EXPECT_FLOAT_EQ(p[1].vertices[2].rgba[0], 1.0f);  // then red
+  EXPECT_FLOAT_EQ(p[0].vertices[0].rgba[2] - p[0].vertices[0].rgba[0], 1.0f);  // blue, then red
+  EXPECT_FLOAT_EQ(p[1].vertices[2].rgba[0], 1.0f);
   EXPECT_EQ(stdout_of([&] { draw(MODE_COLOR | MODE_MATERIAL); }),
             "glmDraw() warning: color and material render mode requested using only material "
             "mode.\n");
   EXPECT_FALSE(glIsEnabled(GL_COLOR_MATERIAL));
-  GLfloat diffuse[4], ambient[4];  // the last group's: "default", red
-  glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
-  glGetMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
-  EXPECT_FLOAT_EQ(diffuse[0], 1.0f);
-  EXPECT_FLOAT_EQ(diffuse[2], 0.0f);
-  EXPECT_FLOAT_EQ(ambient[0], 0.5f);
+  GLfloat material[8];  // the last group's: "default", red
+  glGetMaterialfv(GL_FRONT, GL_DIFFUSE, material);
+  glGetMaterialfv(GL_FRONT, GL_AMBIENT, material + 4);
+  EXPECT_EQ(std::vector<float>(material, material + 5), (std::vector<float>{1, 0, 0, 1, 0.5f}));
   // A material that is no longer in the table draws as "default".
   glmLookupGroup(model_.get(), " top")->mtlindex = 9;
   EXPECT_FLOAT_EQ(draw(MODE_COLOR)[0].vertices[0].rgba[2], 0.8f);
 }
 
+// Lit along +z with a white material, a vertex's red is its normal's z.
 TEST_F(Draw, SmoothSendsEachCornersNormalAndFlatTheFacets) {
-  light_along_z();
+  const GLfloat white[4] = {1, 1, 1, 1}, black[4] = {0, 0, 0, 1}, dir[4] = {0, 0, 1, 0};
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glLightfv(GL_LIGHT0, GL_POSITION, dir);
+  glLightfv(GL_LIGHT0, GL_AMBIENT, black);
+  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, black);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, black);
   std::vector<Primitive> smooth = draw(MODE_SMOOTH | MODE_TEXTURE);
   ASSERT_EQ(smooth.size(), 2u);
-  EXPECT_NEAR(smooth[1].vertices[0].rgba[0], 1.0f, 1e-3);  // normals 1, 2, 3: z 1, 0.5, 0
-  EXPECT_NEAR(smooth[1].vertices[1].rgba[0], 0.5f, 1e-3);
-  EXPECT_NEAR(smooth[1].vertices[2].rgba[0], 0.0f, 1e-3);
+  for (int i = 0; i < 3; i++)  // normals 1, 2, 3: z 1, 0.5, 0
+    EXPECT_NEAR(smooth[1].vertices[i].rgba[0], 1.0f - 0.5f * i, 1e-3);
   EXPECT_FLOAT_EQ(smooth[0].vertices[2].s, 0.25f);
   EXPECT_FLOAT_EQ(smooth[0].vertices[2].t, 0.75f);
 
@@ -157,15 +135,12 @@ TEST_F(Draw, MissingAttributesWarnInOrderAndDrawWhatIsThere) {
   EXPECT_EQ(p.size(), 1u);
 }
 
-TEST_F(Draw, WireframeDrawsEachTriangleAsAClosedLoop) {
+TEST_F(Draw, WireframeClosesEachLoopAndACompiledListDrawsTheSame) {
   std::vector<Primitive> p = draw(MODE_WIREFRAME);
   ASSERT_EQ(p.size(), 6u);  // three segments per triangle
   for (const Primitive& segment : p) EXPECT_TRUE(segment.line);
   EXPECT_NEAR(p[2].vertices[1].x, p[0].vertices[0].x, 1e-5);  // the loop closes
   EXPECT_NEAR(p[2].vertices[1].y, p[0].vertices[0].y, 1e-5);
-}
-
-TEST_F(Draw, CompiledListDrawsTheSameAndWarnsWhileCompiling) {
   GLuint list = 0;
   EXPECT_NE(stdout_of([&] { list = glmCompileList(model_.get(), MODE_SMOOTH | MODE_FLAT); }), "");
   ASSERT_NE(list, 0u);

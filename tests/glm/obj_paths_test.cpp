@@ -1,12 +1,7 @@
-// The reader's fast paths for well-formed lines give exactly what the
-// character-by-character reader gives, on any text, random OBJ-like files
-// well formed and not, read both ways and compared in full.
-#include <gtest/gtest.h>
-
+// The reader's fast and chunked paths give exactly what the careful reader
+// gives, on random OBJ-like text well formed and not.
 #include <cstring>
-#include <memory>
 #include <random>
-#include <string>
 
 #include "glm/glm_internal.h"
 #include "test_util.h"
@@ -24,8 +19,7 @@ std::string random_number(std::mt19937& rng, bool plain = false) {
   return text;
 }
 
-// Relative indices now and then; in a third of the files, also one in a
-// few thousand past the end. form: v, v/t, v/t/n, v//n.
+// form: v, v/t, v/t/n, v//n; relative indices now and then, and if bad, some past the end.
 std::string random_corner(std::mt19937& rng, int form, int count, bool bad) {
   const auto index = [&] {
     int r = static_cast<int>(rng() % 4000);
@@ -39,7 +33,6 @@ std::string random_corner(std::mt19937& rng, int form, int count, bool bad) {
   return corner;
 }
 
-// count elements of each kind are written first, so most indices are good.
 std::string random_obj(std::mt19937& rng, int count) {
   const bool bad = rng() % 3 == 0;
   std::string text;
@@ -56,12 +49,10 @@ std::string random_obj(std::mt19937& rng, int count) {
       int form = static_cast<int>(rng() % 4);
       int corners = rng() % 40 ? 1 + static_cast<int>(rng() % 12) : 0;
       text += "f";
-      // Now and then a first corner that cannot be read: the face takes the
-      // values of the corner read before it, wherever that was.
+      // An unreadable first corner takes the values of the corner read before.
       if (rng() % 60 == 0) text += " x";
       for (int c = 0; c < corners; c++) {
         text += blanks[rng() % 4];
-        // Now and then a corner of another form, or a corner on the next line.
         int f = rng() % 15 == 0 ? static_cast<int>(rng() % 4) : form;
         if (rng() % 25 == 0) text += "\n";
         text += random_corner(rng, f, count, bad);
@@ -71,7 +62,7 @@ std::string random_obj(std::mt19937& rng, int count) {
       text += "v " + random_number(rng) + (rng() % 3 ? " " + random_number(rng) : "") + "\n" +
               (rng() % 3 ? random_number(rng) + "\n" : "");
     } else if (kind == 6) {
-      // Lines laid out alike, with now and then a digit that is none.
+      // Lines laid out alike, now and then with a digit that is none.
       std::string line =
           "v " + random_number(rng) + " " + random_number(rng) + " " + random_number(rng) + "\n";
       for (int copy = 0; copy < 3; copy++) {
@@ -99,8 +90,7 @@ struct Outcome {
   std::string output;
 };
 
-// Reads an exact-size copy, so that the address sanitizer catches any read
-// past the end of the text.
+// An exact-size copy, so that the address sanitizer sees reads past the end.
 Outcome read_text(const std::string& text, const GlmReadOptions& options) {
   std::unique_ptr<char[]> exact(new char[text.size()]);
   memcpy(exact.get(), text.data(), text.size());
@@ -136,9 +126,7 @@ void expect_same_model(const Model* a, const Model* b) {
 
 }  // namespace
 
-// The exact reader alone, the fast paths in either instruction set, and the
-// text cut into chunks of a few bytes read on several threads, so that
-// every kind of line meets a chunk boundary.
+// Fast paths in either instruction set, and chunks of a few bytes on several threads.
 TEST(ObjPaths, FastChunkedAndExactReadersAgreeOnRandomText) {
   std::mt19937 rng(20261206);
   int read = 0, failed = 0;
@@ -162,40 +150,38 @@ TEST(ObjPaths, FastChunkedAndExactReadersAgreeOnRandomText) {
       if (o.model) expect_same_model(o.model.get(), exact.model.get());
     }
   }
-  // Both outcomes must be well represented for the comparison to mean much.
   EXPECT_GT(read, 100);
   EXPECT_GT(failed, 20);
 }
 
-// Plain, well-formed lines of every kind never need the exact reader: a
-// fast path that declined them would only make reading slower.
+// Plain, well-formed lines of every kind never fall back to the careful reader.
 TEST(ObjPaths, PlainLinesTakeTheFastPaths) {
   std::mt19937 rng(5);
-  const auto number = [&] { return random_number(rng, true); };
+  const auto n = [&] { return random_number(rng, true); };
+  const auto i = [&] { return std::to_string(1 + rng() % 40); };
   std::string text;
-  for (int i = 0; i < 40; i++) {
-    text += "v " + number() + " " + number() + " " + number() + "\n";
-    text += "vt " + number() + " " + number() + "\r\n";
-    text += "vn " + number() + "\t" + number() + " " + number() + "\n";
-  }
-  const auto index = [&] { return std::to_string(1 + rng() % 40); };
+  for (int k = 0; k < 40; k++)
+    text += "v " + n() + " " + n() + " " + n() + "\nvt " + n() + " " + n() + "\r\nvn " + n() +
+            "\t" + n() + " " + n() + "\n";
   for (int line = 0; line < 80; line++) {
     text += "f";
     for (int c = 0; c < 3 + line % 11; c++) {
-      text += (c % 2 ? "\t" : " ") + index();
-      if (line % 4 == 1) text += "/" + index();
-      if (line % 4 == 2) text += "/" + index() + "/" + index();
-      if (line % 4 == 3) text += "//" + index();
+      const std::string t = "/" + i(), n = "/" + i();
+      text += (c % 2 ? "\t" : " ") + i() +
+              (line % 4 == 1   ? t
+               : line % 4 == 2 ? t + n
+               : line % 4 == 3 ? "/" + n
+                               : "");
     }
     text += line % 3 ? "\n" : " \r\n";
   }
   text += "# " + std::string(200, '-') + "\n";
   for (bool avx2 : {false, true}) {
     GlmReadOptions options;
-    options.avx2 = avx2;
     size_t exact = 1;
+    options.avx2 = avx2;
     options.exact_statements = &exact;
     EXPECT_TRUE(read_text(text, options).model);
-    EXPECT_EQ(exact, 0u) << (avx2 ? "avx2" : "sse2");
+    EXPECT_EQ(exact, 0u) << avx2;
   }
 }

@@ -1,5 +1,4 @@
-// Helpers for the model library tests: fixtures written to the test
-// directory, models that free themselves, and triple comparisons.
+// Model library test helpers: fixtures in the test directory, self-freeing models.
 #ifndef PLINKAR_TESTS_GLM_TEST_UTIL_H
 #define PLINKAR_TESTS_GLM_TEST_UTIL_H
 
@@ -27,20 +26,18 @@ inline ModelPtr read_obj(const std::string& obj, const std::string& mtl = "",
 }
 
 // Whether triple i of a 1-based float array is (x, y, z) within tolerance.
-inline testing::AssertionResult TripleNear(const float* array, uint32_t i, float x, float y,
-                                           float z, float tolerance = 1e-6f) {
-  const float* t = &array[3 * i];
+inline testing::AssertionResult TripleNear(const float* a, uint32_t i, float x, float y, float z,
+                                           float tolerance = 1e-6f) {
+  const float* t = &a[3 * i];
   if (std::fabs(t[0] - x) <= tolerance && std::fabs(t[1] - y) <= tolerance &&
       std::fabs(t[2] - z) <= tolerance)
     return testing::AssertionSuccess();
   return testing::AssertionFailure()
-         << "triple " << i << " is (" << t[0] << ", " << t[1] << ", " << t[2] << "), expected ("
-         << x << ", " << y << ", " << z << ")";
+         << "triple " << i << " is (" << t[0] << ", " << t[1] << ", " << t[2] << ")";
 }
 
 inline Corners corners(const uint32_t* index) { return {index[0], index[1], index[2]}; }
 
-// What f printed on standard output.
 template <typename F>
 std::string stdout_of(F f) {
   testing::internal::CaptureStdout();

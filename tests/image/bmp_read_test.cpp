@@ -1,9 +1,6 @@
 // The BMP reader: pixel layout, byte order helpers and refusals.
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -14,26 +11,21 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-// Stores v little-endian in size bytes at b[at].
-void Put(Bytes& b, size_t at, uint32_t v, int size = 4) {
-  for (int i = 0; i < size; ++i) b[at + i] = (v >> (8 * i)) & 0xff;
-}
-
-// A 54-byte header, then the palette (if any), then the stored rows as given;
-// offset, when given, replaces the header's pixel offset.
+// A 54-byte header, the palette, then the rows; offset, given, replaces the pixel offset.
 Bytes MakeBmp(uint32_t width, int32_t height, uint16_t bits, const Bytes& rows,
               const Bytes& palette = {}, uint32_t compression = 0, int64_t offset = -1) {
   Bytes b(54);
+  const uint32_t fields[] = {2,  uint32_t(54 + palette.size() + rows.size()),
+                             10, uint32_t(offset < 0 ? 54 + palette.size() : offset),
+                             14, 40,
+                             18, width,
+                             22, uint32_t(height),
+                             26, 1 | uint32_t(bits) << 16,
+                             30, compression};  // offset, value
+  for (int f = 0; f < 14; f += 2)
+    for (int i = 0; i < 4; ++i) b[fields[f] + i] = (fields[f + 1] >> (8 * i)) & 0xff;
   b[0] = 'B';
   b[1] = 'M';
-  Put(b, 2, 54 + palette.size() + rows.size());
-  Put(b, 10, offset < 0 ? 54 + palette.size() : offset);
-  Put(b, 14, 40);
-  Put(b, 18, width);
-  Put(b, 22, static_cast<uint32_t>(height));
-  Put(b, 26, 1, 2);
-  Put(b, 28, bits, 2);
-  Put(b, 30, compression);
   b.insert(b.end(), palette.begin(), palette.end());
   b.insert(b.end(), rows.begin(), rows.end());
   return b;
@@ -51,21 +43,16 @@ unsigned char gSentinel[1];
 struct Result {
   BmpImage image;
   std::string out;
-  Bytes pixels;  // copy of Pixels, which has been freed
+  Bytes pixels;  // a copy: Pixels is freed
 };
 
-// Reads the bytes (or, given a path, the file) with standard output
-// captured, into a record filled with values a read never produces.
+// Reads the bytes (or the file at path) into a record filled with values no read produces.
 Result Read(Bytes bytes, const char* path = nullptr) {
   BmpImage image{77, 88, gSentinel};
   testing::internal::CaptureStdout();
-  if (path) {
-    ReadBmpImage(path, &image);
-  } else {
-    FILE* f = fmemopen(bytes.data(), bytes.size(), "rb");
-    ReadBmpStream(f, &image);
-    std::fclose(f);
-  }
+  FILE* f = path ? nullptr : fmemopen(bytes.data(), bytes.size(), "rb");
+  path ? ReadBmpImage(path, &image) : ReadBmpStream(f, &image);
+  if (f) std::fclose(f);
   Result r{image, testing::internal::GetCapturedStdout(), {}};
   if (image.Pixels != nullptr && image.Pixels != gSentinel) {
     r.pixels.assign(image.Pixels, image.Pixels + size_t{image.Width} * image.Height * 3);
@@ -74,22 +61,20 @@ Result Read(Bytes bytes, const char* path = nullptr) {
   return r;
 }
 
-// A read of file: its message, size and pixels; a refusal (77 x 88) leaves
-// the record as it was.
+// A refusal (77 x 88) leaves the record as it was.
 void Expect(const char* why, const Bytes& file, uint32_t width, uint32_t height,
             const Bytes& pixels, const std::string& message = "") {
   SCOPED_TRACE(why);
   Result r = Read(file);
   EXPECT_EQ(r.out, message);
-  EXPECT_EQ(r.image.Width, width);
-  EXPECT_EQ(r.image.Height, height);
+  EXPECT_EQ(std::make_pair(r.image.Width, r.image.Height), std::make_pair(width, height));
   EXPECT_EQ(r.image.Pixels == gSentinel, width == 77);
   EXPECT_NE(r.image.Pixels, nullptr);  // already freed when read
   EXPECT_EQ(r.pixels, pixels);
 }
 
-void Refused(const char* why, const Bytes& file, const std::string& message) {
-  Expect(why, file, 77, 88, {}, message);
+void Refused(const char* why, const Bytes& file, const std::string& m) {
+  Expect(why, file, 77, 88, {}, m);
 }
 
 }  // namespace
@@ -120,9 +105,7 @@ TEST(BmpRead, StoredRowsBecomeRedGreenBlueRowsBottomFirst) {
          2, 3, {15, 14, 13, 18, 17, 16, 9, 8, 7, 12, 11, 10, 3, 2, 1, 6, 5, 4});
   Expect("pixel rows start at the header offset",
          MakeBmp(1, 1, 24, {0xEE, 0xEE, 0xEE, 0xEE, 7, 8, 9, 0}, {}, 0, 58), 1, 1, {9, 8, 7});
-  // Past the header a read error is reported, but the image is kept with
-  // whatever could not be read left black. Here no room for one colour
-  // entry; the offset 0 lets the row still be read.
+  // Past the header a read error is reported; what could not be read stays black.
   Expect("missing colour table", MakeBmp(4, 1, 8, {9, 9, 9}, {}, 0, 0), 4, 1, Bytes(12, 0),
          "Error reading BMP Color Table\n");
   Expect("second row cut short", MakeBmp(1, 3, 24, {1, 2, 3, 0, 4, 5, 6}), 1, 3,
@@ -169,11 +152,10 @@ TEST(BmpRead, EachBadFileOrHeaderIsRefusedWithItsMessage) {
 
 TEST(BmpByteOrder, SwapsReverseTheBytesAndTheHostIsLittleEndian) {
   uint32_t u32 = 0x11223344u;
-  SwapLong(&u32);
-  EXPECT_EQ(u32, 0x44332211u);
   uint16_t u16 = 0x1234;
+  SwapLong(&u32);
   SwapShort(&u16);
-  EXPECT_EQ(u16, 0x3412);
+  EXPECT_EQ(u32 + (uint64_t{u16} << 32), 0x341244332211u);
   static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "test assumes little-endian");
   HostIsBigEndian = 1;
   CheckByteOrder();
