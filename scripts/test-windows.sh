@@ -72,7 +72,7 @@ for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 pactl info >/dev/null 2>&1 ||
   { echo "test-windows: PulseAudio did not start:"; cat "$work/pulse.log"; exit 1; }
 g++ -std=c++17 -O2 -I"$root" -o "$work/heard_check" "$root/tests/windows/heard_check.cpp" \
-  "$root/tests/support/wav_read.cpp" "$root/tests/wav/audio_analysis.cpp"
+  "$root/tests/support/wav_read.cpp" "$root/tests/support/files.cpp" "$root/tests/wav/audio_analysis.cpp"
 
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 t=$(now)

@@ -6,12 +6,13 @@
 
 namespace {
 
-uint32_t Le32(const std::vector<unsigned char>& b, size_t at) {
-  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+uint32_t Le32(const std::string& b, size_t at) {
+  return uint8_t(b[at]) | uint8_t(b[at + 1]) << 8 | uint8_t(b[at + 2]) << 16 |
+         static_cast<uint32_t>(uint8_t(b[at + 3])) << 24;
 }
 
-uint16_t Le16(const std::vector<unsigned char>& b, size_t at) {
-  return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+uint16_t Le16(const std::string& b, size_t at) {
+  return static_cast<uint16_t>(uint8_t(b[at]) | uint8_t(b[at + 1]) << 8);
 }
 
 bool Fail(std::string* error, const char* why) {
@@ -21,18 +22,18 @@ bool Fail(std::string* error, const char* why) {
 
 }  // namespace
 
-bool ParseWav(const std::vector<unsigned char>& bytes, WavSound* out, std::string* error) {
+bool ReadWav(const std::string& path, WavSound* out, std::string* error) {
+  const std::string bytes = readFile(path);
   *out = WavSound();
   if (bytes.size() < 12) return Fail(error, "shorter than a RIFF header");
-  const std::string riff(bytes.begin(), bytes.begin() + 4);
-  const std::string wave(bytes.begin() + 8, bytes.begin() + 12);
-  if (riff != "RIFF" || wave != "WAVE") return Fail(error, "not a RIFF WAVE file");
+  if (bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0)
+    return Fail(error, "not a RIFF WAVE file");
   if (Le32(bytes, 4) + 8 != bytes.size()) return Fail(error, "RIFF size does not match the file");
 
   bool have_fmt = false, have_data = false;
   size_t at = 12;
   while (at + 8 <= bytes.size()) {
-    const std::string id(bytes.begin() + at, bytes.begin() + at + 4);
+    const std::string id = bytes.substr(at, 4);
     const size_t size = Le32(bytes, at + 4);
     const size_t body = at + 8;
     if (size > bytes.size() - body) return Fail(error, "chunk runs past the end");
@@ -66,12 +67,6 @@ bool ParseWav(const std::vector<unsigned char>& bytes, WavSound* out, std::strin
   if (!have_fmt) return Fail(error, "no fmt chunk");
   if (!have_data) return Fail(error, "no data chunk");
   return true;
-}
-
-bool ReadWav(const std::string& path, WavSound* out, std::string* error) {
-  const std::string text = readFile(path);
-  if (text.empty()) return Fail(error, "cannot open or empty");
-  return ParseWav(std::vector<unsigned char>(text.begin(), text.end()), out, error);
 }
 
 size_t FrameCount(const WavSound& sound) {

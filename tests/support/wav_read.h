@@ -1,4 +1,4 @@
-// wav_read.h: a small RIFF WAVE reader for checking the shipped sounds.
+// wav_read.h: a small RIFF WAVE reader for checking sounds.
 #ifndef PLINKAR_TESTS_SUPPORT_WAV_READ_H
 #define PLINKAR_TESTS_SUPPORT_WAV_READ_H
 
@@ -7,19 +7,12 @@
 #include <vector>
 
 struct WavSound {
-  int format = 0;  // 1 is integer PCM
-  int channels = 0;
-  int sample_rate = 0;
-  int bits = 0;
-  // Interleaved frames; filled only for 16-bit PCM.
-  std::vector<int16_t> samples;
+  int format = 0, channels = 0, sample_rate = 0, bits = 0;  // format 1 is integer PCM
+  std::vector<int16_t> samples;  // interleaved frames; filled only for 16-bit PCM
 };
 
-// Parses a RIFF WAVE image. Skips chunks other than "fmt " and "data".
-// Returns false with the reason in *error.
-bool ParseWav(const std::vector<unsigned char>& bytes, WavSound* out, std::string* error);
-
-// Reads and parses the file at path.
+// Reads the file, skipping chunks other than "fmt " and "data"; false with
+// the reason in *error when it is not a well-formed RIFF WAVE file.
 bool ReadWav(const std::string& path, WavSound* out, std::string* error);
 
 // A headerless file of native 16-bit samples, as SDL's disk audio driver

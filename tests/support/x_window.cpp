@@ -15,7 +15,17 @@ Display* testDisplay() {
   return d;
 }
 
-void closeLikeWindowManager(Window window) { closeLikeWindowManager(testDisplay(), window); }
+void closeLikeWindowManager(Window window) {
+  Display* d = testDisplay();
+  XEvent event = {};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+  XSendEvent(d, window, False, NoEventMask, &event);
+  XFlush(d);
+}
 
 bool geometry(Window window, int* width, int* height, int* left, int* top) {
   XWindowAttributes attributes;

@@ -7,19 +7,6 @@
 #include <cstdint>
 #include <vector>
 
-// What a window manager sends when the window's close button is used.
-inline void closeLikeWindowManager(Display* display, Window window) {
-  XEvent event = {};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = window;
-  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-  event.xclient.data.l[1] = CurrentTime;
-  XSendEvent(display, window, False, NoEventMask, &event);
-  XFlush(display);
-}
-
 // One connection to $DISPLAY for the program; a failed request fails the
 // check that made it, not the whole run.
 Display* testDisplay();
@@ -30,7 +17,7 @@ struct Screenshot {
   const uint8_t* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
 };
 
-// The same on testDisplay().
+// What a window manager sends when the window's close button is used.
 void closeLikeWindowManager(Window window);
 // Size of the window and where it sits on the screen.
 bool geometry(Window window, int* width, int* height, int* left, int* top);
