@@ -179,19 +179,6 @@ TEST_F(SoundPlayback, VoicesRingTogetherTheFirstStartedMakesWayAndNullStopsAll) 
   EXPECT_EQ(heard, (std::vector<int>{10000, 32767, 26000, 0}));
 }
 
-TEST_F(SoundPlayback, SecondPlayOfTheSameFileUsesTheCacheAndRestarts) {
-  const std::vector<int> samples = tone(2205);
-  const std::string path = wav("a.wav", samples);
-  ASSERT_EQ(sndPlaySoundA(path.c_str(), SND_ASYNC), 1);
-  ASSERT_TRUE(waitForEnd());
-  std::filesystem::remove(path);  // the cached copy plays even so
-  ASSERT_EQ(sndPlaySoundA(path.c_str(), SND_ASYNC), 1);
-  ASSERT_TRUE(waitForEnd());
-  const std::vector<int> out = played();
-  const size_t second = firstNonZero(out, firstNonZero(out) + samples.size());
-  expectWhole(std::vector<int>(out.begin() + second, out.end()), samples);
-}
-
 TEST_F(SoundPlayback, HalfRateSoundIsResampledToItsEnd) {
   // 0.2 s at 22.05 kHz: 8820 samples at the device's rate.
   ASSERT_EQ(sndPlaySoundA(wav("a.wav", tone(4410, 0.02, 12000), 22050).c_str(), SND_ASYNC), 1);
@@ -251,7 +238,6 @@ TEST_F(SoundPlayback, UnusableDeviceFallsBackToDummyAndSaysSoOnce) {
     if (file) setenv("SDL_DISKAUDIOFILE", file, 1);
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(sndPlaySoundA(path.c_str(), SND_ASYNC), 1);
-    ASSERT_NE(soundDeviceInfo().driver, nullptr);
     EXPECT_STREQ(soundDeviceInfo().driver, "dummy");
     EXPECT_TRUE(waitUntil([] { return !soundPlaying(); })) << "the dummy consumes the sound";
     EXPECT_EQ(sndPlaySoundA(path.c_str(), SND_ASYNC), 1);
