@@ -14,8 +14,8 @@ namespace {
 
 struct P3 {
   double x, y, z;
+  P3 operator-(P3 b) const { return {x - b.x, y - b.y, z - b.z}; }
 };
-P3 sub(P3 a, P3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 double dot(P3 a, P3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 P3 cross(P3 a, P3 b) {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
@@ -48,22 +48,19 @@ struct Shipped {
   std::vector<std::string> group;
 };
 
-// The nearest triangle along unit dir, either side (Moller-Trumbore); -1 if none.
-struct Hit {
-  double distance = -1;
-  std::string group;
-};
+// Distance to and group of the nearest triangle along unit dir (Moller-Trumbore); -1 if none.
+using Hit = std::pair<double, std::string>;
 Hit castRay(const Shipped& t, P3 origin, P3 dir) {
-  Hit hit;
+  Hit hit{-1, ""};
   for (size_t i = 0; i < t.corners.size(); i++) {
     const auto& c = t.corners[i];
-    const P3 e1 = sub(c[1], c[0]), e2 = sub(c[2], c[0]), pv = cross(dir, e2);
+    const P3 e1 = c[1] - c[0], e2 = c[2] - c[0], pv = cross(dir, e2);
     const double det = dot(e1, pv);
     if (std::fabs(det) < 1e-14) continue;
-    const P3 tv = sub(origin, c[0]), qv = cross(tv, e1);
+    const P3 tv = origin - c[0], qv = cross(tv, e1);
     const double u = dot(tv, pv) / det, v = dot(dir, qv) / det, d = dot(e2, qv) / det;
     if (u < 0 || u > 1 || v < 0 || u + v > 1 || d <= 0) continue;
-    if (hit.distance < 0 || d < hit.distance) hit = {d, t.group[i]};
+    if (hit.first < 0 || d < hit.first) hit = {d, t.group[i]};
   }
   return hit;
 }
@@ -130,18 +127,18 @@ TEST(PianoLanding, KeysRestOnTheKeybedBetweenCheeksWithTheCabinetBehind) {
   for (double x = -0.84; x <= 0.84; x += 0.04)
     for (double z = 0.06; z <= 0.245; z += 0.045) {
       SCOPED_TRACE(testing::Message() << "key at x " << x << ", z " << z);
-      const Hit under = castRay(piano, {x, 0.30, z}, {0, -1, 0});
-      ASSERT_GE(under.distance, 0) << "nothing under the key";
-      EXPECT_LE(under.distance, 0.01);
-      EXPECT_EQ(under.group, "keybed");
+      const auto [d, under] = castRay(piano, {x, 0.30, z}, {0, -1, 0});
+      ASSERT_GE(d, 0) << "nothing under the key";
+      EXPECT_LE(d, 0.01);
+      EXPECT_EQ(under, "keybed");
     }
   // Looking back over the keys meets the cabinet just behind them.
-  EXPECT_NEAR(castRay(piano, {0, 0.5, 0.3}, {0, 0, -1}).distance, 0.25, 0.1);
+  EXPECT_NEAR(castRay(piano, {0, 0.5, 0.3}, {0, 0, -1}).first, 0.25, 0.1);
   // Along the keys from their middle: nothing in the way, a cheek at each end.
   for (double y = 0.31; y < 0.42; y += 0.05)
     for (double z = 0.06; z < 0.25; z += 0.09)
       for (double dir : {-1.0, 1.0})
-        EXPECT_NEAR(castRay(piano, {0, y, z}, {dir, 0, 0}).distance, 0.85, 0.01) << y << " " << z;
+        EXPECT_NEAR(castRay(piano, {0, y, z}, {dir, 0, 0}).first, 0.85, 0.01) << y << " " << z;
 }
 
 // Drum kit: drawn rotated 130 about x, then -90 about y, then moved by
@@ -169,18 +166,19 @@ TEST(DrumLanding, StickTipsStrikeJustAboveTheirTargetsAndSticksPassClear) {
     SCOPED_TRACE(p.name);
     // Along the stick, 0.4 long, and at its radius of 0.01 above and below: nothing.
     const P3 base = stickInKit(p.angle, p.ax, p.ay, p.x, p.y, p.z, 0),
-             dir = sub(stickInKit(p.angle, p.ax, p.ay, p.x, p.y, p.z, 1), base);
+             dir = stickInKit(p.angle, p.ax, p.ay, p.x, p.y, p.z, 1) - base;
     for (double dy : {-0.01, 0.0, 0.01}) {
-      const double d = castRay(kit, {base.x, base.y + dy, base.z}, dir).distance;
+      const double d = castRay(kit, {base.x, base.y + dy, base.z}, dir).first;
       EXPECT_TRUE(d < 0 || d > 0.4) << "the stick touches the kit at " << d;
     }
     if (!p.target) continue;
-    const Hit h = castRay(kit, stickInKit(p.angle, p.ax, p.ay, p.x, p.y, p.z, 0.4), {0, -1, 0});
-    EXPECT_NEAR(h.distance, 0.021, 0.009) << "the tip sinks in or hovers";
-    EXPECT_EQ(h.group, p.target);
+    const auto [d, group] =
+        castRay(kit, stickInKit(p.angle, p.ax, p.ay, p.x, p.y, p.z, 0.4), {0, -1, 0});
+    EXPECT_NEAR(d, 0.021, 0.009) << "the tip sinks in or hovers";
+    EXPECT_EQ(group, p.target);
   }
   // From the audience side (+x) at middle height the bass drum's front is met first.
-  const std::string front = castRay(kit, {2, -0.35, 0}, {-1, 0, 0}).group;
+  const std::string front = castRay(kit, {2, -0.35, 0}, {-1, 0, 0}).second;
   EXPECT_EQ(front.rfind("bass_drum", 0), 0u) << front;
 }
 
@@ -199,17 +197,16 @@ TEST(GuitarLanding, StringsRunJustAboveFretboardAndSoundHole) {
     for (double along = 0; along <= 1.5; along += 0.01) {
       const P3 p = stringInGuitar(s, along);
       SCOPED_TRACE(testing::Message() << "string " << s << " at z " << p.z);
-      EXPECT_LT(castRay(t, {p.x - 1e-4, p.y, p.z}, {1, 0, 0}).distance, 0) << "something over it";
-      const Hit under = castRay(t, p, {-1, 0, 0});
-      const double d = under.distance;
+      EXPECT_LT(castRay(t, {p.x - 1e-4, p.y, p.z}, {1, 0, 0}).first, 0) << "something over it";
+      const auto [d, under] = castRay(t, p, {-1, 0, 0});
       ASSERT_GE(d, 0) << "nothing under it";
       if (along > 0.005 && along < 0.895) {  // from the nut, just over the fretboard
         EXPECT_LE(d, 0.01);
-        EXPECT_TRUE(under.group == "fretboard" || under.group == "frets") << under.group;
+        EXPECT_TRUE(under == "fretboard" || under == "frets") << under;
       }
       if (d <= 0.04) continue;
       // Deeper only where it crosses the sound hole, a well into the body.
-      EXPECT_EQ(under.group, "body");
+      EXPECT_EQ(under, "body");
       EXPECT_GT(d, 0.1);
       hole_from = std::fmin(hole_from, p.z);
       hole_to = std::fmax(hole_to, p.z);

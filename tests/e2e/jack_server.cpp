@@ -9,15 +9,13 @@
 
 #include <cstdlib>
 
-static void quiet(const char*) {}
-
 static bool running(pid_t pid) { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
 
 bool startJackServer(JackServer* server) {
   server->name = "plinkar-test-" + std::to_string(getpid());
   setenv("JACK_DEFAULT_SERVER", server->name.c_str(), 1);
-  jack_set_error_function(quiet);
-  jack_set_info_function(quiet);
+  jack_set_error_function([](const char*) {});
+  jack_set_info_function([](const char*) {});
   server->pid = fork();
   if (server->pid == 0) {
     prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlives a test run that died

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 void sleepMs(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
 
@@ -28,11 +27,8 @@ static unsigned long findWindow(pid_t pid, const std::string& title) {
 }
 
 bool startPlayer(PlayerProcess* player) {
-  auto tempFile = [](std::string* path) {
-    *path = "/tmp/plinkar-e2e-XXXXXX";
-    return mkstemp(&(*path)[0]);
-  };
-  const int audioFd = tempFile(&player->audioFile), logFd = tempFile(&player->logFile);
+  player->audioFile = player->logFile = "/tmp/plinkar-e2e-XXXXXX";
+  const int audioFd = mkstemp(&player->audioFile[0]), logFd = mkstemp(&player->logFile[0]);
   if (audioFd < 0 || logFd < 0) return false;
   close(audioFd);
   auto env = [](const char* name, const char* otherwise) {
@@ -96,16 +92,12 @@ std::string playerLog(const PlayerProcess& player) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-long procField(const PlayerProcess& player, const char* file, const char* key, int field) {
-  std::ifstream in("/proc/" + std::to_string(player.pid) + "/" + file);
-  std::string word;
-  for (std::string line; std::getline(in, line);)
-    if (line.rfind(key, 0) == 0) {
-      std::istringstream words(line);
-      for (int i = 0; i < field && words >> word;) i++;
-      return std::strtol(word.c_str(), nullptr, 10);
-    }
-  return -1;
+long residentKb(const PlayerProcess& player) {
+  std::ifstream in("/proc/" + std::to_string(player.pid) + "/status");
+  long kb = -1;
+  for (std::string word; in >> word;)
+    if (word == "VmRSS:") return in >> kb, kb;
+  return kb;
 }
 
 // freeglut lays a menu out down from the pointer, 26 pixels an entry.

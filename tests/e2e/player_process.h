@@ -25,8 +25,7 @@ std::string playerLog(const PlayerProcess& player);
 int stopPlayer(PlayerProcess* player);
 int waitForExit(PlayerProcess* player, int timeout_ms);
 bool isRunning(const PlayerProcess& player);
-// Field `field` (from 1) of the line starting with `key` in /proc/PID/`file`.
-long procField(const PlayerProcess& player, const char* file, const char* key, int field);
+long residentKb(const PlayerProcess& player);  // VmRSS, or -1
 
 void xdotool(const std::string& arguments);
 void sleepMs(int ms);

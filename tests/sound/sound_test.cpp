@@ -34,32 +34,6 @@ TEST(SoundFilePath, BackslashesBecomeSlashesAndCp949BecomesUtf8) {
   for (const auto& [name, path] : cases) EXPECT_EQ(soundFilePath(name.c_str()), path) << name;
 }
 
-TEST(SoundMix, SumSaturatesAndGainScales) {
-  // a, b at a gain, the mix
-  const std::tuple<std::vector<int16_t>, std::vector<int16_t>, int32_t, std::vector<int16_t>>
-      cases[] = {
-          {{20000, -20000, 1000, 32767, -32768},
-           {20000, -20000, -3000, 0, 0},
-           kSoundFullGain,
-           {32767, -32768, -2000, 32767, -32768}},
-          {{0, 0, 0}, {10000, -3, 7}, kSoundFullGain / 2, {5000, -2, 3}},
-          // b runs out first: a goes on alone, then silence.
-          {{5, 6, 7, 8}, {1}, kSoundFullGain, {6, 6, 7, 8, 0, 0}},
-      };
-  for (const auto& [a, b, gainB, mix] : cases) {
-    SoundVoice voices[3];
-    voices[0].data = reinterpret_cast<const uint8_t*>(a.data());
-    voices[0].length = static_cast<uint32_t>(a.size() * 2);
-    voices[2].data = reinterpret_cast<const uint8_t*>(b.data());
-    voices[2].length = static_cast<uint32_t>(b.size() * 2);
-    voices[2].gain = gainB;
-    std::vector<int16_t> out(mix.size(), 99);
-    mixVoices(voices, 3, out.data(), static_cast<int>(out.size()));
-    EXPECT_EQ(out, mix);
-    EXPECT_FALSE(voiceActive(voices[2]));
-  }
-}
-
 // A mono PCM WAV in the test directory; 8-bit samples are stored unsigned.
 std::string wav(const std::string& name, const std::vector<int>& samples, uint32_t rate = 44100,
                 uint32_t bits = 16) {
@@ -183,10 +157,10 @@ TEST_F(SoundPlayback, SoundAloneReachesTheDeviceAsWritten) {
   }
 }
 
-// Constant sounds, so that each sum tells which voices are playing.
+// Constant sounds, so that each sum tells which voices are playing; the loud pair saturates.
 TEST_F(SoundPlayback, VoicesRingTogetherTheFirstStartedMakesWayAndNullStopsAll) {
   soundSetVoices(2);
-  for (int level : {1000, 2000, 4000}) {
+  for (int level : {10000, 30000, -4000}) {
     ASSERT_EQ(sndPlaySoundA(wav(std::to_string(level), std::vector<int>(88200, level)).c_str(),
                             SND_ASYNC),
               1);
@@ -202,20 +176,7 @@ TEST_F(SoundPlayback, VoicesRingTogetherTheFirstStartedMakesWayAndNullStopsAll) 
   std::vector<int> heard;  // each run of equal samples once, from the first sound
   for (size_t i = firstNonZero(out); i < out.size(); i++)
     if (heard.empty() || heard.back() != out[i]) heard.push_back(out[i]);
-  EXPECT_EQ(heard, (std::vector<int>{1000, 3000, 6000, 0}));
-}
-
-TEST_F(SoundPlayback, SecondPlayOfTheSameFileUsesTheCacheAndRestarts) {
-  const std::vector<int> samples = tone(2205);
-  const std::string path = wav("a.wav", samples);
-  ASSERT_EQ(sndPlaySoundA(path.c_str(), SND_ASYNC), 1);
-  ASSERT_TRUE(waitForEnd());
-  std::filesystem::remove(path);  // the cached copy plays even so
-  ASSERT_EQ(sndPlaySoundA(path.c_str(), SND_ASYNC), 1);
-  ASSERT_TRUE(waitForEnd());
-  const std::vector<int> out = played();
-  const size_t second = firstNonZero(out, firstNonZero(out) + samples.size());
-  expectWhole(std::vector<int>(out.begin() + second, out.end()), samples);
+  EXPECT_EQ(heard, (std::vector<int>{10000, 32767, 26000, 0}));
 }
 
 TEST_F(SoundPlayback, HalfRateSoundIsResampledToItsEnd) {
@@ -277,7 +238,6 @@ TEST_F(SoundPlayback, UnusableDeviceFallsBackToDummyAndSaysSoOnce) {
     if (file) setenv("SDL_DISKAUDIOFILE", file, 1);
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(sndPlaySoundA(path.c_str(), SND_ASYNC), 1);
-    ASSERT_NE(soundDeviceInfo().driver, nullptr);
     EXPECT_STREQ(soundDeviceInfo().driver, "dummy");
     EXPECT_TRUE(waitUntil([] { return !soundPlaying(); })) << "the dummy consumes the sound";
     EXPECT_EQ(sndPlaySoundA(path.c_str(), SND_ASYNC), 1);

@@ -14,8 +14,7 @@ constexpr int kRate = 44100;
 WavSound Load(const std::string& name) {
   WavSound sound;
   std::string error;
-  EXPECT_TRUE(ReadWav(std::string(PLINKAR_WAV_DIR) + "/" + name, &sound, &error))
-      << name << ": " << error;
+  EXPECT_TRUE(ReadWav(PLINKAR_WAV_DIR "/" + name, &sound, &error)) << name << ": " << error;
   return sound;
 }
 
