@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cmath>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -230,13 +229,11 @@ TEST(DrumTest, EachHitSwingsItsStickAndPlaysItsSound) {
 TEST(GuitarTest, ChordsFollowTheirKeysWhileShown) {
   resetPlayer(4);
   pressKeys("1234567");
-  const char* chord[6] = {"Am", "C", "D", "E6", "F", "G7"};
-  ASSERT_EQ(calls.sounds.size(), 6u);
-  for (int k = 0; k < 6; k++) {
-    EXPECT_EQ(calls.sounds[k].first,
-              std::string("wav\\gita\\\xC5\xEB\xB1\xE2\xC5\xB8") + chord[k] + ".wav");
-    EXPECT_EQ(appState.chordHeld[k], 1);
-  }
+  std::string played;
+  for (const auto& s : calls.sounds) played += s.first.substr(15) + " ";
+  EXPECT_EQ(calls.sounds.at(0).first.substr(0, 15), "wav\\gita\\\xC5\xEB\xB1\xE2\xC5\xB8");
+  EXPECT_EQ(played, "Am.wav C.wav D.wav E6.wav F.wav G7.wav ");
+  EXPECT_EQ(std::vector<Flag>(appState.chordHeld, appState.chordHeld + 6), std::vector<Flag>(6, 1));
   EXPECT_TRUE(calls.timers.empty());
   for (unsigned char key = '1'; key <= '5'; key++) keyboardUp(key, 0, 0);
   for (int k = 0; k < 5; k++) EXPECT_EQ(appState.chordHeld[k], 0);
@@ -279,20 +276,17 @@ TEST(MaterialMenuTest, AppliesTheChosenEntryAndKeepsEmission) {
 // Piano notes 60 to 88 on any channel but the percussion one, drums on it.
 TEST(MidiKeysTest, NotesStandForTheirComputerKeys) {
   const char keys[] = "zqxwcvebrntmaysudfigohpjk[l];";
-  std::map<int, int> drums;
-  for (int n : {41, 43, 45, 47, 48, 50}) drums[n] = GLUT_KEY_INSERT;
-  for (int n : {38, 40}) drums[n] = GLUT_KEY_HOME;
-  for (int n : {35, 36}) drums[n] = GLUT_KEY_PAGE_UP;
-  for (int n : {42, 44, 46}) drums[n] = GLUT_KEY_END;
-  for (int n : {49, 52, 55, 57}) drums[n] = GLUT_KEY_PAGE_DOWN;
+  // Notes 35 to 57; GLUT's page up, page down, home, end and insert are 'h' to 'l'.
+  const char drums[] = "hh j jlklklkllil i  i i";
   for (uint8_t channel : {0, 8, 9, 15})
     for (int note = 0; note < 128; note++) {
       SCOPED_TRACE(testing::Message() << int(channel) << " " << note);
       const MidiKey key = midiKeyFor({channel, uint8_t(note), 100});
       const bool piano = channel != 9 && note >= 60 && note <= 88;
-      const bool drum = channel == 9 && drums.count(note);
+      const bool drumNote = channel == 9 && note >= 35 && note <= 57 && drums[note - 35] != ' ';
+      const int drum = drumNote ? drums[note - 35] : 0;
       EXPECT_EQ(key.kind, piano ? MidiKey::Character : drum ? MidiKey::Special : MidiKey::NoKey);
-      EXPECT_EQ(key.key, piano ? keys[note - 60] : drum ? drums[note] : 0);
+      EXPECT_EQ(key.key, piano ? keys[note - 60] : drum);
     }
 }
 
