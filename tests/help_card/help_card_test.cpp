@@ -68,14 +68,12 @@ int Differing(Window window, const std::vector<Placed>& pictures, Rgb back) {
 
 class HelpCardWindow : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_NE(testDisplay(), nullptr) << "these tests need an X server: set DISPLAY";
-  }
   void TearDown() override {
     if (pid_ > 0) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
   }
   // Starts the stand-in player in directory; the card is moved fully on screen.
   void StartHost(const std::string& directory) {
+    ASSERT_NE(testDisplay(), nullptr) << "these tests need an X server: set DISPLAY";
     std::fflush(nullptr);
     if ((pid_ = fork()) == 0) {
       if (chdir(directory.c_str()) == 0 && std::freopen(output_.c_str(), "w", stdout) &&
@@ -100,8 +98,7 @@ class HelpCardWindow : public ::testing::Test {
     return said;
   }
   void ExpectShown(Window window, const std::vector<Placed>& pictures, Rgb background) {
-    WaitUntil([&] { return Differing(window, pictures, background) == 0; });
-    EXPECT_EQ(Differing(window, pictures, background), 0);
+    EXPECT_TRUE(WaitUntil([&] { return Differing(window, pictures, background) == 0; }));
   }
   // Clicks entry (0 = Exit, 1 = About...) in the card's right-button menu.
   void ChooseFromMenu(int entry) {
