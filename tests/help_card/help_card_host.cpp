@@ -9,20 +9,16 @@
 #include "platform/help_card.h"
 
 static int playerWindow = 0;
-static long idleCalls = 0, foreignCurrent = 0;  // idle calls that found another window current
+static long idle = 0, foreign = 0;  // idle calls, and those that found another window current
 
 int main() {
-  std::atexit([] { std::printf("idle %ld foreign %ld\n", idleCalls, foreignCurrent); });
+  std::atexit([] { std::printf("idle %ld foreign %ld\n", idle, foreign); });
   openHelpCard();
   initGlutOnce();
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE);
   glutInitWindowPosition(0, 700);
   setPlayerWindow(playerWindow = glutCreateWindow("player stand-in"));
   glutDisplayFunc([] { glClear(GL_COLOR_BUFFER_BIT), glutSwapBuffers(); });
-  glutIdleFunc([] {
-    ++idleCalls;
-    if (glutGetWindow() != playerWindow) ++foreignCurrent;
-    glutPostRedisplay();
-  });
+  glutIdleFunc([] { idle++, foreign += glutGetWindow() != playerWindow, glutPostRedisplay(); });
   glutMainLoop();
 }

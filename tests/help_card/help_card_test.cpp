@@ -57,8 +57,7 @@ int Differing(Window window, const std::vector<Placed>& pictures, Rgb back) {
     for (int x = 0; x < shot.width; ++x) {
       Rgb want = back;
       for (const Placed& p : pictures)
-        if (x >= p.Left && y >= p.Top && x < p.Left + int(p.Picture->Width) &&
-            y < p.Top + int(p.Picture->Height))
+        if (unsigned(x - p.Left) < p.Picture->Width && unsigned(y - p.Top) < p.Picture->Height)
           want = PixelAt(*p.Picture, x - p.Left, y - p.Top);
       const uint8_t* got = shot.at(x, y);
       differing += want == Rgb{got[0], got[1], got[2]} ? 0 : 1;
