@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/app_state.h"
@@ -44,9 +45,7 @@ void soundSetLevel(float level) { calls.level = level; }
 namespace {
 
 void fireTimers() {
-  std::vector<Timer> pending;
-  pending.swap(calls.timers);
-  for (const auto& timer : pending) timer.callback(timer.value);
+  for (const auto& timer : std::exchange(calls.timers, {})) timer.callback(timer.value);
 }
 
 // shown: bit 0 piano, bit 1 drum kit, bit 2 guitar.
@@ -108,7 +107,7 @@ TEST(ResetTimerTest, StepsKeysThatAreDown) {
 }
 
 // The look-at point stays a unit ahead; a resize puts the eye back to z 10 only.
-TEST(CameraTest, TurnWalkAndResize) {
+TEST(CameraTest, TurnWalkResizeAndDrag) {
   const int kResize = -1, kFlatten = -2, kMoveEye = -3;
   const struct {
     int key;
@@ -139,10 +138,7 @@ TEST(CameraTest, TurnWalkAndResize) {
   }
   EXPECT_EQ(appState.eyeY + appState.centerY, 0.0f);
   EXPECT_TRUE(calls.redisplays == 7 && calls.sounds.empty());
-}
-
-// A degree per five pixels, without limit; only while the left button is down.
-TEST(MouseTest, LeftDragTurnsTheScene) {
+  // A left drag turns the scene a degree per five pixels, without limit.
   resetPlayer();
   mouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 100, 100);
   motion(90, 100);
