@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/resources/picture_util.h"
@@ -44,10 +45,7 @@ std::vector<int> BoxOf(Window window) {
   return {l, t, w, h};
 }
 
-struct Placed {
-  const Image* Picture;
-  int Left, Top;
-};
+using Placed = std::tuple<const Image*, int, int>;  // picture, left, top
 
 // How many pixels on screen differ from the pictures placed on the background.
 int Differing(Window window, const std::vector<Placed>& pictures, Rgb back) {
@@ -56,9 +54,9 @@ int Differing(Window window, const std::vector<Placed>& pictures, Rgb back) {
   for (int y = 0; y < shot.height; ++y)
     for (int x = 0; x < shot.width; ++x) {
       Rgb want = back;
-      for (const Placed& p : pictures)
-        if (unsigned(x - p.Left) < p.Picture->Width && unsigned(y - p.Top) < p.Picture->Height)
-          want = PixelAt(*p.Picture, x - p.Left, y - p.Top);
+      for (const auto& [picture, left, top] : pictures)
+        if (unsigned(x - left) < picture->Width && unsigned(y - top) < picture->Height)
+          want = PixelAt(*picture, x - left, y - top);
       const uint8_t* got = shot.at(x, y);
       differing += want == Rgb{got[0], got[1], got[2]} ? 0 : 1;
     }

@@ -58,11 +58,10 @@ void resetPlayer(int shown = 0) {
 
 std::string pose(const StickPose& s) {
   return std::to_string(s.angle) + " " + std::to_string(s.axisX) + " " + std::to_string(s.axisY) +
-         " " + std::to_string(s.x) + " " + std::to_string(s.y) + " " + std::to_string(s.z);
+         " " + std::to_string(s.x) + " " + std::to_string(s.y) + " " + std::to_string(s.z) + " ";
 }
 
-const char kLeftAtRest[] = "90 1 0 0.000000 -0.200000 0.500000";
-const char kRightAtRest[] = "90 1 0 0.100000 -0.200000 0.500000";
+const char kAtRest[] = "90 1 0 0.000000 -0.200000 0.500000 90 1 0 0.100000 -0.200000 0.500000 ";
 
 void pressKeys(const char* keys) {
   for (const char* k = keys; *k; k++) keyboard(static_cast<unsigned char>(*k), 0, 0);
@@ -81,7 +80,7 @@ TEST(AppStateTest, StartValues) {
   EXPECT_EQ(std::vector<float>({float(s.drawMode), s.turnStep, s.moveStep, s.sceneScale}),
             std::vector<float>({10, 0.125f, 0.5f, 4}));
   for (int i = 0; i < 3; i++) EXPECT_TRUE(s.shown[i] == 0 && s.models[i] == nullptr) << i;
-  EXPECT_EQ(pose(s.leftStick) + pose(s.rightStick), std::string(kLeftAtRest) + kRightAtRest);
+  EXPECT_EQ(pose(s.leftStick) + pose(s.rightStick), kAtRest);
 }
 
 // Five one-degree steps on keys that are down only, the flag cleared at 0.
@@ -165,8 +164,7 @@ TEST(PianoTest, EachKeyPlaysItsNoteTiltsAloneAndComesBack) {
   for (int k = 0; k < 29; k++) {
     SCOPED_TRACE(keys[k]);
     resetPlayer(1);
-    const char twice[3] = {keys[k], keys[k], 0};
-    pressKeys(twice);
+    for (int i = 0; i < 2; i++) keyboard(keys[k], 0, 0);
     ASSERT_EQ(calls.sounds.size(), 2u);
     EXPECT_EQ(calls.sounds[1].first,
               k < 17 ? std::string("wav\\piano\\") + notes[k] + ".wav" : "(stop)");
@@ -214,8 +212,7 @@ TEST(DrumTest, EachHitSwingsItsStickAndPlaysItsSound) {
       EXPECT_EQ(calls.timers.size(), r.stick && shown ? 1u : 0u);
       for (const auto& timer : calls.timers) EXPECT_EQ(timer.delay, 140u);
       fireTimers();
-      EXPECT_EQ(pose(appState.leftStick) + pose(appState.rightStick),
-                std::string(kLeftAtRest) + kRightAtRest);
+      EXPECT_EQ(pose(appState.leftStick) + pose(appState.rightStick), kAtRest);
       EXPECT_EQ(calls.redisplays, 1);
     }
 }
