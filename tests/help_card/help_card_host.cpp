@@ -8,29 +8,17 @@
 #include "platform/glut_init.h"
 #include "platform/help_card.h"
 
-namespace {
-int playerWindow = 0;
-long idleCalls = 0, foreignCurrent = 0;  // idle calls that found another window current
-}  // namespace
+static int playerWindow = 0;
+static long idle = 0, foreign = 0;  // idle calls, and those that found another window current
 
 int main() {
-  std::atexit([] { std::printf("idle %ld foreign %ld\n", idleCalls, foreignCurrent); });
+  std::atexit([] { std::printf("idle %ld foreign %ld\n", idle, foreign); });
   openHelpCard();
   initGlutOnce();
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE);
   glutInitWindowPosition(0, 700);
-  glutInitWindowSize(200, 200);
-  playerWindow = glutCreateWindow("player stand-in");
-  setPlayerWindow(playerWindow);
-  glutDisplayFunc([] {
-    glClearColor(0.1f, 0.2f, 0.3f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glutSwapBuffers();
-  });
-  glutIdleFunc([] {
-    ++idleCalls;
-    if (glutGetWindow() != playerWindow) ++foreignCurrent;
-    glutPostRedisplay();
-  });
+  setPlayerWindow(playerWindow = glutCreateWindow("player stand-in"));
+  glutDisplayFunc([] { glClear(GL_COLOR_BUFFER_BIT), glutSwapBuffers(); });
+  glutIdleFunc([] { idle++, foreign += glutGetWindow() != playerWindow, glutPostRedisplay(); });
   glutMainLoop();
 }

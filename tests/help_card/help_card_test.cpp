@@ -1,9 +1,6 @@
 // The help card under X: the stand-in player as a child, read with Xlib, driven by xdotool.
+// gtest first: Xlib's macros (None, Bool), from x_window.h, would break its templates.
 #include <gtest/gtest.h>
-
-// After gtest: Xlib's macros (None, Bool) would break its templates.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +8,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/resources/picture_util.h"
@@ -31,40 +29,23 @@ bool WaitUntil(const std::function<bool()>& done) {
 
 void Xdotool(const std::string& args) { ASSERT_EQ(std::system(("xdotool " + args).c_str()), 0); }
 
-// The mapped top-level window whose WM_NAME is title; or 0.
+// The mapped window titled title; or 0.
 Window FindWindow(const std::string& title) {
-  Display* d = testDisplay();
-  Window root, parent, *children = nullptr, found = 0;
-  unsigned int count = 0;
-  XSync(d, False);
-  XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count);
-  for (unsigned int i = 0; i < count && found == 0; ++i) {
-    XWindowAttributes a;
-    XTextProperty name{};
-    if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable &&
-        XGetWMName(d, children[i], &name) && name.value) {
-      if (std::string(reinterpret_cast<char*>(name.value), name.nitems) == title)
-        found = children[i];
-      XFree(name.value);
-    }
-  }
-  if (children != nullptr) XFree(children);
-  return found;
+  FILE* found = popen(("xdotool search --onlyvisible --name '^" + title + "$'").c_str(), "r");
+  unsigned long id = 0;
+  if (found == nullptr || std::fscanf(found, "%lu", &id) != 1) id = 0;
+  if (found != nullptr) pclose(found);
+  return id;
 }
 
-struct Box {
-  int width = 0, height = 0, left = -1, top = -1;
-};
-Box BoxOf(Window window) {
-  Box b;
-  geometry(window, &b.width, &b.height, &b.left, &b.top);
-  return b;
+// Left, top, width and height.
+std::vector<int> BoxOf(Window window) {
+  int w = 0, h = 0, l = -1, t = -1;
+  geometry(window, &w, &h, &l, &t);
+  return {l, t, w, h};
 }
 
-struct Placed {
-  const Image* Picture;
-  int Left, Top;
-};
+using Placed = std::tuple<const Image*, int, int>;  // picture, left, top
 
 // How many pixels on screen differ from the pictures placed on the background.
 int Differing(Window window, const std::vector<Placed>& pictures, Rgb back) {
@@ -73,10 +54,9 @@ int Differing(Window window, const std::vector<Placed>& pictures, Rgb back) {
   for (int y = 0; y < shot.height; ++y)
     for (int x = 0; x < shot.width; ++x) {
       Rgb want = back;
-      for (const Placed& p : pictures)
-        if (x >= p.Left && y >= p.Top && x < p.Left + int(p.Picture->Width) &&
-            y < p.Top + int(p.Picture->Height))
-          want = PixelAt(*p.Picture, x - p.Left, y - p.Top);
+      for (const auto& [picture, left, top] : pictures)
+        if (unsigned(x - left) < picture->Width && unsigned(y - top) < picture->Height)
+          want = PixelAt(*picture, x - left, y - top);
       const uint8_t* got = shot.at(x, y);
       differing += want == Rgb{got[0], got[1], got[2]} ? 0 : 1;
     }
@@ -85,14 +65,12 @@ int Differing(Window window, const std::vector<Placed>& pictures, Rgb back) {
 
 class HelpCardWindow : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_NE(testDisplay(), nullptr) << "these tests need an X server: set DISPLAY";
-  }
   void TearDown() override {
     if (pid_ > 0) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
   }
   // Starts the stand-in player in directory; the card is moved fully on screen.
   void StartHost(const std::string& directory) {
+    ASSERT_NE(testDisplay(), nullptr) << "these tests need an X server: set DISPLAY";
     std::fflush(nullptr);
     if ((pid_ = fork()) == 0) {
       if (chdir(directory.c_str()) == 0 && std::freopen(output_.c_str(), "w", stdout) &&
@@ -103,7 +81,7 @@ class HelpCardWindow : public ::testing::Test {
     ASSERT_TRUE(WaitUntil([&] { return (card_ = FindWindow("Plinkar")) != 0; }))
         << "no help card appeared; host said: " << readFile(output_);
     Xdotool("windowmove " + std::to_string(card_) + " 0 0");
-    ASSERT_TRUE(WaitUntil([&] { return BoxOf(card_).left == 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return BoxOf(card_)[0] == 0; }));
     ASSERT_TRUE(WaitUntil([&] { return (player_ = FindWindow("player stand-in")); }));
   }
   // Expects a normal exit with status 0 and returns what the host said.
@@ -117,8 +95,7 @@ class HelpCardWindow : public ::testing::Test {
     return said;
   }
   void ExpectShown(Window window, const std::vector<Placed>& pictures, Rgb background) {
-    WaitUntil([&] { return Differing(window, pictures, background) == 0; });
-    EXPECT_EQ(Differing(window, pictures, background), 0);
+    EXPECT_TRUE(WaitUntil([&] { return Differing(window, pictures, background) == 0; }));
   }
   // Clicks entry (0 = Exit, 1 = About...) in the card's right-button menu.
   void ChooseFromMenu(int entry) {
@@ -126,9 +103,9 @@ class HelpCardWindow : public ::testing::Test {
     Window menu = 0;
     ASSERT_TRUE(WaitUntil([&] { return (menu = FindWindow("freeglut menu")) != 0; }));
     Xdotool("mouseup 3");
-    const Box m = BoxOf(menu);
-    Xdotool("mousemove " + std::to_string(m.left + m.width / 2) + " " +
-            std::to_string(m.top + m.height * (2 * entry + 1) / 4) + " click 1");
+    const std::vector<int> m = BoxOf(menu);
+    Xdotool("mousemove " + std::to_string(m[0] + m[2] / 2) + " " +
+            std::to_string(m[1] + m[3] * (2 * entry + 1) / 4) + " click 1");
     ASSERT_TRUE(WaitUntil([&] { return FindWindow("freeglut menu") == 0; }));
   }
   Window OpenAbout() {
@@ -151,7 +128,7 @@ TEST_F(HelpCardWindow, CardAndAboutShowTheirPicturesAndClose) {
   for (const char* size : {"900 700", "300 200", "800 600"}) {
     SCOPED_TRACE(size);
     Xdotool("windowsize " + std::to_string(card_) + " " + size);
-    ASSERT_TRUE(WaitUntil([&] { return BoxOf(card_).width == std::atoi(size); }));
+    ASSERT_TRUE(WaitUntil([&] { return BoxOf(card_)[2] == std::atoi(size); }));
     ExpectShown(card_, {{&backdrop, 0, 0}}, kWhite);
   }
   Image about[4];
@@ -163,24 +140,23 @@ TEST_F(HelpCardWindow, CardAndAboutShowTheirPicturesAndClose) {
     SCOPED_TRACE(way);
     const Window window = OpenAbout();
     ASSERT_NE(window, 0u);
-    const Box g = BoxOf(window);
-    EXPECT_EQ(std::vector<int>({g.left, g.top, g.width, g.height}),
-              std::vector<int>({(800 - 340) / 2, (600 - 150) / 2, 340, 150}));
+    const std::vector<int> g = BoxOf(window);
+    EXPECT_EQ(g, std::vector<int>({(800 - 340) / 2, (600 - 150) / 2, 340, 150}));
     ExpectShown(window, placed, kAboutGrey);
     // Keys go to the window under the pointer on a bare X server.
     const bool ok = way == "click OK";
     if (way == "close")
       closeLikeWindowManager(window);
     else
-      Xdotool("mousemove " + std::to_string(g.left + (ok ? 236 + 42 : 100)) + " " +
-              std::to_string(g.top + 121) + (ok ? " click 1" : " " + way));
+      Xdotool("mousemove " + std::to_string(g[0] + (ok ? 236 + 42 : 100)) + " " +
+              std::to_string(g[1] + 121) + (ok ? " click 1" : " " + way));
     EXPECT_TRUE(WaitUntil([&] { return FindWindow(kAboutTitle) == 0; }));
     EXPECT_NE(FindWindow("Plinkar"), 0u);
   }
   // A click beside OK and other keys leave it open; About... again raises it.
   const Window window = OpenAbout();
-  const Box g = BoxOf(window);
-  Xdotool("mousemove " + std::to_string(g.left + 150) + " " + std::to_string(g.top + 121) +
+  const std::vector<int> g = BoxOf(window);
+  Xdotool("mousemove " + std::to_string(g[0] + 150) + " " + std::to_string(g[1] + 121) +
           " click 1 key a");
   ChooseFromMenu(1);
   EXPECT_EQ(FindWindow(kAboutTitle), window);

@@ -19,7 +19,7 @@ std::string drain(MidiQueue* queue) {
   return out;
 }
 
-TEST(MidiParse, NotesFromBytesDeliveredInPieces) {
+TEST(Midi, NotesFromBytesInPiecesThroughTheQueue) {
   const struct {
     const char* what;
     std::vector<std::vector<uint8_t>> deliveries;
@@ -44,9 +44,7 @@ TEST(MidiParse, NotesFromBytesDeliveredInPieces) {
       midiParse(&parser, bytes.data(), bytes.size(), queue.get());
     EXPECT_EQ(drain(queue.get()), c.notes) << c.what;
   }
-}
-
-TEST(MidiQueueTest, BurstBeyondTheSizeKeepsTheFirstAndCountsTheRest) {
+  // A burst beyond the queue's size keeps the first notes and counts the rest.
   auto queue = std::make_unique<MidiQueue>();
   MidiParser parser;
   std::vector<uint8_t> burst;
