@@ -1,7 +1,5 @@
-// OBJ reading: the dialect and its quirks, numbers as the C library reads
-// them, bad input, and agreement with an independent reader.
+// OBJ reading: the dialect and its quirks, numbers as the C library reads them, bad input.
 #include <fcntl.h>
-#include <tiny_obj_loader.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -171,33 +169,6 @@ TEST_F(ObjFailuresDeathTest, FatalHandlerGetsTheMessageBeforeTheEnd) {
         glmReadOBJ(path.c_str());
       },
       testing::ExitedWithCode(1), "^" + message + "shown: " + message + "$");
-}
-
-// A file shaped like real exports, CRLF line ends and all.
-TEST(ObjRealistic, CountsAgreeWithAnIndependentReader) {
-  ModelPtr m = read_obj(
-      "# exported\r\nmtllib m.mtl\r\no body\r\nv -1 -1 -1\r\nv 1 -1 -1\r\nv 1 1 -1\r\n"
-      "v -1 1 -1\r\nv -1 -1 1\r\nv 1 -1 1\r\nv 1 1 1\r\nv -1 1 1\r\nvt 0 0\r\nvt 1 0\r\n"
-      "vt 1 1\r\nvt 0 1\r\nvn 0 0 -1\r\nvn 0 0 1\r\nvn 1 0 0\r\nvn -1 0 0\r\n"
-      "g front\r\nusemtl red\r\ns 1\r\nf 1/1/1 4/4/1 3/3/1 2/2/1\r\nf 5/1/2 6/2/2 7/3/2 8/4/2\r\n"
-      "g side\r\nusemtl blue\r\nf 2//3 3//3 7//3\r\nf 2//3 7//3 6//3\r\nf 1//4 5//4 8//4 4//4\r\n"
-      "g top\r\n# quad\r\nf 4 8 7 3\r\nf 1/1 2/2 6/3 5/4\r\n",
-      kTwoColours);
-  tinyobj::attrib_t attrib;
-  std::vector<tinyobj::shape_t> shapes;
-  std::vector<tinyobj::material_t> materials;
-  std::string warn, err;
-  ASSERT_TRUE(tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err,
-                               (testDir() + "/m.obj").c_str(), (testDir() + "/").c_str()))
-      << err;
-  size_t triangles = 0;
-  for (const tinyobj::shape_t& shape : shapes) triangles += shape.mesh.indices.size() / 3;
-  EXPECT_EQ(
-      std::vector<size_t>({m->vertexcount, m->uvcount, m->normalcount, m->facecount, m->mtlcount}),
-      std::vector<size_t>({attrib.vertices.size() / 3, attrib.texcoords.size() / 2,
-                           attrib.normals.size() / 3, triangles, materials.size() + 1}));
-  EXPECT_EQ(m->groupcount, 4u);
-  EXPECT_EQ(glmLookupGroup(m.get(), " top")->mtlindex, 2u);
 }
 
 // Random decimals, hexadecimal, nan and inf spellings, long digit strings and dangling
