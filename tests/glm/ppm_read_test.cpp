@@ -29,11 +29,7 @@ Read read_file(const std::string& bytes, const std::string& path = "") {
 // Bytes holding a zero, a newline, '#' and high bytes: all pass through.
 std::string pixel_bytes(size_t n) {
   std::string s;
-  for (size_t i = 0; i < n; ++i)
-    s += static_cast<char>(
-        "\0\n#\xff"
-        "9 a"[i % 7] +
-        i / 7);
+  for (size_t i = 0; i < n; ++i) s += static_cast<char>("\0\n#\xff\x39 a"[i % 7] + i / 7);
   return s;
 }
 

@@ -1,7 +1,6 @@
 // The BMP reader: pixel layout, byte order helpers and refusals.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -112,12 +111,6 @@ TEST(BmpRead, StoredRowsBecomeRedGreenBlueRowsBottomFirst) {
          {3, 2, 1, 0, 0, 0, 0, 0, 0}, "Error reading BMP pixels\n");
   Expect("offset past the end", MakeBmp(1, 1, 24, {1, 2, 3, 0}, {}, 0, 0x7FFFFFF0), 1, 1, {0, 0, 0},
          "Error reading BMP pixels\n");
-  // A file reads like a stream.
-  const std::string path = testing::TempDir() + "plinkar_bmp_read_test.bmp";
-  const Bytes b = MakeBmp(1, 1, 24, {1, 2, 3, 0});
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
-  EXPECT_EQ(Read({}, path.c_str()).pixels, (Bytes{3, 2, 1}));
-  std::remove(path.c_str());
 }
 
 TEST(BmpRead, EachBadFileOrHeaderIsRefusedWithItsMessage) {
