@@ -44,15 +44,13 @@ class Draw : public testing::Test {
     const GLint used = glRenderMode(GL_RENDER);
     std::vector<Primitive> primitives;
     for (GLint at = 0; at < used;) {
-      Primitive p;
-      p.line = static_cast<GLint>(buffer[at++]) != GL_POLYGON_TOKEN;
-      const GLint count = p.line ? 2 : static_cast<GLint>(buffer[at++]);
-      for (GLint i = 0; i < count; i++, at += 11) {
+      const bool line = static_cast<GLint>(buffer[at++]) != GL_POLYGON_TOKEN;
+      primitives.push_back({line, {}});
+      for (GLint i = line ? 2 : static_cast<GLint>(buffer[at++]); i > 0; i--, at += 11) {
         const float* f = &buffer[at];
-        p.vertices.push_back(Vertex{
-            f[0] / 32 - 1, f[1] / 32 - 1, f[2] * 2 - 1, {f[3], f[4], f[5], f[6]}, f[7], f[8]});
+        primitives.back().vertices.push_back(
+            {f[0] / 32 - 1, f[1] / 32 - 1, f[2] * 2 - 1, {f[3], f[4], f[5], f[6]}, f[7], f[8]});
       }
-      primitives.push_back(p);
     }
     return primitives;
   }

@@ -9,10 +9,9 @@
 #include "test_util.h"
 
 static const std::string kSquare = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0.5 1.5 0\n";
-static std::string repeat(const std::string& line, int n) {
-  return n ? line + repeat(line, n - 1) : "";
-}
-static const std::string kLists = kSquare + repeat("vt 0 0\n", 6) + repeat("vn 0 0 1\n", 9);
+static const std::string kLists =
+    kSquare + "vt 0 0\nvt 0 0\nvt 0 0\nvt 0 0\nvt 0 0\nvt 0 0\n" +
+    "vn 0 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\n";
 
 static std::vector<std::string> group_names(const Model* model) {
   std::vector<std::string> names;
