@@ -33,12 +33,6 @@ std::string pixel_bytes(size_t n) {
   return s;
 }
 
-void expect_refused(const Read& r, const std::string& message) {
-  EXPECT_EQ(r.pixels, nullptr);
-  EXPECT_EQ(r.width + r.height, -16);
-  EXPECT_EQ(r.err, r.path + ": " + message + "\n");
-}
-
 }  // namespace
 
 // Header lines are read 69 characters at a time; a comment of any length ends at the line end.
@@ -75,12 +69,12 @@ TEST(PpmRead, HeaderLayoutsGiveTheSizeAndThePixelsAsStored) {
 }
 
 TEST(PpmRefused, EachBadFileNamesItsFaultAndLeavesTheSizeUntouched) {
-  expect_refused(read_file("", testDir() + "/absent.ppm"), strerror(ENOENT));
   const std::string ends = "PPM header ends before width, height and maximum";
   const std::string no_value = "PPM header line holds no value";
   const struct {
-    std::string bytes, message;
+    std::string bytes, message, path;
   } cases[] = {
+      {"", strerror(ENOENT), testDir() + "/absent.ppm"},
       {"P3\n1 1\n255\n0 0 0\n", "Not a raw PPM file"},
       {"", "Not a raw PPM file"},
       {"P6\n4 2\n", ends},
@@ -97,6 +91,9 @@ TEST(PpmRefused, EachBadFileNamesItsFaultAndLeavesTheSizeUntouched) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.bytes.substr(0, 30));
-    expect_refused(read_file(c.bytes), c.message);
+    const Read r = read_file(c.bytes, c.path);
+    EXPECT_EQ(r.pixels, nullptr);
+    EXPECT_EQ(r.width + r.height, -16);
+    EXPECT_EQ(r.err, r.path + ": " + c.message + "\n");
   }
 }

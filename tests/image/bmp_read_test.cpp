@@ -30,13 +30,6 @@ Bytes MakeBmp(uint32_t width, int32_t height, uint16_t bits, const Bytes& rows,
   return b;
 }
 
-// 256 entries, entry n = blue n, green n+1, red n+2 (mod 256), reserved 0xEE.
-Bytes Ramp() {
-  Bytes p(1024);
-  for (int i = 0; i < 1024; ++i) p[i] = i % 4 == 3 ? 0xEE : i / 4 + i % 4;
-  return p;
-}
-
 unsigned char gSentinel[1];
 
 struct Result {
@@ -79,7 +72,9 @@ void Refused(const char* why, const Bytes& file, const std::string& m) {
 }  // namespace
 
 TEST(BmpRead, StoredRowsBecomeRedGreenBlueRowsBottomFirst) {
-  Bytes rows, want;  // 1500 pixels, 4500 stored bytes a row
+  Bytes rows, want, ramp(1024);  // 1500 pixels, 4500 stored bytes a row
+  // Entry n = blue n, green n+1, red n+2 (mod 256), reserved 0xEE.
+  for (int i = 0; i < 1024; ++i) ramp[i] = i % 4 == 3 ? 0xEE : i / 4 + i % 4;
   for (unsigned char y = 1; y <= 2; ++y)
     for (unsigned x = 0; x < 1500; ++x) {
       rows.insert(rows.end(), {0, static_cast<unsigned char>(x % 251), y});
@@ -96,7 +91,7 @@ TEST(BmpRead, StoredRowsBecomeRedGreenBlueRowsBottomFirst) {
          Bytes(3 << 20, 7));
   // 5 indices in an 8-byte row: the 0xAA padding is not expanded.
   Expect("palette rows skip padding and use all 256 entries",
-         MakeBmp(5, 1, 8, {0, 1, 255, 7, 2, 0xAA, 0xAA, 0xAA}, Ramp()), 5, 1,
+         MakeBmp(5, 1, 8, {0, 1, 255, 7, 2, 0xAA, 0xAA, 0xAA}, ramp), 5, 1,
          {2, 1, 0, 3, 2, 1, 1, 0, 255, 9, 8, 7, 4, 3, 2});
   Expect("negative height: top-down rows come back bottom row first",
          MakeBmp(2, -3, 24, {1,  2,  3,  4,  5,  6,  0, 0, 7, 8, 9, 10, 11, 12, 0, 0,  //
