@@ -18,12 +18,6 @@ struct Primitive {
   std::vector<Vertex> vertices;
 };
 
-// Two groups, each with a material; faces of "default" first in the file.
-const char kTwoGroups[] =
-    "mtllib m.mtl\nv 0 0 0\nv 0.5 0 0\nv 0 0.5 0\nv -0.5 0 0\nv 0 -0.5 0\n"
-    "vt 0.25 0.75\nvn 0 0 1\nvn 0 0 0.5\nvn 0 0 0\n"
-    "usemtl red\nf 1/1/1 2/1/2 3/1/3\ng top\nusemtl blue\nf 1/1/3 4/1/2 5/1/1\n";
-
 class Draw : public testing::Test {
  protected:
   void SetUp() override {
@@ -32,7 +26,12 @@ class Draw : public testing::Test {
     ASSERT_TRUE(OSMesaMakeCurrent(context_, pixels_, GL_UNSIGNED_BYTE, 64, 64));
     glViewport(0, 0, 64, 64);
     glDisable(GL_CULL_FACE);
-    model_ = read_obj(kTwoGroups, "newmtl red\nKd 1 0 0\nKa 0.5 0 0\nnewmtl blue\nKd 0 0 1\n");
+    // Two groups, each with a material; faces of "default" first in the file.
+    model_ = read_obj(
+        "mtllib m.mtl\nv 0 0 0\nv 0.5 0 0\nv 0 0.5 0\nv -0.5 0 0\nv 0 -0.5 0\nvt 0.25 0.75\n"
+        "vn 0 0 1\nvn 0 0 0.5\nvn 0 0 0\nusemtl red\nf 1/1/1 2/1/2 3/1/3\ng top\nusemtl blue\n"
+        "f 1/1/3 4/1/2 5/1/1\n",
+        "newmtl red\nKd 1 0 0\nKa 0.5 0 0\nnewmtl blue\nKd 0 0 1\n");
   }
   void TearDown() override { OSMesaDestroyContext(context_); }
 

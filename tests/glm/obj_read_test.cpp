@@ -111,10 +111,8 @@ TEST(ObjMaterials, UsemtlBindsToTheCurrentGroup) {
   EXPECT_EQ(glmLookupGroup(m.get(), " x")->mtlindex, 0u);
 }
 
-using ObjFailuresDeathTest = testing::Test;
-
 // Status 1 and the message, on the stream it names (the other dropped in the child).
-TEST_F(ObjFailuresDeathTest, EachBadFileEndsWithItsMessage) {
+TEST(ObjFailuresDeathTest, EachBadFileEndsWithItsMessage) {
   const std::string dir = testDir() + "/", at = "^glmReadOBJ\\(\\) failed: ";
   const struct {
     std::string name;
@@ -159,7 +157,7 @@ TEST_F(ObjFailuresDeathTest, EachBadFileEndsWithItsMessage) {
 }
 
 // A program with no console gets the message, printed already, to show.
-TEST_F(ObjFailuresDeathTest, FatalHandlerGetsTheMessageBeforeTheEnd) {
+TEST(ObjFailuresDeathTest, FatalHandlerGetsTheMessageBeforeTheEnd) {
   const std::string path = testDir() + "/absent.obj";
   const std::string message = "glmReadOBJ\\(\\) failed: can't open data file \"" + path + "\".\n";
   EXPECT_EXIT(

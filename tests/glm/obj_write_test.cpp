@@ -164,9 +164,7 @@ TEST(WriteRoundTrip, RandomModelsReadBackAsTheyWereWritten) {
   }
 }
 
-using WriteFailuresDeathTest = testing::Test;
-
-TEST_F(WriteFailuresDeathTest, UnopenableAndUnwritableFilesEndTheProcess) {
+TEST(WriteFailuresDeathTest, UnopenableAndUnwritableFilesEndTheProcess) {
   ModelPtr m = read_obj("mtllib m.mtl\nv 0 0 0\nf 1 1 1\n", "newmtl red\n");
   const std::string missing = testDir() + "/no/such/dir/x.obj";
   EXPECT_EXIT(glmWriteOBJ(m.get(), missing.c_str(), 0), testing::ExitedWithCode(1),
@@ -181,7 +179,7 @@ TEST_F(WriteFailuresDeathTest, UnopenableAndUnwritableFilesEndTheProcess) {
 }
 
 // Failing past the file size limit, in either file, leaves both old ones and no temporary.
-TEST_F(WriteFailuresDeathTest, AFailedWriteLeavesTheOldFilesAsTheyWere) {
+TEST(WriteFailuresDeathTest, AFailedWriteLeavesTheOldFilesAsTheyWere) {
   std::string obj = "mtllib m.mtl\n", mtl;
   for (int i = 0; i < 1000; i++) obj += "v 1 2 3\n";
   for (int i = 0; i < 100; i++) mtl += "newmtl m" + std::to_string(i) + "\n";
