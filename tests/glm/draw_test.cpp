@@ -7,8 +7,6 @@
 
 #include "test_util.h"
 
-namespace {
-
 // x, y, z back in model units (identity matrices, 64x64 viewport).
 struct Vertex {
   float x, y, z, rgba[4], s, t;
@@ -61,8 +59,6 @@ class Draw : public testing::Test {
   unsigned char pixels_[64 * 64 * 4];
   ModelPtr model_;
 };
-
-}  // namespace
 
 TEST_F(Draw, NewestGroupFirstColourTracksDiffuseAndMaterialModeWins) {
   glEnable(GL_COLOR_MATERIAL);

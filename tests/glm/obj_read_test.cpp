@@ -278,10 +278,8 @@ TEST(MtlPath, TheLibraryIsLookedForBesideTheModel) {
   EXPECT_STREQ(m->mtltable[1].name, "found");
 }
 
-namespace {
-
 // A plain number has at most 8 digits, as the fast paths take them.
-std::string random_number(std::mt19937& rng, bool plain = false) {
+static std::string random_number(std::mt19937& rng, bool plain = false) {
   static const char* const odd[] = {"1e",  "-.5",  "+2",    "1.5e3",        "7.",         "-",
                                     "nan", "0x10", "3e-2x", "123456789.25", "0.000000001"};
   if (!plain && rng() % 12 == 0) return odd[rng() % 11];
@@ -293,7 +291,7 @@ std::string random_number(std::mt19937& rng, bool plain = false) {
 
 // Faces of every corner form, relative indices and (if bad) some past the end, odd blanks
 // and line ends; vertex lines short, cut or alike with a stray non-digit; groups, materials.
-std::string random_obj(std::mt19937& rng, int count) {
+static std::string random_obj(std::mt19937& rng, int count) {
   const bool bad = rng() % 3 == 0;
   const auto n = [&] { return random_number(rng); };
   const auto index = [&] {
@@ -347,7 +345,7 @@ struct Outcome {
 };
 
 // An exact-size copy, so that the address sanitizer sees reads past the end.
-Outcome read_text(const std::string& text, const GlmReadOptions& options) {
+static Outcome read_text(const std::string& text, const GlmReadOptions& options) {
   std::unique_ptr<char[]> exact(new char[text.size()]);
   memcpy(exact.get(), text.data(), text.size());
   Outcome o;
@@ -358,7 +356,7 @@ Outcome read_text(const std::string& text, const GlmReadOptions& options) {
   return o;
 }
 
-void expect_same_model(const Model* a, const Model* b) {
+static void expect_same_model(const Model* a, const Model* b) {
   ASSERT_EQ(a->vertexcount, b->vertexcount);
   ASSERT_EQ(a->normalcount, b->normalcount);
   ASSERT_EQ(a->uvcount, b->uvcount);
@@ -378,8 +376,6 @@ void expect_same_model(const Model* a, const Model* b) {
     EXPECT_TRUE(same(g->faceindices, h->faceindices, g->facecount * sizeof(uint32_t)));
   }
 }
-
-}  // namespace
 
 // Fast paths in either instruction set, and chunks of a few bytes on several threads.
 TEST(ObjPaths, FastChunkedAndExactReadersAgreeOnRandomText) {

@@ -6,13 +6,11 @@
 
 #include "image/bmp.h"
 
-namespace {
-
 using Bytes = std::vector<unsigned char>;
 
 // A 54-byte header, the palette, then the rows; offset, given, replaces the pixel offset.
-Bytes MakeBmp(uint32_t width, int32_t height, uint16_t bits, const Bytes& rows,
-              const Bytes& palette = {}, uint32_t compression = 0, int64_t offset = -1) {
+static Bytes MakeBmp(uint32_t width, int32_t height, uint16_t bits, const Bytes& rows,
+                     const Bytes& palette = {}, uint32_t compression = 0, int64_t offset = -1) {
   Bytes b(54);
   const uint32_t fields[] = {2,  uint32_t(54 + palette.size() + rows.size()),
                              10, uint32_t(offset < 0 ? 54 + palette.size() : offset),
@@ -30,7 +28,7 @@ Bytes MakeBmp(uint32_t width, int32_t height, uint16_t bits, const Bytes& rows,
   return b;
 }
 
-unsigned char gSentinel[1];
+static unsigned char gSentinel[1];
 
 struct Result {
   BmpImage image;
@@ -39,7 +37,7 @@ struct Result {
 };
 
 // Reads the bytes (or the file at path) into a record filled with values no read produces.
-Result Read(Bytes bytes, const char* path = nullptr) {
+static Result Read(Bytes bytes, const char* path = nullptr) {
   BmpImage image{77, 88, gSentinel};
   testing::internal::CaptureStdout();
   FILE* f = path ? nullptr : fmemopen(bytes.data(), bytes.size(), "rb");
@@ -54,8 +52,8 @@ Result Read(Bytes bytes, const char* path = nullptr) {
 }
 
 // A refusal (77 x 88) leaves the record as it was.
-void Expect(const char* why, const Bytes& file, uint32_t width, uint32_t height,
-            const Bytes& pixels, const std::string& message = "") {
+static void Expect(const char* why, const Bytes& file, uint32_t width, uint32_t height,
+                   const Bytes& pixels, const std::string& message = "") {
   SCOPED_TRACE(why);
   Result r = Read(file);
   EXPECT_EQ(r.out, message);
@@ -65,11 +63,9 @@ void Expect(const char* why, const Bytes& file, uint32_t width, uint32_t height,
   EXPECT_EQ(r.pixels, pixels);
 }
 
-void Refused(const char* why, const Bytes& file, const std::string& m) {
+static void Refused(const char* why, const Bytes& file, const std::string& m) {
   Expect(why, file, 77, 88, {}, m);
 }
-
-}  // namespace
 
 TEST(BmpRead, StoredRowsBecomeRedGreenBlueRowsBottomFirst) {
   Bytes rows, want, ramp(1024);  // 1500 pixels, 4500 stored bytes a row

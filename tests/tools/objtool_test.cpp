@@ -8,14 +8,12 @@
 #include "tests/support/files.h"
 #include "tests/support/process.h"
 
-namespace {
-
-RunResult objtool(std::vector<std::string> args) {
+static RunResult objtool(std::vector<std::string> args) {
   args.insert(args.begin(), OBJTOOL_PATH);
   return runProgram(args);
 }
 
-std::vector<std::string> lines_starting(const std::string& text, const std::string& prefix) {
+static std::vector<std::string> lines_starting(const std::string& text, const std::string& prefix) {
   std::vector<std::string> found;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);)
@@ -24,7 +22,7 @@ std::vector<std::string> lines_starting(const std::string& text, const std::stri
 }
 
 // The three numbers on the first line of text that starts with label.
-std::vector<float> row(const std::string& text, const std::string& label) {
+static std::vector<float> row(const std::string& text, const std::string& label) {
   std::vector<float> xyz(3);
   const std::vector<std::string> lines = lines_starting(text, label);
   if (lines.empty() ||
@@ -34,7 +32,7 @@ std::vector<float> row(const std::string& text, const std::string& label) {
 }
 
 // Three triangles in two groups, with a material each; a quote in a name.
-std::string two_groups() {
+static std::string two_groups() {
   writeFile("two.mtl", "newmtl wood\nKd 0.5 0.3 0.1\nnewmtl red\nKd 1 0 0\n");
   return writeFile("two.obj",
                    "mtllib two.mtl\n"
@@ -44,8 +42,8 @@ std::string two_groups() {
 }
 
 // Converts in to out with the given options and returns what was written.
-std::string convert(const std::string& in, const std::vector<std::string>& options,
-                    const std::string& out = testDir() + "/out.obj") {
+static std::string convert(const std::string& in, const std::vector<std::string>& options,
+                           const std::string& out = testDir() + "/out.obj") {
   std::remove(out.c_str());  // so that a failed run cannot show an earlier output
   std::vector<std::string> args = {"convert", in, out};
   args.insert(args.end(), options.begin(), options.end());
@@ -163,5 +161,3 @@ TEST(ObjtoolFiles, UnreadableInputOrSphereMapWithoutNormalsExitsOne) {
             "objtool: --sphere-uvs needs vertex normals; " + in + " has none, add --smooth\n");
   EXPECT_NE(access(out.c_str(), F_OK), 0);
 }
-
-}  // namespace
