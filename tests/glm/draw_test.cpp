@@ -7,8 +7,6 @@
 
 #include "test_util.h"
 
-namespace {
-
 // x, y, z back in model units (identity matrices, 64x64 viewport).
 struct Vertex {
   float x, y, z, rgba[4], s, t;
@@ -18,12 +16,6 @@ struct Primitive {
   std::vector<Vertex> vertices;
 };
 
-// Two groups, each with a material; faces of "default" first in the file.
-const char kTwoGroups[] =
-    "mtllib m.mtl\nv 0 0 0\nv 0.5 0 0\nv 0 0.5 0\nv -0.5 0 0\nv 0 -0.5 0\n"
-    "vt 0.25 0.75\nvn 0 0 1\nvn 0 0 0.5\nvn 0 0 0\n"
-    "usemtl red\nf 1/1/1 2/1/2 3/1/3\ng top\nusemtl blue\nf 1/1/3 4/1/2 5/1/1\n";
-
 class Draw : public testing::Test {
  protected:
   void SetUp() override {
@@ -32,7 +24,12 @@ class Draw : public testing::Test {
     ASSERT_TRUE(OSMesaMakeCurrent(context_, pixels_, GL_UNSIGNED_BYTE, 64, 64));
     glViewport(0, 0, 64, 64);
     glDisable(GL_CULL_FACE);
-    model_ = read_obj(kTwoGroups, "newmtl red\nKd 1 0 0\nKa 0.5 0 0\nnewmtl blue\nKd 0 0 1\n");
+    // Two groups, each with a material; faces of "default" first in the file.
+    model_ = read_obj(
+        "mtllib m.mtl\nv 0 0 0\nv 0.5 0 0\nv 0 0.5 0\nv -0.5 0 0\nv 0 -0.5 0\nvt 0.25 0.75\n"
+        "vn 0 0 1\nvn 0 0 0.5\nvn 0 0 0\nusemtl red\nf 1/1/1 2/1/2 3/1/3\ng top\nusemtl blue\n"
+        "f 1/1/3 4/1/2 5/1/1\n",
+        "newmtl red\nKd 1 0 0\nKa 0.5 0 0\nnewmtl blue\nKd 0 0 1\n");
   }
   void TearDown() override { OSMesaDestroyContext(context_); }
 
@@ -44,15 +41,13 @@ class Draw : public testing::Test {
     const GLint used = glRenderMode(GL_RENDER);
     std::vector<Primitive> primitives;
     for (GLint at = 0; at < used;) {
-      Primitive p;
-      p.line = static_cast<GLint>(buffer[at++]) != GL_POLYGON_TOKEN;
-      const GLint count = p.line ? 2 : static_cast<GLint>(buffer[at++]);
-      for (GLint i = 0; i < count; i++, at += 11) {
+      const bool line = static_cast<GLint>(buffer[at++]) != GL_POLYGON_TOKEN;
+      primitives.push_back({line, {}});
+      for (GLint i = line ? 2 : static_cast<GLint>(buffer[at++]); i > 0; i--, at += 11) {
         const float* f = &buffer[at];
-        p.vertices.push_back(Vertex{
-            f[0] / 32 - 1, f[1] / 32 - 1, f[2] * 2 - 1, {f[3], f[4], f[5], f[6]}, f[7], f[8]});
+        primitives.back().vertices.push_back(
+            {f[0] / 32 - 1, f[1] / 32 - 1, f[2] * 2 - 1, {f[3], f[4], f[5], f[6]}, f[7], f[8]});
       }
-      primitives.push_back(p);
     }
     return primitives;
   }
@@ -64,8 +59,6 @@ class Draw : public testing::Test {
   unsigned char pixels_[64 * 64 * 4];
   ModelPtr model_;
 };
-
-}  // namespace
 
 TEST_F(Draw, NewestGroupFirstColourTracksDiffuseAndMaterialModeWins) {
   glEnable(GL_COLOR_MATERIAL);
@@ -95,11 +88,9 @@ TEST_F(Draw, NewestGroupFirstColourTracksDiffuseAndMaterialModeWins) {
 
 // Lit along +z with a white material, a vertex's red is its normal's z.
 TEST_F(Draw, SmoothSendsEachCornersNormalAndFlatTheFacets) {
-  const GLfloat white[4] = {1, 1, 1, 1}, black[4] = {0, 0, 0, 1}, dir[4] = {0, 0, 1, 0};
+  const GLfloat white[4] = {1, 1, 1, 1}, black[4] = {0, 0, 0, 1};
   glEnable(GL_LIGHTING);
-  glEnable(GL_LIGHT0);
-  glLightfv(GL_LIGHT0, GL_POSITION, dir);
-  glLightfv(GL_LIGHT0, GL_AMBIENT, black);
+  glEnable(GL_LIGHT0);  // by default white, along +z, no ambient
   glLightModelfv(GL_LIGHT_MODEL_AMBIENT, black);
   glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white);
   glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, black);

@@ -31,15 +31,11 @@ TEST(WriteLayout, HeaderSummaryAndFacesInTheFormTheModeAsks) {
   const std::string vertices =
       "\n# 3 vertices\nv 1.000000 2.000000 3.000000\nv 0.500000 0.000000 -1.000000\n"
       "v 0.000000 0.000000 0.000000\n";
-  EXPECT_EQ(write_and_read(m.get(), 0), kHeader + vertices + tail + "f 1 2 3\n\n");
   EXPECT_EQ(write_and_read(m.get(), MODE_SMOOTH | MODE_TEXTURE),
             kHeader + vertices +
                 "\n# 2 normals\nvn 0.000000 0.000000 1.000000\nvn 0.000000 0.000000 -1.000000\n"
                 "\n# 2 texcoords\nvt 0.000000 0.000000\nvt 1.000000 0.000000\n" +
                 tail + "f 1/1/2 2/2/1 3/1/2\n\n");
-  glmComputeFacetNormals(m.get());  // flat: every corner names its face's normal
-  EXPECT_NE(write_and_read(m.get(), MODE_FLAT).find("\n# 1 normals\nvn "), std::string::npos);
-  EXPECT_NE(write_and_read(m.get(), MODE_FLAT).find("\nf 1//1 2//1 3//1\n"), std::string::npos);
   m = read_obj("v 0 0 0\nf 1 1 1\n");
   std::string text;
   const char w[] = "glmWriteOBJ() warning: ";
@@ -69,12 +65,6 @@ TEST(WriteMaterials, TheLibraryGoesBesideTheFileUnderItsLastNameAndReadsBack) {
                       "newmtl red\nKa 0.200000 0.200000 0.200000\nKd 1.000000 0.000000 0.000000\n"
                       "Ks 0.250000 0.500000 0.750000\nNs 500.000000\n\n"),
             std::string::npos);
-  // Read back, the written "default" follows the built-in one.
-  ModelPtr back(glmReadOBJ((testDir() + "/written/copy.obj").c_str()));
-  ASSERT_EQ(back->mtlcount, 3u);
-  EXPECT_STREQ(back->mtltable[2].name, "red");
-  EXPECT_EQ(back->mtltable[2].exponent, 64.0f);
-  EXPECT_EQ(glmLookupGroup(back.get(), "  a")->mtlindex, 2u);
   writeFile("small.mtl", "newmtl only\n");  // a material no longer in the table: "default"
   glmReadMTL(m.get(), "small.mtl");
   glmLookupGroup(m.get(), " a")->mtlindex = 1;
@@ -176,9 +166,7 @@ TEST(WriteRoundTrip, RandomModelsReadBackAsTheyWereWritten) {
   }
 }
 
-using WriteFailuresDeathTest = testing::Test;
-
-TEST_F(WriteFailuresDeathTest, UnopenableAndUnwritableFilesEndTheProcess) {
+TEST(WriteFailuresDeathTest, UnopenableAndUnwritableFilesEndTheProcess) {
   ModelPtr m = read_obj("mtllib m.mtl\nv 0 0 0\nf 1 1 1\n", "newmtl red\n");
   const std::string missing = testDir() + "/no/such/dir/x.obj";
   EXPECT_EXIT(glmWriteOBJ(m.get(), missing.c_str(), 0), testing::ExitedWithCode(1),
@@ -193,7 +181,7 @@ TEST_F(WriteFailuresDeathTest, UnopenableAndUnwritableFilesEndTheProcess) {
 }
 
 // Failing past the file size limit, in either file, leaves both old ones and no temporary.
-TEST_F(WriteFailuresDeathTest, AFailedWriteLeavesTheOldFilesAsTheyWere) {
+TEST(WriteFailuresDeathTest, AFailedWriteLeavesTheOldFilesAsTheyWere) {
   std::string obj = "mtllib m.mtl\n", mtl;
   for (int i = 0; i < 1000; i++) obj += "v 1 2 3\n";
   for (int i = 0; i < 100; i++) mtl += "newmtl m" + std::to_string(i) + "\n";

@@ -6,8 +6,6 @@
 #include "glm/glm_internal.h"
 #include "test_util.h"
 
-namespace {
-
 // Width and height start at values no read stores, so "untouched" shows.
 struct Read {
   std::unique_ptr<unsigned char, void (*)(void*)> pixels{nullptr, free};
@@ -16,7 +14,7 @@ struct Read {
 };
 
 // Each file its own, left for a look after a failure; or, given, the path.
-Read read_file(const std::string& bytes, const std::string& path = "") {
+static Read read_file(const std::string& bytes, const std::string& path = "") {
   static int count = 0;
   Read r;
   r.path = path.empty() ? writeFile(std::to_string(count++) + ".ppm", bytes) : path;
@@ -27,23 +25,11 @@ Read read_file(const std::string& bytes, const std::string& path = "") {
 }
 
 // Bytes holding a zero, a newline, '#' and high bytes: all pass through.
-std::string pixel_bytes(size_t n) {
+static std::string pixel_bytes(size_t n) {
   std::string s;
-  for (size_t i = 0; i < n; ++i)
-    s += static_cast<char>(
-        "\0\n#\xff"
-        "9 a"[i % 7] +
-        i / 7);
+  for (size_t i = 0; i < n; ++i) s += static_cast<char>("\0\n#\xff\x39 a"[i % 7] + i / 7);
   return s;
 }
-
-void expect_refused(const Read& r, const std::string& message) {
-  EXPECT_EQ(r.pixels, nullptr);
-  EXPECT_EQ(r.width + r.height, -16);
-  EXPECT_EQ(r.err, r.path + ": " + message + "\n");
-}
-
-}  // namespace
 
 // Header lines are read 69 characters at a time; a comment of any length ends at the line end.
 TEST(PpmRead, HeaderLayoutsGiveTheSizeAndThePixelsAsStored) {
@@ -79,12 +65,12 @@ TEST(PpmRead, HeaderLayoutsGiveTheSizeAndThePixelsAsStored) {
 }
 
 TEST(PpmRefused, EachBadFileNamesItsFaultAndLeavesTheSizeUntouched) {
-  expect_refused(read_file("", testDir() + "/absent.ppm"), strerror(ENOENT));
   const std::string ends = "PPM header ends before width, height and maximum";
   const std::string no_value = "PPM header line holds no value";
   const struct {
-    std::string bytes, message;
+    std::string bytes, message, path = "";
   } cases[] = {
+      {"", strerror(ENOENT), testDir() + "/absent.ppm"},
       {"P3\n1 1\n255\n0 0 0\n", "Not a raw PPM file"},
       {"", "Not a raw PPM file"},
       {"P6\n4 2\n", ends},
@@ -101,6 +87,9 @@ TEST(PpmRefused, EachBadFileNamesItsFaultAndLeavesTheSizeUntouched) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.bytes.substr(0, 30));
-    expect_refused(read_file(c.bytes), c.message);
+    const Read r = read_file(c.bytes, c.path);
+    EXPECT_EQ(r.pixels, nullptr);
+    EXPECT_EQ(r.width + r.height, -16);
+    EXPECT_EQ(r.err, r.path + ": " + c.message + "\n");
   }
 }
