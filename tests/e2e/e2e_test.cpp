@@ -113,8 +113,10 @@ TEST_F(PlayerTest, WindowsOpenAtTheirSizesShowTheBackdropAndIdleCalmly) {
   const Screenshot empty = grab(player_.playerWindow);  // nothing chosen: the clear colour
   ASSERT_EQ(empty.width, 500);
   EXPECT_TRUE(empty.at(250, 250)[0] == 64 && empty.at(250, 250)[2] == 64);
-  const uint8_t* card = grab(player_.helpCardWindow).at(400, 590);  // the backdrop's margin
-  EXPECT_TRUE(card[0] > 200 && card[1] > 180 && card[2] < 120) << "no yellow backdrop";
+  const Screenshot card = grab(player_.helpCardWindow);
+  ASSERT_EQ(card.height, 600);
+  const uint8_t* margin = card.at(400, 590);  // the backdrop's yellow margin
+  EXPECT_TRUE(margin[0] > 200 && margin[1] > 180 && margin[2] < 120) << "no yellow backdrop";
 }
 
 // Real held keys, auto-repeating: a piano key plays once, a chord key's marker
