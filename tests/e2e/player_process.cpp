@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
+
+#include "tests/support/files.h"
+#include "tests/support/x_window.h"
 
 void sleepMs(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
 
@@ -18,12 +20,7 @@ void xdotool(const std::string& arguments) {  // a failure shows in the checks a
 
 // A window of this process with exactly this title, once it is there.
 static unsigned long findWindow(pid_t pid, const std::string& title) {
-  const std::string search = "timeout 10 xdotool search --sync --pid " + std::to_string(pid) +
-                             " --name '^" + title + "$' 2>/dev/null";
-  unsigned long id = 0;
-  FILE* p = popen(search.c_str(), "r");
-  if (p && fscanf(p, "%lu", &id) != 1) id = 0;
-  return p && pclose(p) >= 0 ? id : 0;
+  return searchWindow("--sync --pid " + std::to_string(pid) + " --name '^" + title + "$'");
 }
 
 bool startPlayer(PlayerProcess* player) {
@@ -87,10 +84,7 @@ int stopPlayer(PlayerProcess* player) {
   return result;
 }
 
-std::string playerLog(const PlayerProcess& player) {
-  std::ifstream in(player.logFile);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+std::string playerLog(const PlayerProcess& player) { return readFile(player.logFile); }
 
 long residentKb(const PlayerProcess& player) {
   std::ifstream in("/proc/" + std::to_string(player.pid) + "/status");

@@ -31,11 +31,7 @@ void Xdotool(const std::string& args) { ASSERT_EQ(std::system(("xdotool " + args
 
 // The mapped window titled title; or 0.
 Window FindWindow(const std::string& title) {
-  FILE* found = popen(("xdotool search --onlyvisible --name '^" + title + "$'").c_str(), "r");
-  unsigned long id = 0;
-  if (found == nullptr || std::fscanf(found, "%lu", &id) != 1) id = 0;
-  if (found != nullptr) pclose(found);
-  return id;
+  return searchWindow("--onlyvisible --name '^" + title + "$'");
 }
 
 // Left, top, width and height.

@@ -3,6 +3,7 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 static int ignoreXError(Display*, XErrorEvent*) { return 0; }
@@ -25,6 +26,14 @@ void closeLikeWindowManager(Window window) {
   event.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
   XSendEvent(d, window, False, NoEventMask, &event);
   XFlush(d);
+}
+
+Window searchWindow(const std::string& arguments) {
+  FILE* found = popen(("timeout 10 xdotool search " + arguments + " 2>/dev/null").c_str(), "r");
+  unsigned long id = 0;
+  if (found && fscanf(found, "%lu", &id) != 1) id = 0;
+  if (found) pclose(found);
+  return id;
 }
 
 bool geometry(Window window, int* width, int* height, int* left, int* top) {

@@ -5,6 +5,7 @@
 #include <X11/Xlib.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // One connection to $DISPLAY for the program; a failed request fails the
@@ -19,6 +20,8 @@ struct Screenshot {
 
 // What a window manager sends when the window's close button is used.
 void closeLikeWindowManager(Window window);
+// The first window `xdotool search ARGUMENTS` lists, given up after 10 s; 0 when none.
+Window searchWindow(const std::string& arguments);
 // Size of the window and where it sits on the screen.
 bool geometry(Window window, int* width, int* height, int* left, int* top);
 // The window's pixels as the X server has them; empty when it cannot be read.
