@@ -106,87 +106,103 @@ void glmComputeFacetNormals(Model* model) {
   });
 }
 
-// One face corner that uses a vertex. The uses of each vertex sit together,
-// from the highest-numbered face down (within a face, the last corner first),
-// so the first one is the vertex's head face.
-struct VertexUse {
-  uint32_t facet;   // the face's facet normal
-  uint32_t corner;  // 3 * face + corner, and kAveraged once its facet normal
-                    // joins the vertex's shared normal
+// What glmVertexNormals keeps of one vertex. A vertex's uses are its face
+// corners from the highest-numbered face down (within a face, the last
+// corner first); the first is its head, and every use is compared with the
+// head's facet normal, never with its neighbours.
+struct VertexSum {
+  float sum[3];       // facet normals of the uses within the angle, in use order
+  uint32_t head;      // the head's facet normal
+  uint32_t separate;  // uses outside the angle; then the index of the next copy
+  uint32_t shared;    // nonzero once a use is within the angle; then its index
 };
-const uint32_t kAveraged = 0x80000000u;
 
-// The uses of one vertex that join its shared normal (marked in uses), and
-// that normal, normalized. Returns whether there is one.
-static inline bool shared_normal(const float* facetnorms, float threshold, VertexUse* uses,
-                                 uint32_t begin, uint32_t end, float* average) {
-  const float* head = &facetnorms[3 * uses[begin].facet];
-  average[0] = average[1] = average[2] = 0.0f;
-  bool any = false;
-  for (uint32_t k = begin; k < end; k++) {
-    // Every use is compared with the head, never with its neighbours.
-    const float* n = &facetnorms[3 * uses[k].facet];
-    if (glmDotProduct(n, head) > threshold) {
-      uses[k].corner |= kAveraged;
-      average[0] += n[0];
-      average[1] += n[1];
-      average[2] += n[2];
-      any = true;
-    }
-  }
-  if (any) glmNormalizeVector(average);
-  return any;
+static inline bool within(const float* facetnorms, float threshold, uint32_t facet, uint32_t head) {
+  return glmDotProduct(&facetnorms[3 * facet], &facetnorms[3 * head]) > threshold;
 }
 
-// Works out the normals of vertices from..to into out from index 1 on (with
-// room for one a use, and one more) and returns how many: a vertex's shared
-// normal first, then a copy of the facet normal of each use outside the
-// angle. With faces, each use also sets its corner's normalidx to base +
-// its normal's index there; a face that names one vertex twice thus leaves
-// no corner without a normal.
-static uint32_t vertex_normals(ModelFace* faces, const float* facetnorms, float threshold,
-                               VertexUse* uses, const uint32_t* first, uint32_t from, uint32_t to,
-                               float* out, uint32_t base, size_t* lonely) {
-  uint32_t next = 1;
-  for (uint32_t v = from; v <= to; v++) {
-    if (first[v] == first[v + 1]) {
-      ++*lonely;
-      continue;
-    }
-    float average[3];
-    uint32_t shared = 0;
-    if (shared_normal(facetnorms, threshold, uses, first[v], first[v + 1], average)) {
-      shared = next++;
-      memcpy(&out[3 * shared], average, sizeof average);
-    }
-    for (uint32_t k = first[v]; k < first[v + 1]; k++) {
-      const VertexUse& use = uses[k];
-      uint32_t index = shared;
-      if (!(use.corner & kAveraged)) {
-        index = next++;
-        memcpy(&out[3 * index], &facetnorms[3 * use.facet], 3 * sizeof(float));
-      }
-      if (faces) {
-        const uint32_t corner = use.corner & ~kAveraged;
-        faces[corner / 3].normalidx[corner % 3] = base + index;
+// Walks every face down and sums the uses of vertices from..to, in use
+// order, so the sums come out bit for bit as from per-vertex lists.
+static void gather_uses(const ModelFace* faces, uint32_t facecount, const float* facetnorms,
+                        float threshold, VertexSum* sums, uint32_t from, uint32_t to) {
+  if (to < from) return;
+  for (uint32_t i = facecount; i-- > 0;) {
+    const ModelFace& face = faces[i];
+    const uint32_t facet = face.facetidx;
+    const float* n = &facetnorms[3 * facet];
+    for (int c = 2; c >= 0; c--) {
+      const uint32_t v = face.vertexidx[c];
+      if (v - from > to - from) continue;
+      VertexSum& s = sums[v];
+      if (!(s.shared | s.separate)) s.head = facet;
+      if (within(facetnorms, threshold, facet, s.head)) {
+        s.sum[0] += n[0];
+        s.sum[1] += n[1];
+        s.sum[2] += n[2];
+        s.shared = 1;
+      } else {
+        s.separate++;
       }
     }
   }
-  return next - 1;
 }
 
-// Sets the corners of vertices from..to as vertex_normals numbers their
-// normals, from base on.
-static void set_normal_indices(ModelFace* faces, const VertexUse* uses, const uint32_t* first,
-                               uint32_t from, uint32_t to, uint32_t base) {
-  uint32_t next = base + 1;
+// What vertices from..to make: their normals, the copies among them and
+// the vertices no face uses.
+struct NormalCounts {
+  uint32_t normals = 0;
+  uint32_t copies = 0;
+  size_t lonely = 0;
+};
+
+static NormalCounts count_normals(const VertexSum* sums, uint32_t from, uint32_t to) {
+  NormalCounts n;
   for (uint32_t v = from; v <= to; v++) {
-    bool any = false;
-    for (uint32_t k = first[v]; k < first[v + 1]; k++) any |= (uses[k].corner & kAveraged) != 0;
-    const uint32_t shared = any ? next++ : 0;
-    for (uint32_t k = first[v]; k < first[v + 1]; k++) {
-      const uint32_t corner = uses[k].corner & ~kAveraged;
-      faces[corner / 3].normalidx[corner % 3] = uses[k].corner & kAveraged ? shared : next++;
+    if (!(sums[v].shared | sums[v].separate)) n.lonely++;
+    n.normals += (sums[v].shared ? 1 : 0) + sums[v].separate;
+    n.copies += sums[v].separate;
+  }
+  return n;
+}
+
+// Stores the shared normals of vertices from..to, numbering each vertex's
+// normals from next on: its shared normal, then room for its copies.
+static void place_shared(VertexSum* sums, uint32_t from, uint32_t to, uint32_t next,
+                         float* normals) {
+  for (uint32_t v = from; v <= to; v++) {
+    VertexSum& s = sums[v];
+    if (s.shared) {
+      glmNormalizeVector(s.sum);
+      memcpy(&normals[3 * size_t(next)], s.sum, sizeof s.sum);
+      s.shared = next++;
+    }
+    const uint32_t copies = s.separate;
+    s.separate = next;
+    next += copies;
+  }
+}
+
+// Sets the corners of faces begin..end-1, walking down. With shared, the
+// corners within the angle take their vertex's shared normal; with copies,
+// the others take their vertex's next copy of their facet normal, which
+// must then be a walk of all faces on one thread. compare is false when
+// every use is within the angle.
+static void set_corners(ModelFace* faces, uint32_t begin, uint32_t end, uint32_t vertexcount,
+                        const float* facetnorms, float threshold, VertexSum* sums, bool shared,
+                        bool copies, bool compare, float* normals) {
+  for (uint32_t i = end; i-- > begin;) {
+    ModelFace& face = faces[i];
+    for (int c = 2; c >= 0; c--) {
+      const uint32_t v = face.vertexidx[c];
+      if (v - 1 >= vertexcount) continue;  // only a hand-built model has such corners
+      VertexSum& s = sums[v];
+      if (!compare || within(facetnorms, threshold, face.facetidx, s.head)) {
+        if (shared) face.normalidx[c] = s.shared;
+      } else if (copies) {
+        const uint32_t index = s.separate++;
+        memcpy(&normals[3 * size_t(index)], &facetnorms[3 * face.facetidx], 3 * sizeof(float));
+        face.normalidx[c] = index;
+      }
     }
   }
 }
@@ -202,117 +218,60 @@ void glmVertexNormals(Model* model, float angle) {
   const uint32_t facecount = model->facecount;
   ModelFace* faces = model->faces;
   const float* facetnorms = model->facetnorms;
-  if (facecount > (kAveraged - 1) / 3) {
+  // Up to one normal a corner, numbered in 32 bits.
+  if (facecount > (UINT32_MAX - 1) / 3) {
     GlmFailure failure;
     glmFail(&failure, false, "glmVertexNormals() failed: too many faces (%u).\n", facecount);
     glmDie(failure);
   }
 
-  // Group the uses by vertex: count, prefix sums, then place. On several
-  // threads each takes a run of faces with counts of its own, and the uses
-  // of its faces go after those of the runs above it, so they sit in the
-  // same order as from one thread.
-  unsigned runs = glmThreadsFor(facecount, kFacesPerThread);
-  while (runs > 1 && size_t(runs) * (vertexcount + 2) > size_t(facecount) * 3) runs--;
+  // Each part of the vertices walks all faces for its own vertices, so
+  // every vertex's uses are summed in order without a lock; the faces are
+  // only read.
   const unsigned parts = glmThreadsFor(vertexcount, kVerticesPerThread);
-  uint32_t* first = static_cast<uint32_t*>(
-      glmAlloc("glmVertexNormals", size_t(vertexcount) + 2, sizeof(uint32_t), parts));
-  uint32_t* place = static_cast<uint32_t*>(
-      glmAlloc("glmVertexNormals", (size_t(vertexcount) + 1) * runs, sizeof(uint32_t), runs));
-  // A corner naming no vertex (only a hand-built model can) takes no part.
-  glmRunTasks(runs, runs, [&](size_t run) {
-    uint32_t* counts = place + (size_t(vertexcount) + 1) * run;
-    const uint32_t end = static_cast<uint32_t>(glmPartStart(facecount, runs, run + 1));
-    for (uint32_t i = static_cast<uint32_t>(glmPartStart(facecount, runs, run)); i < end; i++)
-      for (int c = 0; c < 3; c++) {
-        uint32_t v = faces[i].vertexidx[c];
-        if (v - 1 < vertexcount) counts[v]++;
-      }
-  });
-  // Where each part of the vertices starts its uses, then each vertex and,
-  // within it, each run.
-  std::vector<uint32_t> part_first(size_t(parts) + 1);
-  glmRunTasks(parts, parts, [&](size_t part) {
-    uint32_t n = 0;
-    const uint32_t end = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part + 1));
-    for (uint32_t v = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part)) + 1; v <= end;
-         v++)
-      for (unsigned run = 0; run < runs; run++) n += place[(size_t(vertexcount) + 1) * run + v];
-    part_first[part + 1] = n;
-  });
-  for (unsigned part = 0; part < parts; part++) part_first[part + 1] += part_first[part];
-  glmRunTasks(parts, parts, [&](size_t part) {
-    uint32_t at = part_first[part];
-    const uint32_t end = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part + 1));
-    for (uint32_t v = static_cast<uint32_t>(glmPartStart(vertexcount, parts, part)) + 1; v <= end;
-         v++) {
-      first[v] = at;
-      for (size_t run = runs; run-- > 0;) {
-        uint32_t& counts = place[(size_t(vertexcount) + 1) * run + v];
-        const uint32_t n = counts;
-        counts = at;
-        at += n;
-      }
-    }
-  });
-  first[vertexcount + 1] = part_first[parts];
-
-  VertexUse* uses = static_cast<VertexUse*>(
-      glmAlloc("glmVertexNormals", first[vertexcount + 1], sizeof(VertexUse), runs));
-  glmRunTasks(runs, runs, [&](size_t run) {
-    uint32_t* at = place + (size_t(vertexcount) + 1) * run;
-    const uint32_t begin = static_cast<uint32_t>(glmPartStart(facecount, runs, run));
-    for (uint32_t i = static_cast<uint32_t>(glmPartStart(facecount, runs, run + 1)); i-- > begin;) {
-      const ModelFace& face = faces[i];
-      for (int c = 2; c >= 0; c--) {
-        uint32_t v = face.vertexidx[c];
-        if (v - 1 < vertexcount) uses[at[v]++] = VertexUse{face.facetidx, 3 * i + c};
-      }
-    }
-  });
-  free(place);
-
-  // Each part of the vertices works out its normals in one walk, into
-  // scratch with room for the most there can be (one a use); a part then
-  // knows where its normals go once those before it are counted. On one
-  // thread the scratch is the array itself, cut to size after.
-  free(model->normals);
-  std::vector<size_t> lonely(parts);
-  std::vector<uint32_t> made(size_t(parts) + 1);
-  std::vector<float*> scratch(parts);
+  VertexSum* sums = static_cast<VertexSum*>(
+      glmAlloc("glmVertexNormals", size_t(vertexcount) + 1, sizeof(VertexSum), parts));
   const auto part_vertex = [&](size_t part) {
     return static_cast<uint32_t>(glmPartStart(vertexcount, parts, part)) + 1;
   };
   glmRunTasks(parts, parts, [&](size_t part) {
-    const uint32_t from = part_vertex(part), to = part_vertex(part + 1) - 1;
-    float* out = static_cast<float*>(glmAllocUnset(
-        "glmVertexNormals", 3 * (size_t(first[to + 1] - first[from]) + 1), sizeof(float)));
-    out[0] = out[1] = out[2] = 0.0f;
-    scratch[part] = out;
-    made[part + 1] = vertex_normals(parts == 1 ? faces : nullptr, facetnorms, threshold, uses,
-                                    first, from, to, out, 0, &lonely[part]);
+    gather_uses(faces, facecount, facetnorms, threshold, sums, part_vertex(part),
+                part_vertex(part + 1) - 1);
   });
-  for (unsigned part = 0; part < parts; part++)
-    for (size_t i = 0; i < lonely[part]; i++)
+
+  std::vector<NormalCounts> counts(parts);
+  glmRunTasks(parts, parts, [&](size_t part) {
+    counts[part] = count_normals(sums, part_vertex(part), part_vertex(part + 1) - 1);
+  });
+  std::vector<uint32_t> made(size_t(parts) + 1);
+  bool copies = false;
+  for (unsigned part = 0; part < parts; part++) {
+    for (size_t i = 0; i < counts[part].lonely; i++)
       fprintf(stderr, "glmVertexNormals(): vertex w/o a triangle\n");
-  for (unsigned part = 0; part < parts; part++) made[part + 1] += made[part];
-  model->normalcount = made[parts];
-  if (parts == 1) {
-    float* fitted =
-        static_cast<float*>(realloc(scratch[0], 3 * (size_t(made[1]) + 1) * sizeof(float)));
-    model->normals = fitted ? fitted : scratch[0];
-  } else {
-    float* normals = static_cast<float*>(
-        glmAlloc("glmVertexNormals", 3 * (size_t(made[parts]) + 1), sizeof(float), parts));
-    model->normals = normals;
-    glmRunTasks(parts, parts, [&](size_t part) {
-      memcpy(&normals[3 * (size_t(made[part]) + 1)], &scratch[part][3],
-             3 * sizeof(float) * (made[part + 1] - made[part]));
-      free(scratch[part]);
-      set_normal_indices(faces, uses, first, part_vertex(part), part_vertex(part + 1) - 1,
-                         made[part]);
-    });
+    made[part + 1] = made[part] + counts[part].normals;
+    copies |= counts[part].copies != 0;
   }
-  free(uses);
-  free(first);
+
+  free(model->normals);
+  model->normalcount = made[parts];
+  float* normals = static_cast<float*>(
+      glmAllocUnset("glmVertexNormals", 3 * (size_t(made[parts]) + 1), sizeof(float)));
+  normals[0] = normals[1] = normals[2] = 0.0f;
+  model->normals = normals;
+  glmRunTasks(parts, parts, [&](size_t part) {
+    place_shared(sums, part_vertex(part), part_vertex(part + 1) - 1, made[part] + 1, normals);
+  });
+
+  // Corners with the shared normal are set by runs of faces; the copies,
+  // numbered in use order, by one walk when there are any.
+  const unsigned runs = glmThreadsFor(facecount, kFacesPerThread);
+  glmRunTasks(runs, runs, [&](size_t run) {
+    set_corners(faces, static_cast<uint32_t>(glmPartStart(facecount, runs, run)),
+                static_cast<uint32_t>(glmPartStart(facecount, runs, run + 1)), vertexcount,
+                facetnorms, threshold, sums, true, copies && runs == 1, copies, normals);
+  });
+  if (copies && runs > 1)
+    set_corners(faces, 0, facecount, vertexcount, facetnorms, threshold, sums, false, true, true,
+                normals);
+  free(sums);
 }

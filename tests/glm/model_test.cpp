@@ -1,5 +1,7 @@
 // The model record's groups and materials, and what is done to a model: fitting, scaling,
 // moving, rewinding, texture coordinates, welding, facet and vertex normals.
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -258,8 +260,37 @@ TEST(NormalsVector, UnitLengthAtAnyScaleAndZeroStaysZero) {
   }
 }
 
+// Vertex normals worked out the plain way: a list of uses per vertex, head first.
+static void plain_vertex_normals(const Model* m, float angle, std::vector<float>* normals,
+                                 std::vector<uint32_t>* corners) {
+  const float threshold = static_cast<float>(cos(angle * 3.1415927410125732 / 180.0));
+  std::vector<std::vector<uint32_t>> uses(m->vertexcount + 1);  // 3 * face + corner
+  for (uint32_t i = 3 * m->facecount; i-- > 0;) uses[m->faces[i / 3].vertexidx[i % 3]].push_back(i);
+  normals->assign(3, 0.0f);
+  corners->assign(3 * m->facecount, 0);
+  const auto facet = [&](uint32_t use) { return &m->facetnorms[3 * m->faces[use / 3].facetidx]; };
+  for (uint32_t v = 1; v <= m->vertexcount; v++) {
+    if (uses[v].empty()) continue;
+    std::vector<bool> within;
+    float sum[3] = {0, 0, 0};
+    for (uint32_t use : uses[v]) {
+      within.push_back(glmDotProduct(facet(use), facet(uses[v][0])) > threshold);
+      for (int k = 0; within.back() && k < 3; k++) sum[k] += facet(use)[k];
+    }
+    const uint32_t shared = normals->size() / 3;
+    glmNormalizeVector(sum);
+    if (std::find(within.begin(), within.end(), true) != within.end())
+      normals->insert(normals->end(), sum, sum + 3);
+    for (size_t k = 0; k < uses[v].size(); k++) {
+      (*corners)[uses[v][k]] = within[k] ? shared : normals->size() / 3;
+      if (!within[k]) normals->insert(normals->end(), facet(uses[v][k]), facet(uses[v][k]) + 3);
+    }
+  }
+}
+
 // Fit, facet and vertex normals on several threads give bit for bit what one gives,
-// with a not-a-number first vertex or signed zeros at the box's edges.
+// with a not-a-number first vertex or signed zeros at the box's edges, and the vertex
+// normals are those of plain lists, creases, repeated corners and flat faces included.
 TEST(NormalsThreads, SeveralThreadsGiveWhatOneGives) {
   std::mt19937 rng(11);
   const auto number = [&](int range, int low) {
@@ -268,8 +299,10 @@ TEST(NormalsThreads, SeveralThreadsGiveWhatOneGives) {
   for (const char* first : {"v 0 -0 0.5\n", "v nan 1 2\n", "v -0 0 -0\n"}) {
     std::string obj = first;
     for (int i = 0; i < 400; i++) obj += "v" + number(21, 10) + number(7, 3) + number(5, 0) + "\n";
-    for (int i = 0; i < 700; i++)
-      obj += "f" + number(380, -1) + number(380, -1) + number(380, -1) + "\n";
+    for (int i = 0; i < 700; i++) {
+      const std::string corner = number(380, -1);
+      obj += "f" + corner + number(380, -1) + (i % 9 ? number(380, -1) : corner) + "\n";
+    }
     ModelPtr models[2];
     std::string said[2];  // the fit's scale, bit for bit, and what was printed
     for (int i = 0; i < 2; i++) {
@@ -290,5 +323,12 @@ TEST(NormalsThreads, SeveralThreadsGiveWhatOneGives) {
     ASSERT_EQ(a->normalcount, b->normalcount);
     EXPECT_EQ(memcmp(a->normals, b->normals, 12 * (a->normalcount + 1)), 0);
     EXPECT_EQ(memcmp(a->faces, b->faces, sizeof(ModelFace) * a->facecount), 0);
+    std::vector<float> normals;
+    std::vector<uint32_t> corners;
+    plain_vertex_normals(a, 73.0f, &normals, &corners);
+    ASSERT_EQ(normals.size(), 3 * (size_t(a->normalcount) + 1));
+    EXPECT_EQ(memcmp(a->normals, normals.data(), 4 * normals.size()), 0);
+    for (uint32_t i = 0; i < 3 * a->facecount; i++)
+      ASSERT_EQ(a->faces[i / 3].normalidx[i % 3], corners[i]) << i;
   }
 }
