@@ -9,6 +9,11 @@
 #include <cstring>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#include <xmmintrin.h>
+#endif
+
 #include "glm/glm_internal.h"
 #include "glm/parallel.h"
 
@@ -77,6 +82,96 @@ static void wide_facet_normal(const float* a, const float* b, const float* c, fl
   for (int k = 0; k < 3; k++) n[k] = static_cast<float>(w[k] / length);
 }
 
+// Sets face i's facet index and works out its unit normal.
+static inline void facet_normal(ModelFace* faces, const float* vertices, uint32_t i,
+                                float* facetnorms) {
+  ModelFace& face = faces[i];
+  face.facetidx = i + 1;
+  const float* a = &vertices[3 * face.vertexidx[0]];
+  const float* b = &vertices[3 * face.vertexidx[1]];
+  const float* c = &vertices[3 * face.vertexidx[2]];
+  float u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+  float v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+  float* n = &facetnorms[3 * (i + 1)];
+  glmCrossProduct(u, v, n);
+  if (!divide_by_length(n) && (n[0] != 0.0f || n[1] != 0.0f || n[2] != 0.0f))
+    wide_facet_normal(a, b, c, n);
+}
+
+#ifdef __SSE2__
+// Four vectors, one a lane, each divided by its length as divide_by_length
+// divides one, with the same single-precision operations in the same order,
+// so the results are bit for bit the same. Returns a bit a lane: set where
+// the squared length is a normal float; the other lanes are left for the
+// scalar path.
+static inline int divide_by_lengths(__m128* x, __m128* y, __m128* z) {
+  const __m128 squared =
+      _mm_add_ps(_mm_add_ps(_mm_mul_ps(*x, *x), _mm_mul_ps(*y, *y)), _mm_mul_ps(*z, *z));
+  const int normal = _mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(squared, _mm_set1_ps(FLT_MIN)),
+                                                _mm_cmple_ps(squared, _mm_set1_ps(FLT_MAX))));
+  const __m128 length = _mm_sqrt_ps(squared);
+  *x = _mm_div_ps(*x, length);
+  *y = _mm_div_ps(*y, length);
+  *z = _mm_div_ps(*z, length);
+  return normal;
+}
+
+// Stores x, y, z of a lane vector, and nothing after them.
+static inline void store_triple(float* out, __m128 v) {
+  _mm_store_sd(reinterpret_cast<double*>(out), _mm_castps_pd(v));
+  _mm_store_ss(out + 2, _mm_movehl_ps(v, v));
+}
+
+// One vertex as x, y, z, 0, without reading past its three floats.
+static inline __m128 load_vertex(const float* vertices, uint32_t v) {
+  const float* p = &vertices[3 * size_t(v)];
+  return _mm_movelh_ps(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p))),
+                       _mm_load_ss(p + 2));
+}
+
+// The cross product of a face's edges, lane by lane the sums facet_normal makes.
+static inline __m128 edge_cross(const float* vertices, const ModelFace& face) {
+  const __m128 a = load_vertex(vertices, face.vertexidx[0]);
+  const __m128 u = _mm_sub_ps(load_vertex(vertices, face.vertexidx[1]), a);
+  const __m128 v = _mm_sub_ps(load_vertex(vertices, face.vertexidx[2]), a);
+  const __m128 u_yzx = _mm_shuffle_ps(u, u, _MM_SHUFFLE(3, 0, 2, 1));
+  const __m128 u_zxy = _mm_shuffle_ps(u, u, _MM_SHUFFLE(3, 1, 0, 2));
+  const __m128 v_yzx = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 0, 2, 1));
+  const __m128 v_zxy = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 1, 0, 2));
+  return _mm_sub_ps(_mm_mul_ps(u_yzx, v_zxy), _mm_mul_ps(u_zxy, v_yzx));
+}
+
+// Faces begin..end-1 four at a time: the square roots and divisions of four
+// normals cost what one costs. A face whose squared length is not a normal
+// float goes through facet_normal.
+static void facet_normals(ModelFace* faces, const float* vertices, uint32_t begin, uint32_t end,
+                          float* facetnorms) {
+  uint32_t i = begin;
+  for (; size_t(i) + 4 <= end; i += 4) {
+    __m128 x = edge_cross(vertices, faces[i]), y = edge_cross(vertices, faces[i + 1]);
+    __m128 z = edge_cross(vertices, faces[i + 2]), w = edge_cross(vertices, faces[i + 3]);
+    _MM_TRANSPOSE4_PS(x, y, z, w);
+    const int normal = divide_by_lengths(&x, &y, &z);
+    _MM_TRANSPOSE4_PS(x, y, z, w);
+    const __m128 n[4] = {x, y, z, w};
+    for (uint32_t k = 0; k < 4; k++) {
+      if (!(normal >> k & 1)) {
+        facet_normal(faces, vertices, i + k, facetnorms);
+        continue;
+      }
+      faces[i + k].facetidx = i + k + 1;
+      store_triple(&facetnorms[3 * (size_t(i + k) + 1)], n[k]);
+    }
+  }
+  for (; i < end; i++) facet_normal(faces, vertices, i, facetnorms);
+}
+#else
+static void facet_normals(ModelFace* faces, const float* vertices, uint32_t begin, uint32_t end,
+                          float* facetnorms) {
+  for (uint32_t i = begin; i < end; i++) facet_normal(faces, vertices, i, facetnorms);
+}
+#endif
+
 void glmComputeFacetNormals(Model* model) {
   assert(model);
   assert(model->vertices);
@@ -84,25 +179,15 @@ void glmComputeFacetNormals(Model* model) {
   model->facetnormcount = model->facecount;
   const uint32_t facecount = model->facecount;
   const unsigned parts = glmThreadsFor(facecount, kFacesPerThread);
-  model->facetnorms = static_cast<float*>(glmAlloc(
-      "glmComputeFacetNormals", 3 * (size_t(model->facetnormcount) + 1), sizeof(float), parts));
-
-  const float* vertices = model->vertices;
+  // Every normal is written; each thread faults in its own part.
+  model->facetnorms = static_cast<float*>(glmAllocUnset(
+      "glmComputeFacetNormals", 3 * (size_t(model->facetnormcount) + 1), sizeof(float)));
+  model->facetnorms[0] = model->facetnorms[1] = model->facetnorms[2] = 0.0f;
   glmRunTasks(parts, parts, [&](size_t part) {
-    const uint32_t end = static_cast<uint32_t>(glmPartStart(facecount, parts, part + 1));
-    for (uint32_t i = static_cast<uint32_t>(glmPartStart(facecount, parts, part)); i < end; i++) {
-      ModelFace& face = model->faces[i];
-      face.facetidx = i + 1;
-      const float* a = &vertices[3 * face.vertexidx[0]];
-      const float* b = &vertices[3 * face.vertexidx[1]];
-      const float* c = &vertices[3 * face.vertexidx[2]];
-      float u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
-      float v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
-      float* n = &model->facetnorms[3 * (i + 1)];
-      glmCrossProduct(u, v, n);
-      if (!divide_by_length(n) && (n[0] != 0.0f || n[1] != 0.0f || n[2] != 0.0f))
-        wide_facet_normal(a, b, c, n);
-    }
+    facet_normals(model->faces, model->vertices,
+                  static_cast<uint32_t>(glmPartStart(facecount, parts, part)),
+                  static_cast<uint32_t>(glmPartStart(facecount, parts, part + 1)),
+                  model->facetnorms);
   });
 }
 
@@ -121,32 +206,6 @@ static inline bool within(const float* facetnorms, float threshold, uint32_t fac
   return glmDotProduct(&facetnorms[3 * facet], &facetnorms[3 * head]) > threshold;
 }
 
-// Walks every face down and sums the uses of vertices from..to, in use
-// order, so the sums come out bit for bit as from per-vertex lists.
-static void gather_uses(const ModelFace* faces, uint32_t facecount, const float* facetnorms,
-                        float threshold, VertexSum* sums, uint32_t from, uint32_t to) {
-  if (to < from) return;
-  for (uint32_t i = facecount; i-- > 0;) {
-    const ModelFace& face = faces[i];
-    const uint32_t facet = face.facetidx;
-    const float* n = &facetnorms[3 * facet];
-    for (int c = 2; c >= 0; c--) {
-      const uint32_t v = face.vertexidx[c];
-      if (v - from > to - from) continue;
-      VertexSum& s = sums[v];
-      if (!(s.shared | s.separate)) s.head = facet;
-      if (within(facetnorms, threshold, facet, s.head)) {
-        s.sum[0] += n[0];
-        s.sum[1] += n[1];
-        s.sum[2] += n[2];
-        s.shared = 1;
-      } else {
-        s.separate++;
-      }
-    }
-  }
-}
-
 // What vertices from..to make: their normals, the copies among them and
 // the vertices no face uses.
 struct NormalCounts {
@@ -155,31 +214,82 @@ struct NormalCounts {
   size_t lonely = 0;
 };
 
-static NormalCounts count_normals(const VertexSum* sums, uint32_t from, uint32_t to) {
-  NormalCounts n;
-  for (uint32_t v = from; v <= to; v++) {
-    if (!(sums[v].shared | sums[v].separate)) n.lonely++;
-    n.normals += (sums[v].shared ? 1 : 0) + sums[v].separate;
-    n.copies += sums[v].separate;
+// Walks every face down and sums the uses of vertices from..to, in use
+// order, so the sums come out bit for bit as from per-vertex lists.
+static NormalCounts gather_uses(const ModelFace* faces, uint32_t facecount,
+                                const float* facetnorms, float threshold, VertexSum* sums,
+                                uint32_t from, uint32_t to) {
+  NormalCounts counts;
+  if (to < from) return counts;
+  uint32_t used = 0;
+  for (uint32_t i = facecount; i-- > 0;) {
+    const ModelFace& face = faces[i];
+    const uint32_t facet = face.facetidx;
+    const float* n = &facetnorms[3 * facet];
+    for (int c = 2; c >= 0; c--) {
+      const uint32_t v = face.vertexidx[c];
+      if (v - from > to - from) continue;
+      VertexSum& s = sums[v];
+      if (!(s.shared | s.separate)) {
+        s.head = facet;
+        used++;
+      }
+      if (within(facetnorms, threshold, facet, s.head)) {
+        s.sum[0] += n[0];
+        s.sum[1] += n[1];
+        s.sum[2] += n[2];
+        counts.normals += s.shared ? 0 : 1;
+        s.shared = 1;
+      } else {
+        s.separate++;
+        counts.copies++;
+      }
+    }
   }
-  return n;
+  counts.normals += counts.copies;
+  counts.lonely = size_t(to - from) + 1 - used;
+  return counts;
 }
 
-// Stores the shared normals of vertices from..to, numbering each vertex's
-// normals from next on: its shared normal, then room for its copies.
+// Numbers vertex s's normals from next on, its shared normal (stored, from
+// unit when given) first, then room for its copies; returns the next number.
+static inline uint32_t place_vertex(VertexSum& s, const float* unit, uint32_t next,
+                                    float* normals) {
+  if (s.shared) {
+    if (!unit) {
+      glmNormalizeVector(s.sum);
+      unit = s.sum;
+    }
+    memcpy(&normals[3 * size_t(next)], unit, 3 * sizeof(float));
+    s.shared = next++;
+  }
+  const uint32_t copies = s.separate;
+  s.separate = next;
+  return next + copies;
+}
+
+// Stores the shared normals of vertices from..to and numbers their normals
+// from next on, four vertices at a time where it can.
 static void place_shared(VertexSum* sums, uint32_t from, uint32_t to, uint32_t next,
                          float* normals) {
-  for (uint32_t v = from; v <= to; v++) {
-    VertexSum& s = sums[v];
-    if (s.shared) {
-      glmNormalizeVector(s.sum);
-      memcpy(&normals[3 * size_t(next)], s.sum, sizeof s.sum);
-      s.shared = next++;
-    }
-    const uint32_t copies = s.separate;
-    s.separate = next;
-    next += copies;
+  uint32_t v = from;
+#ifdef __SSE2__
+  for (; size_t(v) + 3 <= to; v += 4) {
+    __m128 x = _mm_loadu_ps(sums[v].sum), y = _mm_loadu_ps(sums[v + 1].sum);
+    __m128 z = _mm_loadu_ps(sums[v + 2].sum), w = _mm_loadu_ps(sums[v + 3].sum);
+    _MM_TRANSPOSE4_PS(x, y, z, w);
+    const int normal = divide_by_lengths(&x, &y, &z);
+    _MM_TRANSPOSE4_PS(x, y, z, w);
+    float unit[4][4];
+    _mm_storeu_ps(unit[0], x);
+    _mm_storeu_ps(unit[1], y);
+    _mm_storeu_ps(unit[2], z);
+    _mm_storeu_ps(unit[3], w);
+    for (uint32_t k = 0; k < 4; k++)
+      next = place_vertex(sums[v + k], normal >> k & 1 ? unit[k] : nullptr, next, normals);
   }
+#endif
+  for (; v <= to; v++) next = place_vertex(sums[v], nullptr, next, normals);
 }
 
 // Sets the corners of faces begin..end-1, walking down. With shared, the
@@ -227,21 +337,18 @@ void glmVertexNormals(Model* model, float angle) {
 
   // Each part of the vertices walks all faces for its own vertices, so
   // every vertex's uses are summed in order without a lock; the faces are
-  // only read.
+  // only read. The sums are faulted in up front: threads faulting pages
+  // at random places of one array wait on each other.
   const unsigned parts = glmThreadsFor(vertexcount, kVerticesPerThread);
   VertexSum* sums = static_cast<VertexSum*>(
-      glmAlloc("glmVertexNormals", size_t(vertexcount) + 1, sizeof(VertexSum), parts));
+      glmAlloc("glmVertexNormals", size_t(vertexcount) + 1, sizeof(VertexSum)));
   const auto part_vertex = [&](size_t part) {
     return static_cast<uint32_t>(glmPartStart(vertexcount, parts, part)) + 1;
   };
-  glmRunTasks(parts, parts, [&](size_t part) {
-    gather_uses(faces, facecount, facetnorms, threshold, sums, part_vertex(part),
-                part_vertex(part + 1) - 1);
-  });
-
   std::vector<NormalCounts> counts(parts);
   glmRunTasks(parts, parts, [&](size_t part) {
-    counts[part] = count_normals(sums, part_vertex(part), part_vertex(part + 1) - 1);
+    counts[part] = gather_uses(faces, facecount, facetnorms, threshold, sums, part_vertex(part),
+                               part_vertex(part + 1) - 1);
   });
   std::vector<uint32_t> made(size_t(parts) + 1);
   bool copies = false;
