@@ -289,8 +289,9 @@ static void plain_vertex_normals(const Model* m, float angle, std::vector<float>
 }
 
 // Fit, facet and vertex normals on several threads give bit for bit what one gives,
-// with a not-a-number first vertex or signed zeros at the box's edges, and the vertex
-// normals are those of plain lists, creases, repeated corners and flat faces included.
+// with a not-a-number first vertex or signed zeros at the box's edges; facet normals are
+// those of the vector helpers, and vertex normals those of plain lists, creases, repeated
+// corners and flat faces included.
 TEST(NormalsThreads, SeveralThreadsGiveWhatOneGives) {
   std::mt19937 rng(11);
   const auto number = [&](int range, int low) {
@@ -323,6 +324,15 @@ TEST(NormalsThreads, SeveralThreadsGiveWhatOneGives) {
     ASSERT_EQ(a->normalcount, b->normalcount);
     EXPECT_EQ(memcmp(a->normals, b->normals, 12 * (a->normalcount + 1)), 0);
     EXPECT_EQ(memcmp(a->faces, b->faces, sizeof(ModelFace) * a->facecount), 0);
+    for (uint32_t i = 0; i < a->facecount; i++) {  // facet normals as the vector helpers make them
+      const float* p[3];
+      for (int c = 0; c < 3; c++) p[c] = &a->vertices[3 * a->faces[i].vertexidx[c]];
+      float u[3], v[3], n[3];
+      for (int k = 0; k < 3; k++) u[k] = p[1][k] - p[0][k], v[k] = p[2][k] - p[0][k];
+      glmCrossProduct(u, v, n);
+      glmNormalizeVector(n);
+      ASSERT_EQ(memcmp(n, &a->facetnorms[3 * (i + 1)], sizeof n), 0) << i;
+    }
     std::vector<float> normals;
     std::vector<uint32_t> corners;
     plain_vertex_normals(a, 73.0f, &normals, &corners);
