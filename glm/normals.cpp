@@ -215,20 +215,23 @@ struct NormalCounts {
 };
 
 // Walks every face down and sums the uses of vertices from..to, in use
-// order, so the sums come out bit for bit as from per-vertex lists.
-static NormalCounts gather_uses(const ModelFace* faces, uint32_t facecount,
+// order, so the sums come out bit for bit as from per-vertex lists. Each of
+// their corners is given normal v meanwhile: right when every vertex ends
+// with one shared normal, as on a smooth mesh, which saves a walk.
+static NormalCounts gather_uses(ModelFace* faces, uint32_t facecount,
                                 const float* facetnorms, float threshold, VertexSum* sums,
                                 uint32_t from, uint32_t to) {
   NormalCounts counts;
   if (to < from) return counts;
   uint32_t used = 0;
   for (uint32_t i = facecount; i-- > 0;) {
-    const ModelFace& face = faces[i];
+    ModelFace& face = faces[i];
     const uint32_t facet = face.facetidx;
     const float* n = &facetnorms[3 * facet];
     for (int c = 2; c >= 0; c--) {
       const uint32_t v = face.vertexidx[c];
       if (v - from > to - from) continue;
+      face.normalidx[c] = v;
       VertexSum& s = sums[v];
       if (!(s.shared | s.separate)) {
         s.head = facet;
@@ -369,8 +372,12 @@ void glmVertexNormals(Model* model, float angle) {
     place_shared(sums, part_vertex(part), part_vertex(part + 1) - 1, made[part] + 1, normals);
   });
 
-  // Corners with the shared normal are set by runs of faces; the copies,
-  // numbered in use order, by one walk when there are any.
+  // Otherwise corners with the shared normal are set by runs of faces; the
+  // copies, numbered in use order, by one walk when there are any.
+  if (!copies && model->normalcount == vertexcount) {
+    free(sums);
+    return;
+  }
   const unsigned runs = glmThreadsFor(facecount, kFacesPerThread);
   glmRunTasks(runs, runs, [&](size_t run) {
     set_corners(faces, static_cast<uint32_t>(glmPartStart(facecount, runs, run)),
