@@ -116,16 +116,17 @@ static inline int divide_by_lengths(__m128* x, __m128* y, __m128* z) {
   return normal;
 }
 
-// Stores x, y, z of a lane vector, and nothing after them.
+// Stores x, y, z of a lane vector, and nothing after them. Floats are only
+// 4-byte aligned: the 8-byte moves are the unaligned kind.
 static inline void store_triple(float* out, __m128 v) {
-  _mm_store_sd(reinterpret_cast<double*>(out), _mm_castps_pd(v));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_castps_si128(v));
   _mm_store_ss(out + 2, _mm_movehl_ps(v, v));
 }
 
 // One vertex as x, y, z, 0, without reading past its three floats.
 static inline __m128 load_vertex(const float* vertices, uint32_t v) {
   const float* p = &vertices[3 * size_t(v)];
-  return _mm_movelh_ps(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p))),
+  return _mm_movelh_ps(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))),
                        _mm_load_ss(p + 2));
 }
 

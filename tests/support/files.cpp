@@ -2,14 +2,29 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <system_error>
+
+#include <unistd.h>
+
+// Removed when the program that made it exits; not by a death test's child,
+// whose parent goes on using it.
+static char madeDir[] = "/tmp/plinkar-test-XXXXXX";
+static pid_t madeBy;
+
+static void removeTestDir() {
+  std::error_code ignored;
+  if (getpid() == madeBy) std::filesystem::remove_all(madeDir, ignored);
+}
 
 const std::string& testDir() {
   static const std::string dir = [] {
-    char pattern[] = "/tmp/plinkar-test-XXXXXX";
-    if (!mkdtemp(pattern)) abort();
-    return std::string(pattern);
+    if (!mkdtemp(madeDir)) abort();
+    madeBy = getpid();
+    atexit(removeTestDir);
+    return std::string(madeDir);
   }();
   return dir;
 }
