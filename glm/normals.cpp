@@ -185,10 +185,9 @@ void glmComputeFacetNormals(Model* model) {
       "glmComputeFacetNormals", 3 * (size_t(model->facetnormcount) + 1), sizeof(float)));
   model->facetnorms[0] = model->facetnorms[1] = model->facetnorms[2] = 0.0f;
   glmRunTasks(parts, parts, [&](size_t part) {
-    facet_normals(model->faces, model->vertices,
-                  static_cast<uint32_t>(glmPartStart(facecount, parts, part)),
-                  static_cast<uint32_t>(glmPartStart(facecount, parts, part + 1)),
-                  model->facetnorms);
+    facet_normals(
+        model->faces, model->vertices, static_cast<uint32_t>(glmPartStart(facecount, parts, part)),
+        static_cast<uint32_t>(glmPartStart(facecount, parts, part + 1)), model->facetnorms);
   });
 }
 
@@ -219,9 +218,8 @@ struct NormalCounts {
 // order, so the sums come out bit for bit as from per-vertex lists. Each of
 // their corners is given normal v meanwhile: right when every vertex ends
 // with one shared normal, as on a smooth mesh, which saves a walk.
-static NormalCounts gather_uses(ModelFace* faces, uint32_t facecount,
-                                const float* facetnorms, float threshold, VertexSum* sums,
-                                uint32_t from, uint32_t to) {
+static NormalCounts gather_uses(ModelFace* faces, uint32_t facecount, const float* facetnorms,
+                                float threshold, VertexSum* sums, uint32_t from, uint32_t to) {
   NormalCounts counts;
   if (to < from) return counts;
   uint32_t used = 0;

@@ -1,13 +1,13 @@
 #include "tests/support/files.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <system_error>
-
-#include <unistd.h>
 
 // Removed when the program that made it exits; not by a death test's child,
 // whose parent goes on using it.
