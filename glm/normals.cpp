@@ -338,9 +338,10 @@ void glmVertexNormals(Model* model, float angle) {
   }
 
   // Each part of the vertices walks all faces for its own vertices, so
-  // every vertex's uses are summed in order without a lock; the faces are
-  // only read. The sums are faulted in up front: threads faulting pages
-  // at random places of one array wait on each other.
+  // every vertex's uses are summed in order without a lock; a thread
+  // writes only the corners of its own vertices. The sums are faulted in
+  // up front: threads faulting pages at random places of one array wait on
+  // each other.
   const unsigned parts = glmThreadsFor(vertexcount, kVerticesPerThread);
   VertexSum* sums = static_cast<VertexSum*>(
       glmAlloc("glmVertexNormals", size_t(vertexcount) + 1, sizeof(VertexSum)));
@@ -371,8 +372,10 @@ void glmVertexNormals(Model* model, float angle) {
     place_shared(sums, part_vertex(part), part_vertex(part + 1) - 1, made[part] + 1, normals);
   });
 
-  // Otherwise corners with the shared normal are set by runs of faces; the
-  // copies, numbered in use order, by one walk when there are any.
+  // Every vertex with just its shared normal (no copies, none unused): the
+  // walk above has numbered the corners already. Otherwise corners with the
+  // shared normal are set by runs of faces; the copies, numbered in use
+  // order, by one walk when there are any.
   if (!copies && model->normalcount == vertexcount) {
     free(sums);
     return;

@@ -5,7 +5,8 @@
 
 #include <string>
 
-// This program's own directory under /tmp, made on first use.
+// This program's own directory under /tmp, made on first use and removed
+// when the program exits.
 const std::string& testDir();
 
 // Writes text to testDir()/name (or to name itself when it is absolute) and
