@@ -8,6 +8,7 @@
 #include "app/app_state.h"
 #include "app/command_line.h"
 #include "app/start_glut.h"
+#include "instruments/instruments.h"
 #include "instruments/midi_keys.h"
 #include "platform/glut_init.h"
 #include "platform/help_card.h"
@@ -30,20 +31,29 @@ static bool displayOpens(const StartOptions& options) {
   return false;
 }
 
-// MIDI notes wait in a queue for this thread. A short timer of their own
+// A MIDI note's sound starts on the thread that receives it; its key, stick
+// and timers wait in a queue for this thread. A short timer of their own
 // takes them even where frames come every 16 ms or wait for the display.
+// MIDI may also turn up later, so the timer always runs.
 constexpr unsigned kMidiPollMs = 2;
 
-static void playMidiNotes(int) {
-  MidiNote note;
-  while (midiNextNote(&note)) playMidiNote(note);
-  static unsigned long dropped = 0;
-  if (midiDroppedNotes() != dropped) {
-    std::fprintf(stderr, "plinkar: %lu MIDI notes dropped: more came at once than fit the queue\n",
-                 midiDroppedNotes() - dropped);
-    dropped = midiDroppedNotes();
+static void showMidiNotes(int) {
+  showMidiEvents();
+  glutTimerFunc(kMidiPollMs, showMidiNotes, 0);
+}
+
+// Every sound a key or note can play is read before the first one, so that
+// none waits for a file, least of all on the MIDI thread.
+static void preloadKeySounds() {
+  for (int key = 0; key < 256; key++) {
+    const char* sound = nullptr;
+    const unsigned char c = static_cast<unsigned char>(key);
+    if ((pianoKeySound(c, &sound) || guitarKeySound(c, &sound)) && sound) soundPreload(sound);
   }
-  glutTimerFunc(kMidiPollMs, playMidiNotes, 0);
+  for (int key = 0; key < 512; key++) {
+    const char* sound = nullptr;
+    if (drumKeySound(key, &sound) && sound) soundPreload(sound);
+  }
 }
 
 int main(int argc, char** argv) {
@@ -71,9 +81,11 @@ int main(int argc, char** argv) {
   initAppState();
   soundSetVoices(options.voices);
   soundStart();
-  const bool midi = midiOpen(options.midiConnect.c_str());
+  preloadKeySounds();
+  showMidiEvents();  // which instruments are shown, before any note
+  midiOpen(options.midiConnect.c_str(), hearMidiEvent);
   openHelpCard();
-  if (midi) glutTimerFunc(kMidiPollMs, playMidiNotes, 0);  // glutInit has run
+  glutTimerFunc(kMidiPollMs, showMidiNotes, 0);  // glutInit has run
   startGlut();
   return 0;
 }

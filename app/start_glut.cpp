@@ -7,6 +7,7 @@
 #ifndef _WIN32
 #include <GL/glx.h>
 #include <X11/XKBlib.h>
+#include <X11/keysym.h>
 #endif
 
 #include <cstring>
@@ -70,8 +71,48 @@ static void paceFrames(int) {
 
 // Keys held down. The window system repeats a held key; the arrow keys walk
 // on with every repeat, but a playing key plays once per press (a repeat
-// would restart its sound many times a second). Special keys sit above 255.
-static bool heldKeys[512];
+// would restart its sound many times a second). A key is known by where it
+// is on the keyboard, not by its character: Shift pressed or let go while it
+// is held changes the character of its repeats and release ('m', then 'M').
+// Character keys sit at their key codes (0 to 255), or above 255 where a
+// character has none; special keys above 511.
+static unsigned char heldAs[1024];  // the character a held key went down as
+static bool held[1024];
+static int keySlot[256];            // of each character
+
+#ifdef _WIN32
+static int keyCode(unsigned char c) {
+  const SHORT scan = VkKeyScanA(static_cast<CHAR>(c));
+  return scan == -1 ? -1 : scan & 0xFF;
+}
+#else
+static int keyCode(unsigned char c) {
+  Display* display = glXGetCurrentDisplay();
+  if (!display) return -1;
+  // Latin-1 characters are their own key symbols; GLUT hands these control
+  // keys over as characters.
+  KeySym symbol = c;
+  switch (c) {
+    case 8: symbol = XK_BackSpace; break;
+    case 9: symbol = XK_Tab; break;
+    case 13: symbol = XK_Return; break;
+    case 27: symbol = XK_Escape; break;
+    case 127: symbol = XK_Delete; break;
+    default:
+      if (c < 32) return -1;
+  }
+  const int code = XKeysymToKeycode(display, symbol);
+  return code == 0 ? -1 : code;
+}
+#endif
+
+// Once the window exists, under the keyboard layout in force.
+static void mapKeySlots() {
+  for (int c = 0; c < 256; c++) {
+    const int code = keyCode(static_cast<unsigned char>(c));
+    keySlot[c] = code >= 0 ? code : 256 + c;
+  }
+}
 
 static bool walksOnRepeat(int key) {
   return key == GLUT_KEY_UP || key == GLUT_KEY_DOWN || key == GLUT_KEY_LEFT ||
@@ -79,36 +120,39 @@ static bool walksOnRepeat(int key) {
 }
 
 // True for a fresh press, false for a repeat of a held key.
-static bool pressKey(int code) {
-  if (code < 0 || code >= 512) return true;
-  const bool fresh = !heldKeys[code];
-  heldKeys[code] = true;
+static bool pressKey(int slot, unsigned char as) {
+  if (slot < 0 || slot >= 1024) return true;
+  const bool fresh = !held[slot];
+  if (fresh) heldAs[slot] = as;
+  held[slot] = true;
   return fresh;
 }
 
-// A release reported under another character than its press (a modifier
-// changed in between) releases everything, so no key stays stuck as held.
-static void releaseKey(int code) {
-  if (code >= 0 && code < 512 && heldKeys[code])
-    heldKeys[code] = false;
-  else
-    std::memset(heldKeys, 0, sizeof heldKeys);
+// The character the key went down as; a release of a key not known to be
+// held releases everything, so no key stays stuck as held.
+static unsigned char releaseKey(int slot, unsigned char as) {
+  if (slot >= 0 && slot < 1024 && held[slot]) {
+    held[slot] = false;
+    return heldAs[slot];
+  }
+  std::memset(held, 0, sizeof held);
+  return as;
 }
 
 static void keyPressed(unsigned char key, int x, int y) {
-  if (pressKey(key)) keyboard(key, x, y);
+  if (pressKey(keySlot[key], key)) keyboard(key, x, y);
 }
 
+// A chord marker goes with its key whatever Shift did meanwhile.
 static void keyReleased(unsigned char key, int x, int y) {
-  releaseKey(key);
-  keyboardUp(key, x, y);
+  keyboardUp(releaseKey(keySlot[key], key), x, y);
 }
 
 static void specialPressed(int key, int x, int y) {
-  if (pressKey(256 + key) || walksOnRepeat(key)) special(key, x, y);
+  if (pressKey(512 + key, 0) || walksOnRepeat(key)) special(key, x, y);
 }
 
-static void specialReleased(int key, int, int) { releaseKey(256 + key); }
+static void specialReleased(int key, int, int) { releaseKey(512 + key, 0); }
 
 // Repeats must arrive as presses alone. X sends a release before each
 // repeated press unless told not to; where the server cannot, freeglut drops
@@ -133,6 +177,7 @@ void startGlut() {
   setPlayerWindow(playerWindow);
   const bool synced = syncToDisplay();
   receiveKeyRepeats();
+  mapKeySlots();
 
   glutDisplayFunc(display);
   glutReshapeFunc(reshape);

@@ -1,20 +1,29 @@
-// midi_latency_bench: from a MIDI note-on sent to the player to its sound's
-// first sample in SDL's disk driver output, through a JACK server of its own
-// (dummy backend, 128-frame periods at 48 kHz) and the real player with
-// --midi-connect. Needs an X display (Xvfb will do) and jackd.
+// midi_latency_bench: from a MIDI note-on sent to the player to the first
+// loud buffer its audio callback hands to the device, through a JACK server
+// of its own (dummy backend, 128-frame periods at 48 kHz) and the real player
+// with --midi-connect and all three instruments shown; then the same from a
+// computer key pressed with XTEST. The player records when it wrote each
+// buffer (PLINKAR_AUDIO_TIMES), so the times are the buffers' own, not
+// guessed from the output file's growth. Needs an X display (Xvfb will do)
+// and jackd.
 //   build/bench/midi_latency_bench [notes]
 #include <RtMidi.h>
-#include <sys/stat.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/sound_internal.h"
 #include "tests/e2e/jack_server.h"
 #include "tests/e2e/player_process.h"
 
@@ -26,65 +35,64 @@ long long nowNanos() {
       .count();
 }
 
-// Samples in the disk driver's output so far.
-size_t outputSamples(const PlayerProcess& player) {
-  struct stat info;
-  return stat(player.audioFile.c_str(), &info) == 0 ? static_cast<size_t>(info.st_size) / 2 : 0;
+const SoundTimesFile* mapTimes(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return nullptr;
+  void* mapped = mmap(nullptr, sizeof(SoundTimesFile), PROT_READ, MAP_SHARED, fd, 0);
+  close(fd);
+  return mapped == MAP_FAILED ? nullptr : static_cast<const SoundTimesFile*>(mapped);
 }
 
-// When the first sound at or after sample `from` reached the disk driver's
-// output (steady_clock ns), waiting up to timeout_ms; -1 if none came. The
-// driver writes through a 4 kB stdio buffer, so the time of a sample is worked
-// out from when its 8-buffer block appeared and the pace of the blocks; that
-// is when the audio callback gave it to the driver, within about 0.2 ms.
-long long firstSoundWrittenNanos(const PlayerProcess& player, size_t from, int timeout_ms) {
-  constexpr size_t kBlock = 2048;  // samples: 8 buffers of 256
-  std::ifstream in(player.audioFile, std::ios::binary);
-  const long long deadline = nowNanos() + timeout_ms * 1000000LL;
-  size_t seen = outputSamples(player);
-  long long jumpAt = -1, foundBlockAt = -1;
-  size_t foundBlockEnd = 0;
-  double perBuffer = -1;  // ns
-  long found = -1;
-  while (nowNanos() < deadline) {
-    const size_t samples = outputSamples(player);
-    if (samples == seen) {
-      usleep(100);
-      continue;
+// When the first loud buffer after `sent` was written, or -1 after a second.
+long long firstLoudBuffer(const SoundTimesFile* times, uint32_t from, long long sent) {
+  const long long deadline = sent + 1000000000LL;
+  for (uint32_t next = from; nowNanos() < deadline;) {
+    const uint32_t count = times->count.load(std::memory_order_acquire);
+    for (; next < count; next++) {
+      const SoundBufferTime& buffer = times->buffers[next % SoundTimesFile::kSize];
+      if (buffer.nanos >= sent && buffer.peak > 2000) return buffer.nanos;
     }
-    const long long now = nowNanos();
-    if (samples - seen == kBlock && jumpAt >= 0) perBuffer = (now - jumpAt) / 8.0;
-    jumpAt = now;
-    const size_t start = std::max(seen, from);
-    seen = samples;
-    if (found < 0 && samples > start) {
-      std::vector<int16_t> block(samples - start);
-      in.clear();
-      in.seekg(static_cast<std::streamoff>(start * 2));
-      in.read(reinterpret_cast<char*>(block.data()),
-              static_cast<std::streamsize>(block.size() * 2));
-      for (size_t i = 0; i < block.size() && found < 0; i++)
-        if (block[i] != 0) found = static_cast<long>(start + i);
-      if (found >= 0) {
-        foundBlockAt = now;
-        foundBlockEnd = samples;
-      }
-    }
-    if (found >= 0 && perBuffer > 0) {
-      // stdio writes a full buffer out when the next write comes: the block
-      // appears with the first buffer after it.
-      const long buffersAfter = static_cast<long>(foundBlockEnd / 256) - found / 256;
-      return foundBlockAt - static_cast<long long>(buffersAfter * perBuffer);
-    }
+    usleep(100);
   }
   return -1;
 }
 
+// Strokes after silence (`stop` cuts every sound), at times spread over the
+// audio and JACK periods.
+std::vector<double> measure(const SoundTimesFile* times, int notes,
+                            const std::function<void()>& stop,
+                            const std::function<void()>& strike) {
+  std::vector<double> ms;
+  unsigned seed = 1;
+  for (int i = 0; i < notes; i++) {
+    stop();
+    seed = seed * 1103515245u + 12345u;
+    sleepMs(120 + static_cast<int>((seed >> 8) % 40));
+    const uint32_t from = times->count.load(std::memory_order_acquire);
+    const long long sent = nowNanos();
+    strike();
+    const long long heard = firstLoudBuffer(times, from, sent);
+    if (heard > 0) ms.push_back((heard - sent) / 1e6);
+  }
+  return ms;
+}
+
+void report(const char* what, std::vector<double> ms) {
+  if (ms.empty()) {
+    std::printf("%s: nothing was heard\n", what);
+    return;
+  }
+  std::sort(ms.begin(), ms.end());
+  auto at = [&](double q) { return ms[static_cast<size_t>(q * (ms.size() - 1))]; };
+  std::printf("%s (%zu)\n  min %6.2f  median %6.2f  p95 %6.2f  max %6.2f ms\n", what, ms.size(),
+              ms.front(), at(0.5), at(0.95), ms.back());
+}
+
 void send(RtMidiOut* out, std::vector<unsigned char> bytes) { out->sendMessage(&bytes); }
 
-// Note 60 after silence (a black key's note stops every sound), at times
-// spread over the audio and JACK periods.
-std::vector<double> measure(RtMidiOut* keyboard, int voices, int notes) {
+void run(RtMidiOut* keyboard, Display* display, int voices, int notes) {
+  const std::string timesPath = "/tmp/plinkar-bench-times-" + std::to_string(getpid());
+  setenv("PLINKAR_AUDIO_TIMES", timesPath.c_str(), 1);
   PlayerProcess player;
   player.arguments = {"--voices", std::to_string(voices), "--midi-connect", "plinkar-bench:keys"};
   if (!startPlayer(&player)) {
@@ -92,40 +100,40 @@ std::vector<double> measure(RtMidiOut* keyboard, int voices, int notes) {
                  playerLog(player).c_str());
     std::exit(1);
   }
-  chooseMenuEntry(player.playerWindow, 250, 420, 3, 0);  // "Piano"
-  std::vector<double> ms;
-  unsigned seed = 1;
-  for (int i = 0; i < notes; i++) {
-    send(keyboard, {0x90, 61, 100});
-    seed = seed * 1103515245u + 12345u;
-    sleepMs(150 + static_cast<int>((seed >> 8) % 40));
-    const size_t from = outputSamples(player);
-    const long long sent = nowNanos();
-    send(keyboard, {0x90, 60, 127});
-    const long long heard = firstSoundWrittenNanos(player, from, 1000);
-    if (heard > 0) ms.push_back((heard - sent) / 1e6);
-    send(keyboard, {0x80, 60, 0});
+  for (int entry = 0; entry < 3; entry++)  // piano, drum kit, guitar
+    chooseMenuEntry(player.playerWindow, 250, 420, 3, entry);
+  const SoundTimesFile* times = mapTimes(timesPath);
+  if (!times) {
+    std::fprintf(stderr, "midi_latency_bench: the player wrote no buffer times\n");
+    std::exit(1);
   }
-  stopPlayer(&player);
-  return ms;
-}
+  const std::string label = std::to_string(voices) + (voices == 1 ? " voice" : " voices");
+  report(("MIDI note-on to first loud buffer, " + label).c_str(),
+         measure(
+             times, notes, [&] { send(keyboard, {0x90, 61, 100}); },
+             [&] { send(keyboard, {0x90, 60, 127}); }));
 
-void report(const char* what, std::vector<double> ms) {
-  if (ms.empty()) {
-    std::printf("%s: no note was heard\n", what);
-    return;
-  }
-  std::sort(ms.begin(), ms.end());
-  auto at = [&](double q) { return ms[static_cast<size_t>(q * (ms.size() - 1))]; };
-  std::printf("%s (%zu notes)\n  min %6.2f  median %6.2f  p95 %6.2f  max %6.2f ms\n", what,
-              ms.size(), ms.front(), at(0.5), at(0.95), ms.back());
+  xdotool("windowfocus --sync " + std::to_string(player.playerWindow));
+  const KeyCode z = XKeysymToKeycode(display, XK_z), q = XKeysymToKeycode(display, XK_q);
+  auto tap = [display](KeyCode key) {
+    XTestFakeKeyEvent(display, key, True, 0);
+    XTestFakeKeyEvent(display, key, False, 0);
+    XFlush(display);
+  };
+  report(("XTEST key press to first loud buffer, " + label).c_str(),
+         measure(
+             times, notes / 2, [&] { tap(q); }, [&] { tap(z); }));
+  stopPlayer(&player);
+  munmap(const_cast<SoundTimesFile*>(times), sizeof(SoundTimesFile));
+  unlink(timesPath.c_str());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int notes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 40;
-  if (!std::getenv("DISPLAY")) {
+  const int notes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) {
     std::fprintf(stderr, "midi_latency_bench: needs an X display\n");
     return 1;
   }
@@ -137,9 +145,9 @@ int main(int argc, char** argv) {
   {
     RtMidiOut keyboard(RtMidi::UNIX_JACK, "plinkar-bench");
     keyboard.openVirtualPort("keys");
-    report("note-on to first sample written, 1 voice", measure(&keyboard, 1, notes));
-    report("note-on to first sample written, 4 voices", measure(&keyboard, 4, notes));
+    for (int voices : {1, 8}) run(&keyboard, display, voices, notes);
   }
   stopJackServer(&jack);
+  XCloseDisplay(display);
   return 0;
 }

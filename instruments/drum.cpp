@@ -42,3 +42,12 @@ void special(int key, int, int) {
   updateCamera(key);
   glutPostRedisplay();
 }
+
+bool drumKeySound(int key, const char** sound) {
+  for (const DrumHit& hit : drumHits) {
+    if (key != hit.key) continue;
+    *sound = hit.sound;
+    return true;
+  }
+  return false;
+}

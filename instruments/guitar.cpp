@@ -37,3 +37,9 @@ void keyboardUp(unsigned char key, int, int) {
   const int k = chordIndex(key);
   if (k >= 0) appState.chordHeld[k] = 0;
 }
+
+bool guitarKeySound(unsigned char key, const char** sound) {
+  const int k = chordIndex(key);
+  if (k >= 0) *sound = chords[k].sound;
+  return k >= 0;
+}

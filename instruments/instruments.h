@@ -26,4 +26,10 @@ void playPiano(unsigned char key);
 void playGuitar(unsigned char key);
 void stepColorScheme(unsigned char key);
 
+// The sound a piano, guitar or drum key plays (null: a black key, which stops
+// the sound); false for any other key.
+bool pianoKeySound(unsigned char key, const char** sound);
+bool guitarKeySound(unsigned char key, const char** sound);
+bool drumKeySound(int key, const char** sound);
+
 #endif  // PLINKAR_INSTRUMENTS_INSTRUMENTS_H

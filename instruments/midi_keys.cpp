@@ -2,6 +2,10 @@
 
 #include <GL/freeglut.h>
 
+#include <atomic>
+#include <cstdio>
+
+#include "app/app_state.h"
 #include "instruments/instruments.h"
 #include "platform/sound.h"
 
@@ -27,34 +31,71 @@ const DrumNotes kDrumNotes[] = {
     {GLUT_KEY_PAGE_DOWN, {49, 52, 55, 57}},       // crash, Chinese, splash, crash 2
 };
 
+// appState.shown as the MIDI thread may read it: bit 0 piano, bit 1 drum kit.
+std::atomic<unsigned> g_shown{0};
+
+MidiQueue g_toShow;
+
 }  // namespace
 
-MidiKey midiKeyFor(const MidiNote& note) {
-  if (note.channel != kPercussionChannel) {
-    if (note.note >= 60 && note.note <= 88) return {MidiKey::Character, kPianoKeys[note.note - 60]};
+MidiKey midiKeyFor(const MidiEvent& event) {
+  if (event.kind == MidiEvent::Pedal) return {MidiKey::NoKey, 0};
+  if (event.channel != kPercussionChannel) {
+    if (event.note >= 60 && event.note <= 88)
+      return {MidiKey::Character, kPianoKeys[event.note - 60]};
     return {MidiKey::NoKey, 0};
   }
   for (const DrumNotes& drum : kDrumNotes)
     for (uint8_t n : drum.notes)
-      if (n != 0 && n == note.note) return {MidiKey::Special, drum.key};
+      if (n != 0 && n == event.note) return {MidiKey::Special, drum.key};
   return {MidiKey::NoKey, 0};
 }
 
 // MIDI has no key repeat, so no note goes through the computer keys' repeat
 // filter: a second note-on is a new stroke, as on a drum pad that sends no
 // note-off.
-void playMidiNote(const MidiNote& note) {
-  const MidiKey key = midiKeyFor(note);
-  if (key.kind == MidiKey::NoKey) return;
-  if (note.velocity == 0) {
-    // The drum keys do nothing on release.
-    if (key.kind == MidiKey::Character) keyboardUp(static_cast<unsigned char>(key.key), 0, 0);
+void hearMidiEvent(const MidiEvent& event) {
+  if (event.kind == MidiEvent::Pedal) {
+    soundSustain(event.channel, event.value >= 64);
     return;
   }
-  soundSetLevel(note.velocity / 127.0f);
-  if (key.kind == MidiKey::Character)
-    keyboard(static_cast<unsigned char>(key.key), 0, 0);
-  else
-    special(key.key, 0, 0);
-  soundSetLevel(1.0f);
+  const MidiKey key = midiKeyFor(event);
+  if (key.kind == MidiKey::NoKey) return;
+  const bool piano = key.kind == MidiKey::Character;
+  const int note = piano ? mixerNote(event.channel, event.note) : kMixerNoNote;
+  if (event.kind == MidiEvent::NoteOff) {
+    if (piano) soundNoteOff(note);
+  } else if (g_shown.load(std::memory_order_relaxed) & (piano ? 1u : 2u)) {
+    const char* sound = nullptr;
+    const bool found = piano ? pianoKeySound(static_cast<unsigned char>(key.key), &sound)
+                             : drumKeySound(key.key, &sound);
+    if (found) soundPlay(sound, event.value / 127.0f, note);
+  }
+  midiQueuePush(&g_toShow, event);
+}
+
+void showMidiEvents() {
+  g_shown.store((appState.shown[Piano] == 1 ? 1u : 0u) | (appState.shown[Drum] == 1 ? 2u : 0u),
+                std::memory_order_relaxed);
+  soundMuteThisThread(true);
+  MidiEvent event;
+  while (midiQueuePop(&g_toShow, &event)) {
+    const MidiKey key = midiKeyFor(event);
+    if (event.kind == MidiEvent::NoteOff) {
+      // The drum keys do nothing on release.
+      if (key.kind == MidiKey::Character) keyboardUp(static_cast<unsigned char>(key.key), 0, 0);
+    } else if (key.kind == MidiKey::Character) {
+      keyboard(static_cast<unsigned char>(key.key), 0, 0);
+    } else {
+      special(key.key, 0, 0);
+    }
+  }
+  soundMuteThisThread(false);
+  static unsigned long dropped = 0;
+  const unsigned long now = g_toShow.dropped.load(std::memory_order_relaxed);
+  if (now != dropped) {
+    std::fprintf(stderr, "plinkar: %lu MIDI notes dropped: more came at once than fit the queue\n",
+                 now - dropped);
+    dropped = now;
+  }
 }

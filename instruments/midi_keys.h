@@ -12,11 +12,17 @@ struct MidiKey {
   enum Kind { NoKey, Character, Special } kind;
   int key;
 };
-MidiKey midiKeyFor(const MidiNote& note);
+MidiKey midiKeyFor(const MidiEvent& event);
 
-// What the key does when pressed (note-on) or released (note-off), on the
-// player's thread. With more than one voice the velocity sets the sound's
-// level, 127 the level of a key.
-void playMidiNote(const MidiNote& note);
+// On the thread that received the event: starts or damps the key's sound at
+// once (with more than one voice the velocity sets its level, 127 the level
+// of a key), follows the sustain pedal, and queues the event for the
+// player's thread. Drum notes ignore note-offs, as General MIDI has it.
+void hearMidiEvent(const MidiEvent& event);
+
+// On the player's thread: what the queued events' keys do when pressed or
+// released (key tilt, stick, timers), without their sound, which has started.
+// Also tells the MIDI thread which instruments are shown.
+void showMidiEvents();
 
 #endif  // PLINKAR_INSTRUMENTS_MIDI_KEYS_H

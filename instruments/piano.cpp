@@ -73,3 +73,12 @@ void playPiano(unsigned char key) {
   for (int i = 0; i < 29; i++)
     if (key == pianoKeys[i].key) playPianoKey(i, pianoKeys[i].sound, 140, 1);
 }
+
+bool pianoKeySound(unsigned char key, const char** sound) {
+  for (const PianoKey& k : pianoKeys) {
+    if (key != k.key) continue;
+    *sound = k.sound;
+    return true;
+  }
+  return false;
+}

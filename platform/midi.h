@@ -1,29 +1,38 @@
 // midi.h: notes from a MIDI keyboard, through one input port "Plinkar" on the
-// ALSA sequencer or a JACK server (RtMidi). Linux only.
+// ALSA sequencer or a JACK server. Linux only.
 //
-// Notes arrive on RtMidi's thread and wait in a bounded queue until the
-// player's own thread takes them, so the application state keeps one thread.
+// Events are handed over on the thread that receives them (JACK's real-time
+// thread, or RtMidi's), so a note's sound need not wait for anything; the
+// handler must not block. A MidiQueue carries them on to the player's thread.
 #ifndef PLINKAR_PLATFORM_MIDI_H
 #define PLINKAR_PLATFORM_MIDI_H
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 
-// A note-on or note-off as received; a note-off has velocity 0.
-struct MidiNote {
+struct MidiEvent {
+  enum Kind : uint8_t { NoteOn, NoteOff, Pedal } kind;
   uint8_t channel;  // 0 to 15; the percussion channel 10 is 9
-  uint8_t note;
-  uint8_t velocity;
+  uint8_t note;     // NoteOn, NoteOff
+  uint8_t value;    // NoteOn: velocity, 1 to 127; Pedal: 0 to 127, down from 64
 };
+
+typedef void (*MidiHandler)(const MidiEvent& event);
 
 // Opens the port on the ALSA sequencer, else on a running JACK server (never
 // starting one). With a non-empty connectTo, on the first of them with a
 // source port whose name contains it, and connects that port to it. False,
 // after one line on standard error, when there is no MIDI system; also one
 // line when no source matches (the port is then opened unconnected).
-bool midiOpen(const char* connectTo);
+//
+// Then keeps watching, once a second on a thread of its own: when the MIDI
+// system goes away it says so and opens the port again once one is back;
+// a connectTo source that appears later, or comes back, is connected. Each
+// such change is one line on standard error.
+bool midiOpen(const char* connectTo, MidiHandler handler);
 
-// Closes the port; notes still queued are dropped. Runs at exit.
+// Stops watching and closes the port. Runs at exit.
 void midiClose();
 
 // Prints the source ports of every MIDI system there is, one a line
@@ -31,10 +40,33 @@ void midiClose();
 // when there is no MIDI system.
 bool midiListSources(FILE* out);
 
-// Takes the oldest note received; false when none is waiting.
-bool midiNextNote(MidiNote* note);
+// One writer thread and one reader thread, no lock: each index is stored by
+// one side only. A full queue drops the new event and counts it.
+struct MidiQueue {
+  static constexpr uint32_t kSize = 1024;  // a power of two
+  MidiEvent events[kSize];
+  std::atomic<uint32_t> written{0};
+  std::atomic<uint32_t> read{0};
+  std::atomic<unsigned long> dropped{0};
+};
 
-// Notes lost because the queue was full.
-unsigned long midiDroppedNotes();
+inline bool midiQueuePush(MidiQueue* queue, const MidiEvent& event) {
+  const uint32_t written = queue->written.load(std::memory_order_relaxed);
+  if (written - queue->read.load(std::memory_order_acquire) == MidiQueue::kSize) {
+    queue->dropped.fetch_add(1, std::memory_order_relaxed);
+    return false;
+  }
+  queue->events[written % MidiQueue::kSize] = event;
+  queue->written.store(written + 1, std::memory_order_release);
+  return true;
+}
+
+inline bool midiQueuePop(MidiQueue* queue, MidiEvent* event) {
+  const uint32_t read = queue->read.load(std::memory_order_relaxed);
+  if (read == queue->written.load(std::memory_order_acquire)) return false;
+  *event = queue->events[read % MidiQueue::kSize];
+  queue->read.store(read + 1, std::memory_order_release);
+  return true;
+}
 
 #endif  // PLINKAR_PLATFORM_MIDI_H

@@ -1,25 +1,11 @@
-// midi_internal.h: how received bytes become queued notes; for the tests.
+// midi_internal.h: how received bytes become events; for the tests.
 #ifndef PLINKAR_PLATFORM_MIDI_INTERNAL_H
 #define PLINKAR_PLATFORM_MIDI_INTERNAL_H
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
 #include "platform/midi.h"
-
-// One writer thread and one reader thread, no lock: each index is stored by
-// one side only. A full queue drops the new note and counts it.
-struct MidiQueue {
-  static constexpr uint32_t kSize = 1024;  // a power of two
-  MidiNote notes[kSize];
-  std::atomic<uint32_t> written{0};
-  std::atomic<uint32_t> read{0};
-  std::atomic<unsigned long> dropped{0};
-};
-
-bool midiQueuePush(MidiQueue* queue, MidiNote note);
-bool midiQueuePop(MidiQueue* queue, MidiNote* note);
 
 // The byte stream of one source: the running status carries over from one
 // message to the next, also across deliveries.
@@ -30,8 +16,9 @@ struct MidiParser {
   bool inSysex = false;
 };
 
-// Queues every note-on and note-off in bytes (a note-off, or a note-on of
-// velocity 0, with velocity 0); everything else is read past.
-void midiParse(MidiParser* parser, const uint8_t* bytes, size_t count, MidiQueue* queue);
+// Hands every note-on, note-off (also a note-on of velocity 0) and sustain
+// pedal change in bytes to deliver; everything else is read past.
+void midiParse(MidiParser* parser, const uint8_t* bytes, size_t count,
+               void (*deliver)(const MidiEvent& event, void* context), void* context);
 
 #endif  // PLINKAR_PLATFORM_MIDI_INTERNAL_H

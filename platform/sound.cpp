@@ -1,10 +1,10 @@
 // sound.cpp: the Windows sound call on SDL2 audio.
 //
-// One voice by default. The calling thread reads and converts a WAV once (then
-// it stays cached by path) and swaps it in under the device lock; the audio
-// callback only copies bytes from the cached buffer, so it never waits on a
-// file. With more voices the callback adds them up instead, still without a
-// lock of its own or an allocation.
+// Every sound is read and converted once, on first use or when preloaded,
+// and stays loaded until shutdown. Playing one hands the audio callback a
+// command through a lock-free queue: no lock, wait or allocation, so a MIDI
+// note can start its sound from RtMidi's or JACK's own thread. The callback
+// applies the commands and mixes the voices (platform/mixer.h).
 // A missing or unreadable file plays nothing and cuts off the sound playing,
 // as the Windows default sound would. Without a sound card SDL's dummy driver
 // takes the sound, so the player runs silent instead of failing.
@@ -12,50 +12,62 @@
 
 #include <SDL.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <iconv.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/sound_internal.h"
 
 namespace {
 
-// 256 frames at 44.1 kHz is 5.8 ms: a new sound reaches the device within one
+// 128 frames at 44.1 kHz is 2.9 ms: a new sound reaches the device within one
 // buffer.
 constexpr int kWantedRate = 44100;
-constexpr int kWantedFrames = 256;
+constexpr int kWantedFrames = 128;
 
-constexpr int kMaxVoices = 32;
-constexpr int32_t kFullGain = kSoundFullGain;
+// The player has 19 sounds; room for programs and tests that use more.
+constexpr int kMaxSounds = 256;
+
+struct LoadedSound {
+  std::string name;  // as the caller gave it
+  std::vector<int16_t> samples;
+  bool playable = false;  // false: missing or not a WAV SDL reads
+};
 
 struct Audio {
   SDL_AudioDeviceID device = 0;  // 0 when not even the dummy driver opened
   SDL_AudioSpec spec{};
-  Uint8 silence = 0;
-  std::unordered_map<std::string, std::vector<Uint8>> cache;
-  unsigned long long serials = 0;
-  // 1: a new sound cuts off the last, and the device may pick any format.
-  // More: the device takes 16-bit samples, which the callback adds up.
   int voiceCount = 1;
-  SoundVoice voices[kMaxVoices];  // shared with the callback, guarded by the device lock
+  Mixer mixer;  // the callback's, or under the device lock
+  MixerQueue commands;
+  std::atomic<unsigned long long> queued{0}, applied{0};  // commands
+  // Appended under g_mutex, read without it: an entry is complete before the
+  // count that shows it.
+  LoadedSound sounds[kMaxSounds];
+  std::atomic<int> soundCount{0};
+  SoundTimesFile* times = nullptr;
 };
 
-std::mutex g_mutex;  // callers: start-up, cache, shutdown
-Audio* g_audio = nullptr;
+std::mutex g_mutex;  // start-up, loading, shutdown
+std::atomic<Audio*> g_audio{nullptr};
 bool g_exitHandlerSet = false;
 std::atomic<unsigned long long> g_buffersFilled{0};
 std::atomic<long long> g_voiceStartNanos{0};
-int g_voicesWanted = 1;          // for the next audio start
-int32_t g_nextGain = kFullGain;  // for the sounds started from now on
+std::atomic<unsigned long long> g_serials{0};
+int g_voicesWanted = 1;  // for the next audio start
+thread_local bool t_muted = false;
 
 long long nowNanos() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -63,34 +75,43 @@ long long nowNanos() {
       .count();
 }
 
+void recordTime(SoundTimesFile* times, const int16_t* samples, int count) {
+  int32_t peak = 0;
+  for (int i = 0; i < count; i++) peak = std::max(peak, std::abs(int32_t(samples[i])));
+  const uint32_t n = times->count.load(std::memory_order_relaxed);
+  times->buffers[n % SoundTimesFile::kSize] = SoundBufferTime{nowNanos(), peak, 0};
+  times->count.store(n + 1, std::memory_order_release);
+}
+
 void fillBuffer(void* userdata, Uint8* stream, int len) {
   Audio* audio = static_cast<Audio*>(userdata);
-  if (audio->voiceCount > 1) {
-    bool starting = false;
-    for (int v = 0; v < audio->voiceCount; v++) {
-      SoundVoice& voice = audio->voices[v];
-      if (voiceActive(voice) && !voice.started) starting = voice.started = true;
-    }
-    mixVoices(audio->voices, audio->voiceCount, reinterpret_cast<int16_t*>(stream), len / 2);
-    if (starting) g_voiceStartNanos.store(nowNanos(), std::memory_order_relaxed);
-    g_buffersFilled.fetch_add(1, std::memory_order_relaxed);
-    return;
+  MixerCommand command;
+  while (mixerQueuePop(&audio->commands, &command)) {
+    mixerApply(&audio->mixer, command);
+    audio->applied.fetch_add(1, std::memory_order_release);
   }
-  SoundVoice& voice = audio->voices[0];
-  Uint32 copied = 0;
-  if (voice.position < voice.length) {
-    copied = std::min(voice.length - voice.position, static_cast<Uint32>(len));
-    std::memcpy(stream, voice.data + voice.position, copied);
-    voice.position += copied;
-    if (!voice.started) {
-      voice.started = true;
-      g_voiceStartNanos.store(nowNanos(), std::memory_order_relaxed);
-    }
-  }
-  std::memset(stream + copied, audio->silence, static_cast<size_t>(len) - copied);
+  int16_t* out = reinterpret_cast<int16_t*>(stream);
+  if (mixerRender(&audio->mixer, out, len / 2))
+    g_voiceStartNanos.store(nowNanos(), std::memory_order_relaxed);
+  if (audio->times) recordTime(audio->times, out, len / 2);
   g_buffersFilled.fetch_add(1, std::memory_order_relaxed);
 }
 
+// The benchmarks' record of buffer times, when asked for.
+SoundTimesFile* mapTimesFile() {
+  const char* path = std::getenv("PLINKAR_AUDIO_TIMES");
+  if (!path || !*path) return nullptr;
+  const int fd = open(path, O_RDWR | O_CREAT | O_TRUNC, 0600);
+  if (fd < 0) return nullptr;
+  void* mapped = MAP_FAILED;
+  if (ftruncate(fd, sizeof(SoundTimesFile)) == 0)
+    mapped = mmap(nullptr, sizeof(SoundTimesFile), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  close(fd);
+  return mapped == MAP_FAILED ? nullptr : static_cast<SoundTimesFile*>(mapped);
+}
+
+// Voices are added up as 16-bit mono samples; SDL converts to whatever else
+// the device wants.
 bool openDevice(Audio* audio) {
   SDL_AudioSpec want{};
   want.freq = kWantedRate;
@@ -99,14 +120,11 @@ bool openDevice(Audio* audio) {
   want.samples = kWantedFrames;
   want.callback = fillBuffer;
   want.userdata = audio;
-  // Sounds are converted to whatever the device takes, so it may choose; but
-  // voices are added up as 16-bit samples, and then SDL converts behind us.
-  const int changes = audio->voiceCount > 1
-                          ? SDL_AUDIO_ALLOW_ANY_CHANGE & ~SDL_AUDIO_ALLOW_FORMAT_CHANGE
-                          : SDL_AUDIO_ALLOW_ANY_CHANGE;
-  audio->device = SDL_OpenAudioDevice(nullptr, 0, &want, &audio->spec, changes);
+  audio->device = SDL_OpenAudioDevice(nullptr, 0, &want, &audio->spec,
+                                      SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
   if (audio->device == 0) return false;
-  audio->silence = audio->spec.silence;
+  mixerInit(&audio->mixer, audio->voiceCount, audio->spec.freq);
+  audio->times = mapTimesFile();
   SDL_PauseAudioDevice(audio->device, 0);
   return true;
 }
@@ -129,36 +147,42 @@ void startAudio(Audio* audio) {
   }
 }
 
+// Under g_mutex.
 Audio* runningAudio() {
-  if (g_audio == nullptr) {
-    g_audio = new Audio;
-    g_audio->voiceCount = g_voicesWanted;
-    startAudio(g_audio);
-    if (!g_exitHandlerSet) {
-      g_exitHandlerSet = true;
-      std::atexit(soundShutdown);
-    }
+  Audio* audio = g_audio.load(std::memory_order_acquire);
+  if (audio) return audio;
+  audio = new Audio;
+  audio->voiceCount = g_voicesWanted;
+  startAudio(audio);
+  if (!g_exitHandlerSet) {
+    g_exitHandlerSet = true;
+    std::atexit(soundShutdown);
   }
-  return g_audio;
+  g_audio.store(audio, std::memory_order_release);
+  return audio;
 }
 
-// The sound in the device's format, read on first use; null when the file is
-// missing or not a WAV SDL can read.
-const std::vector<Uint8>* cachedSound(Audio* audio, const std::string& path) {
-  auto found = audio->cache.find(path);
-  if (found != audio->cache.end()) return &found->second;
+const LoadedSound* findSound(Audio* audio, const char* name) {
+  const int count = audio->soundCount.load(std::memory_order_acquire);
+  for (int i = 0; i < count; i++)
+    if (audio->sounds[i].name == name) return &audio->sounds[i];
+  return nullptr;
+}
 
+// The samples of a WAV file as the device plays them; false when the file is
+// missing or not a WAV SDL can read.
+bool decode(const std::string& path, int rate, std::vector<int16_t>* out) {
   SDL_AudioSpec spec{};
   Uint8* samples = nullptr;
   Uint32 length = 0;
-  if (SDL_LoadWAV(path.c_str(), &spec, &samples, &length) == nullptr) return nullptr;
-  const SDL_AudioSpec& out = audio->spec;
+  if (SDL_LoadWAV(path.c_str(), &spec, &samples, &length) == nullptr) return false;
   SDL_AudioCVT cvt{};
-  int needed = SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, out.format,
-                                 out.channels, out.freq);
-  Uint32 frame = SDL_AUDIO_BITSIZE(spec.format) / 8 * spec.channels;
+  const int needed =
+      SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, AUDIO_S16SYS, 1, rate);
+  const Uint32 frame = SDL_AUDIO_BITSIZE(spec.format) / 8 * spec.channels;
   length -= length % frame;
   std::vector<Uint8> converted;
+  bool ok = needed >= 0;
   if (needed == 0) {
     converted.assign(samples, samples + length);
   } else if (needed > 0) {
@@ -166,84 +190,97 @@ const std::vector<Uint8>* cachedSound(Audio* audio, const std::string& path) {
     std::memcpy(converted.data(), samples, length);
     cvt.buf = converted.data();
     cvt.len = static_cast<int>(length);
-    if (SDL_ConvertAudio(&cvt) == 0) {
-      converted.resize(static_cast<size_t>(cvt.len_cvt));
-    } else {
-      needed = -1;
-    }
+    ok = SDL_ConvertAudio(&cvt) == 0;
+    if (ok) converted.resize(static_cast<size_t>(cvt.len_cvt));
   }
   SDL_FreeWAV(samples);
-  if (needed < 0) return nullptr;
-  return &audio->cache.emplace(path, std::move(converted)).first->second;
+  if (!ok) return false;
+  out->resize(converted.size() / 2);
+  std::memcpy(out->data(), converted.data(), out->size() * 2);
+  return true;
 }
 
-// Installs the next sound (null: stops every voice) and returns its serial.
-unsigned long long startVoice(Audio* audio, const std::vector<Uint8>* sound) {
-  SoundVoice next;
-  next.serial = ++audio->serials;
-  if (sound != nullptr) {
-    next.data = sound->data();
-    next.length = static_cast<Uint32>(sound->size());
-    if (audio->voiceCount > 1) next.gain = g_nextGain;
+// Reads the sound on first use; under g_mutex. Null only when no more fit.
+const LoadedSound* loadSound(Audio* audio, const char* name) {
+  if (const LoadedSound* sound = findSound(audio, name)) return sound;
+  const int count = audio->soundCount.load(std::memory_order_relaxed);
+  if (count == kMaxSounds) return nullptr;
+  LoadedSound& sound = audio->sounds[count];
+  sound.name = name;
+  sound.playable = decode(soundFilePath(name), audio->spec.freq, &sound.samples);
+  audio->soundCount.store(count + 1, std::memory_order_release);
+  return &sound;
+}
+
+// False, and not taken, when the callback has fallen so far behind that the
+// queue is full.
+bool send(Audio* audio, const MixerCommand& command) {
+  audio->queued.fetch_add(1, std::memory_order_relaxed);
+  if (mixerQueuePush(&audio->commands, command)) return true;
+  audio->queued.fetch_sub(1, std::memory_order_relaxed);
+  return false;
+}
+
+// The running audio, started if need be; null without a device.
+Audio* audioForPlaying() {
+  Audio* audio = g_audio.load(std::memory_order_acquire);
+  if (!audio) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    audio = runningAudio();
   }
-  SDL_LockAudioDevice(audio->device);
-  if (sound == nullptr) {
-    for (SoundVoice& voice : audio->voices) voice = SoundVoice();
+  return audio->device != 0 ? audio : nullptr;
+}
+
+// Stopping needs no audio start-up.
+void stopAll() {
+  Audio* audio = g_audio.load(std::memory_order_acquire);
+  if (audio && audio->device != 0) send(audio, MixerCommand());
+}
+
+// The new sound's serial, or 0 when it does not play.
+unsigned long long play(const char* name, float level, int note, Uint32* samples) {
+  Audio* audio = audioForPlaying();
+  if (!audio) return 0;
+  const LoadedSound* sound = findSound(audio, name);
+  if (!sound) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    sound = loadSound(audio, name);
   }
-  audio->voices[voiceFor(audio->voices, audio->voiceCount)] = next;
+  // With one voice a file that does not play cuts off the sound, as on
+  // Windows; with more it takes no voice from the others.
+  if (!sound || !sound->playable) {
+    if (audio->voiceCount == 1) stopAll();
+    return 0;
+  }
+  MixerCommand command;
+  command.action = MixerAction::Start;
+  command.samples = sound->samples.data();
+  command.length = static_cast<uint32_t>(sound->samples.size());
+  if (audio->voiceCount > 1)
+    command.gain = static_cast<int32_t>(std::lround(std::clamp(level, 0.0f, 1.0f) * kMixerFullGain));
+  command.note = note;
+  command.serial = g_serials.fetch_add(1, std::memory_order_relaxed) + 1;
   g_voiceStartNanos.store(0, std::memory_order_relaxed);
-  SDL_UnlockAudioDevice(audio->device);
-  return next.serial;
+  if (!send(audio, command)) return 0;
+  if (samples) *samples = command.length;
+  return command.serial;
 }
 
-bool voiceBusy(unsigned long long serial) {
+// Whether the sound of this serial (0: any) still sounds or waits to.
+bool sounding(unsigned long long serial) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  if (g_audio == nullptr || g_audio->device == 0) return false;
-  SDL_LockAudioDevice(g_audio->device);
-  bool busy = false;
-  for (const SoundVoice& voice : g_audio->voices)
-    if (voice.serial == serial && voiceActive(voice)) busy = true;
-  SDL_UnlockAudioDevice(g_audio->device);
+  Audio* audio = g_audio.load(std::memory_order_relaxed);
+  if (audio == nullptr || audio->device == 0) return false;
+  if (audio->applied.load(std::memory_order_acquire) !=
+      audio->queued.load(std::memory_order_relaxed))
+    return true;
+  SDL_LockAudioDevice(audio->device);
+  const bool busy = mixerSounding(audio->mixer, serial);
+  SDL_UnlockAudioDevice(audio->device);
   return busy;
 }
 
 }  // namespace
-
-bool voiceActive(const SoundVoice& voice) { return voice.position < voice.length; }
-
-int voiceFor(const SoundVoice* voices, int count) {
-  int oldest = 0;
-  for (int v = 0; v < count; v++) {
-    if (!voiceActive(voices[v])) return v;
-    if (voices[v].serial < voices[oldest].serial) oldest = v;
-  }
-  return oldest;
-}
-
-void mixVoices(SoundVoice* voices, int count, int16_t* out, int samples) {
-  constexpr int kChunk = 256;
-  int32_t sum[kChunk];
-  for (int done = 0; done < samples; done += kChunk) {
-    const int n = std::min(kChunk, samples - done);
-    std::fill(sum, sum + n, 0);
-    for (int v = 0; v < count; v++) {
-      SoundVoice& voice = voices[v];
-      if (!voiceActive(voice)) continue;
-      const int16_t* from = reinterpret_cast<const int16_t*>(voice.data + voice.position);
-      const int take = static_cast<int>(std::min<uint32_t>((voice.length - voice.position) / 2, n));
-      if (voice.gain == kFullGain) {
-        for (int i = 0; i < take; i++) sum[i] += from[i];
-      } else {
-        for (int i = 0; i < take; i++) sum[i] += (from[i] * voice.gain) >> 15;
-      }
-      // An odd last byte can not make a sample: the voice ends with it.
-      voice.position =
-          take * 2u < voice.length - voice.position ? voice.position + take * 2u : voice.length;
-    }
-    for (int i = 0; i < n; i++)
-      out[done + i] = static_cast<int16_t>(std::clamp(sum[i], -32768, 32767));
-  }
-}
 
 std::string soundFilePath(const char* name) {
   std::string path(name);
@@ -279,37 +316,57 @@ std::string soundFilePath(const char* name) {
 }
 
 int sndPlaySoundA(const char* name, unsigned flags) {
-  unsigned long long serial = 0;
-  Uint32 bytes = 0;
-  int bytesPerSecond = 1;
-  {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    if (name == nullptr) {
-      // Stopping needs no audio start-up.
-      if (g_audio != nullptr && g_audio->device != 0) startVoice(g_audio, nullptr);
-      return 1;
-    }
-    Audio* audio = runningAudio();
-    if (audio->device == 0) return 0;
-    const std::vector<Uint8>* sound = cachedSound(audio, soundFilePath(name));
-    // With one voice a file that does not play cuts off the sound, as on
-    // Windows; with more it takes no voice from the others.
-    if (sound == nullptr) {
-      if (audio->voiceCount == 1) startVoice(audio, nullptr);
-      return 0;
-    }
-    serial = startVoice(audio, sound);
-    bytes = static_cast<Uint32>(sound->size());
-    bytesPerSecond =
-        audio->spec.freq * audio->spec.channels * SDL_AUDIO_BITSIZE(audio->spec.format) / 8;
+  if (t_muted) return 1;
+  if (name == nullptr) {
+    stopAll();
+    return 1;
   }
+  Uint32 samples = 0;
+  const unsigned long long serial = play(name, 1.0f, kMixerNoNote, &samples);
+  if (serial == 0) return 0;
   if ((flags & SND_ASYNC) == 0) {
     // Like Windows, wait for the end (the last sample handed to the device);
     // the bound keeps a stalled device from hanging the caller.
-    long long deadline = nowNanos() + 1000000000LL + bytes * 1000000000LL / bytesPerSecond;
-    while (voiceBusy(serial) && nowNanos() < deadline) SDL_Delay(1);
+    const int rate = std::max(1, soundDeviceInfo().rate);
+    const long long deadline = nowNanos() + 1000000000LL + samples * 1000000000LL / rate;
+    while (sounding(serial) && nowNanos() < deadline) SDL_Delay(1);
   }
   return 1;
+}
+
+int soundPlay(const char* name, float level, int note) {
+  if (name == nullptr) {
+    stopAll();
+    return 1;
+  }
+  return play(name, level, note, nullptr) != 0 ? 1 : 0;
+}
+
+void soundNoteOff(int note) {
+  Audio* audio = g_audio.load(std::memory_order_acquire);
+  if (!audio || audio->device == 0) return;
+  MixerCommand command;
+  command.action = MixerAction::NoteOff;
+  command.note = note;
+  send(audio, command);
+}
+
+void soundSustain(int channel, bool down) {
+  Audio* audio = g_audio.load(std::memory_order_acquire);
+  if (!audio || audio->device == 0) return;
+  MixerCommand command;
+  command.action = MixerAction::Pedal;
+  command.channel = channel;
+  command.down = down;
+  send(audio, command);
+}
+
+void soundMuteThisThread(bool muted) { t_muted = muted; }
+
+void soundPreload(const char* name) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  Audio* audio = runningAudio();
+  if (audio->device != 0) loadSound(audio, name);
 }
 
 void soundStart() {
@@ -319,44 +376,33 @@ void soundStart() {
 
 void soundShutdown() {
   std::lock_guard<std::mutex> lock(g_mutex);
-  if (g_audio == nullptr) return;
-  if (g_audio->device != 0) {
-    SDL_CloseAudioDevice(g_audio->device);
+  Audio* audio = g_audio.load(std::memory_order_relaxed);
+  if (audio == nullptr) return;
+  g_audio.store(nullptr, std::memory_order_release);
+  if (audio->device != 0) {
+    SDL_CloseAudioDevice(audio->device);
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
   }
   SDL_ResetHint(SDL_HINT_AUDIODRIVER);
   if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
-  delete g_audio;
-  g_audio = nullptr;
+  if (audio->times) munmap(audio->times, sizeof(SoundTimesFile));
+  delete audio;
   g_voiceStartNanos.store(0, std::memory_order_relaxed);
 }
 
 SoundDeviceInfo soundDeviceInfo() {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  if (g_audio == nullptr || g_audio->device == 0) return SoundDeviceInfo{nullptr, 0, 0, 0, 0};
-  const SDL_AudioSpec& spec = g_audio->spec;
+  Audio* audio = g_audio.load(std::memory_order_acquire);
+  if (audio == nullptr || audio->device == 0) return SoundDeviceInfo{nullptr, 0, 0, 0, 0};
+  const SDL_AudioSpec& spec = audio->spec;
   return SoundDeviceInfo{SDL_GetCurrentAudioDriver(), spec.freq, spec.channels, spec.samples,
                          SDL_AUDIO_BITSIZE(spec.format) / 8};
 }
 
-bool soundPlaying() {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  if (g_audio == nullptr || g_audio->device == 0) return false;
-  SDL_LockAudioDevice(g_audio->device);
-  bool playing = false;
-  for (const SoundVoice& voice : g_audio->voices) playing = playing || voiceActive(voice);
-  SDL_UnlockAudioDevice(g_audio->device);
-  return playing;
-}
+bool soundPlaying() { return sounding(0); }
 
 void soundSetVoices(int count) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  g_voicesWanted = std::clamp(count, 1, kMaxVoices);
-}
-
-void soundSetLevel(float level) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  g_nextGain = static_cast<int32_t>(std::lround(std::clamp(level, 0.0f, 1.0f) * kFullGain));
+  g_voicesWanted = std::clamp(count, 1, kMixerMaxVoices);
 }
 
 unsigned long long soundBuffersFilled() { return g_buffersFilled.load(std::memory_order_relaxed); }

@@ -16,7 +16,10 @@
 #include "platform/sound_win32.h"
 #define sndPlaySoundA sndPlaySoundAnyCodePage
 #else
+#include "platform/mixer.h"
+
 // Returns 1 when the sound started (or was stopped, for a null name), else 0.
+// Cut sounds fade out over a few milliseconds instead of stopping dead.
 int sndPlaySoundA(const char* name, unsigned flags);
 
 // Starts audio now instead of on the first sound, whose key would otherwise
@@ -29,9 +32,24 @@ void soundStart();
 // them all. 1, the default, keeps the contract above.
 void soundSetVoices(int count);
 
-// The level of the sounds started from now on, 0 to 1 (1, the default: as
-// recorded). Heard only with more than one voice.
-void soundSetLevel(float level);
+// Reads and converts a sound now (starting audio), so that playing it later
+// reads no file. Sounds stay loaded until audio shuts down.
+void soundPreload(const char* name);
+
+// sndPlaySoundA(name, SND_ASYNC) for a MIDI note, from any thread; with a
+// loaded sound it neither locks, waits nor allocates. With more than one
+// voice the level (0 to 1, 1 as recorded) scales it and the note
+// (mixerNote(channel, number), or kMixerNoNote) lets soundNoteOff damp it.
+int soundPlay(const char* name, float level, int note);
+
+// The note's key went up: damped unless its channel's sustain pedal is down.
+void soundNoteOff(int note);
+// The channel's sustain pedal; lifting it damps every note whose key is up.
+void soundSustain(int channel, bool down);
+
+// While set, sndPlaySoundA on this thread does nothing: a MIDI note's key is
+// shown on the player's thread after its sound started on the MIDI thread.
+void soundMuteThisThread(bool muted);
 #endif
 
 #endif  // PLINKAR_PLATFORM_SOUND_H

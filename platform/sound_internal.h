@@ -1,8 +1,9 @@
-// sound_internal.h: what the sound call's tests and latency benchmark look at.
-// The player itself needs only platform/sound.h.
+// sound_internal.h: what the sound call's tests and latency benchmarks look
+// at. The player itself needs only platform/sound.h.
 #ifndef PLINKAR_PLATFORM_SOUND_INTERNAL_H
 #define PLINKAR_PLATFORM_SOUND_INTERNAL_H
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -10,9 +11,9 @@
 // Bytes that are not CP949 are kept as they are.
 std::string soundFilePath(const char* name);
 
-// Closes the device, frees the cached sounds and quits SDL audio. Runs at exit
+// Closes the device, frees the loaded sounds and quits SDL audio. Runs at exit
 // once audio has started; the next sndPlaySoundA starts audio again and reads
-// SDL_AUDIODRIVER afresh.
+// SDL_AUDIODRIVER afresh. No other thread may be playing meanwhile.
 void soundShutdown();
 
 // The open device; driver is null and the rest 0 while audio is not running.
@@ -25,7 +26,8 @@ struct SoundDeviceInfo {
 };
 SoundDeviceInfo soundDeviceInfo();
 
-// True while the current sound still has samples to hand to the device.
+// True while a sound, or the fade of one cut off, still has samples to hand
+// to the device, or a command for it waits for the audio callback.
 bool soundPlaying();
 
 // How many buffers the audio callback has filled since the process started.
@@ -35,28 +37,20 @@ unsigned long long soundBuffersFilled();
 // the latest sound's first sample to the device; 0 until it has.
 long long soundVoiceStartNanos();
 
-// What the audio callback plays: a range of a cached buffer in the device's
-// format, which lives until shutdown.
-constexpr int32_t kSoundFullGain = 32768;  // as recorded
-struct SoundVoice {
-  const uint8_t* data = nullptr;
-  uint32_t length = 0;  // bytes
-  uint32_t position = 0;
-  unsigned long long serial = 0;  // later sounds have higher ones
-  bool started = false;           // its first bytes have gone to the device
-  int32_t gain = kSoundFullGain;  // applied when voices are added up
+// With PLINKAR_AUDIO_TIMES=FILE in the environment when audio starts, the
+// audio callback records in FILE (shared memory) when it handed each buffer
+// to the device and its loudest sample, so that a benchmark in another
+// process can time sounds by their buffers.
+struct SoundBufferTime {
+  int64_t nanos;  // steady_clock
+  int32_t peak;   // largest |sample|
+  int32_t unused;
 };
-
-bool voiceActive(const SoundVoice& voice);
-
-// Where a new sound goes among count voices: the first free one, else the
-// one that started first.
-int voiceFor(const SoundVoice* voices, int count);
-
-// Adds the next samples of every active voice, 16-bit, each scaled by its
-// gain, into out and moves them on. The sum saturates instead of wrapping; a
-// voice alone at full gain comes out as it is. Voices that run out fall
-// silent; out is always filled.
-void mixVoices(SoundVoice* voices, int count, int16_t* out, int samples);
+struct SoundTimesFile {
+  static constexpr uint32_t kSize = 4096;  // a ring: the latest buffers
+  std::atomic<uint32_t> count;             // buffers recorded so far
+  uint32_t unused;
+  SoundBufferTime buffers[kSize];
+};
 
 #endif  // PLINKAR_PLATFORM_SOUND_INTERNAL_H

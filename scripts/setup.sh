@@ -14,7 +14,7 @@ play=(build-essential cmake pkg-config libfast-float-dev
 package=(dpkg-dev file)
 tests=(libgtest-dev libgmock-dev googletest libbenchmark-dev libtinyobjloader-dev
        libosmesa6-dev clang libclang-rt-14-dev
-       xvfb xauth x11-utils xdotool imagemagick
+       xvfb xauth x11-utils xdotool libxtst-dev imagemagick
        lintian desktop-file-utils appstream man-db jackd2)
 
 case "${1:-}" in

@@ -24,11 +24,19 @@ struct Timer {
   void (*callback)(int);
   int value;
 };
+struct Sound {
+  std::string name;  // or "(stop)"
+  float level;
+  int note;
+};
 struct Calls {
-  std::vector<std::pair<std::string, float>> sounds;  // name or "(stop)", soundSetLevel's level
+  std::vector<std::pair<std::string, float>> sounds;  // name or "(stop)", the level
+  std::vector<Sound> notes;                           // soundPlay's
+  std::vector<int> notesOff;
+  std::vector<std::pair<int, bool>> pedals;
   std::vector<Timer> timers;
   int redisplays = 0;
-  float level = 1.0f;
+  bool muted = false;
 } calls;
 }  // namespace
 
@@ -37,10 +45,16 @@ void glutTimerFunc(unsigned delay, void (*callback)(int), int value) {
   calls.timers.push_back({delay, callback, value});
 }
 int sndPlaySoundA(const char* name, unsigned) {
-  calls.sounds.push_back({name ? name : "(stop)", calls.level});
+  if (!calls.muted) calls.sounds.push_back({name ? name : "(stop)", 1.0f});
   return 1;
 }
-void soundSetLevel(float level) { calls.level = level; }
+int soundPlay(const char* name, float level, int note) {
+  calls.notes.push_back({name ? name : "(stop)", level, note});
+  return 1;
+}
+void soundNoteOff(int note) { calls.notesOff.push_back(note); }
+void soundSustain(int channel, bool down) { calls.pedals.push_back({channel, down}); }
+void soundMuteThisThread(bool muted) { calls.muted = muted; }
 
 namespace {
 
@@ -251,34 +265,72 @@ TEST(KeyboardTest, ColourKeysStepAndWrapOthersAreSilent) {
 }
 
 // Piano notes 60 to 88 on any channel but the percussion one, drums on it.
-TEST(MidiKeysTest, NotesStandForTheirKeysAndVelocitySetsTheirOwnLevel) {
+TEST(MidiKeysTest, NotesStandForTheirKeys) {
   const char keys[] = "zqxwcvebrntmaysudfigohpjk[l];";
-  // Notes 35 to 57; GLUT's page up, page down, home, end and insert are 'h' to 'l'.
-  const char drums[] = "hh j jlklklkllil i  i i";
+  const struct {
+    int key;
+    std::vector<int> notes;
+  } drums[] = {
+      {GLUT_KEY_INSERT, {41, 43, 45, 47, 48, 50}}, {GLUT_KEY_HOME, {38, 40}},
+      {GLUT_KEY_PAGE_UP, {35, 36}},                {GLUT_KEY_END, {42, 44, 46}},
+      {GLUT_KEY_PAGE_DOWN, {49, 52, 55, 57}},
+  };
   for (uint8_t channel : {0, 8, 9, 15})
     for (int note = 0; note < 128; note++) {
       SCOPED_TRACE(testing::Message() << int(channel) << " " << note);
-      const MidiKey key = midiKeyFor({channel, uint8_t(note), 100});
-      const bool piano = channel != 9 && note >= 60 && note <= 88;
-      const bool drumNote = channel == 9 && note >= 35 && note <= 57 && drums[note - 35] != ' ';
-      const int drum = drumNote ? drums[note - 35] : 0;
-      EXPECT_EQ(key.kind, piano ? MidiKey::Character : drum ? MidiKey::Special : MidiKey::NoKey);
-      EXPECT_EQ(key.key, piano ? keys[note - 60] : drum);
+      const MidiKey key = midiKeyFor({MidiEvent::NoteOn, channel, uint8_t(note), 100});
+      MidiKey expected = {MidiKey::NoKey, 0};
+      if (channel != 9 && note >= 60 && note <= 88) expected = {MidiKey::Character, keys[note - 60]};
+      for (const auto& drum : drums)
+        for (int n : drum.notes)
+          if (channel == 9 && n == note) expected = {MidiKey::Special, drum.key};
+      EXPECT_EQ(key.kind, expected.kind);
+      EXPECT_EQ(key.key, expected.key);
     }
+}
+
+// The sound starts on the receiving thread; the key moves on the player's,
+// without a second sound.
+TEST(MidiKeysTest, ANoteSoundsAtOnceAndItsKeyFollowsOnThePlayersThread) {
   resetPlayer(3);
-  playMidiNote({0, 60, 0});  // a note-on of velocity 0 is a note-off
-  EXPECT_TRUE(calls.sounds.empty() && appState.whiteKeyAngle[0] == 0.0f);
-  playMidiNote({0, 60, 64});
-  playMidiNote({9, 38, 127});
-  keyboard('x', 0, 0);
-  ASSERT_EQ(calls.sounds.size(), 3u);
-  EXPECT_EQ(calls.sounds[0].first + calls.sounds[1].first,
-            "wav\\piano\\do.wavwav\\drum\\snare.wav");
-  EXPECT_EQ(appState.whiteKeyAngle[0] + appState.rightStick.angle, 140.0f);
-  playMidiNote({0, 60, 0});
-  EXPECT_EQ(calls.sounds.size(), 3u);
-  EXPECT_EQ(calls.sounds[0].second, 64 / 127.0f);
-  EXPECT_EQ(calls.sounds[1].second + calls.sounds[2].second, 2.0f);
+  showMidiEvents();  // the shown instruments reach the MIDI side
+  hearMidiEvent({MidiEvent::NoteOn, 2, 60, 64});
+  ASSERT_EQ(calls.notes.size(), 1u);
+  EXPECT_EQ(calls.notes[0].name, "wav\\piano\\do.wav");
+  EXPECT_EQ(calls.notes[0].level, 64 / 127.0f);
+  EXPECT_EQ(calls.notes[0].note, mixerNote(2, 60));
+  EXPECT_EQ(appState.whiteKeyAngle[0], 0.0f);
+  hearMidiEvent({MidiEvent::NoteOn, 9, 38, 127});
+  ASSERT_EQ(calls.notes.size(), 2u);
+  EXPECT_EQ(calls.notes[1].name, "wav\\drum\\snare.wav");
+  EXPECT_EQ(calls.notes[1].note, kMixerNoNote);
+  showMidiEvents();
+  EXPECT_EQ(appState.whiteKeyAngle[0], 5.0f);
+  EXPECT_EQ(appState.rightStick.angle, 135);
+  EXPECT_TRUE(calls.sounds.empty()) << calls.sounds[0].first;
+  EXPECT_EQ(calls.timers.size(), 2u);
+  keyboard('x', 0, 0);  // a computer key still sounds on the player's thread
+  ASSERT_EQ(calls.sounds.size(), 1u);
+  EXPECT_EQ(calls.sounds[0].first, "wav\\piano\\re.wav");
+}
+
+// Note-offs damp piano notes only; the pedal passes through; a hidden
+// instrument plays nothing.
+TEST(MidiKeysTest, NoteOffsAndThePedalReachTheSoundHiddenInstrumentsStaySilent) {
+  resetPlayer(1);  // the piano alone
+  showMidiEvents();
+  hearMidiEvent({MidiEvent::NoteOff, 0, 60, 0});
+  hearMidiEvent({MidiEvent::NoteOff, 9, 38, 0});
+  EXPECT_EQ(calls.notesOff, std::vector<int>{mixerNote(0, 60)});
+  hearMidiEvent({MidiEvent::Pedal, 3, 0, 64});
+  hearMidiEvent({MidiEvent::Pedal, 3, 0, 63});
+  EXPECT_EQ(calls.pedals, (std::vector<std::pair<int, bool>>{{3, true}, {3, false}}));
+  hearMidiEvent({MidiEvent::NoteOn, 9, 38, 127});
+  EXPECT_TRUE(calls.notes.empty());
+  appState.shown[Piano] = 0;
+  showMidiEvents();
+  hearMidiEvent({MidiEvent::NoteOn, 0, 61, 127});
+  EXPECT_TRUE(calls.notes.empty());
 }
 
 // A row of n triangles, 4 units wide, off the origin, so that fitting shows.
