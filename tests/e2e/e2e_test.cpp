@@ -154,6 +154,28 @@ TEST_F(PlayerTest, HeldKeysPlayOnceShowTheirChordWhileHeldAndAHeldArrowWalksOn) 
   EXPECT_EQ(log, "plinkar: no MIDI input: no ALSA sequencer and no JACK server\n");
 }
 
+// Shift pressed or let go while a key is held changes the character of its
+// repeats and release ('m' to 'M', '1' to '!'); the key is still the same.
+TEST_F(PlayerTest, ShiftChangedWhileAKeyIsHeldSwallowsNoPressAndLeavesNoMarker) {
+  for (int instrument : {kPiano, kGuitar}) choose(instrument);
+  xdotool("windowfocus --sync " + window());
+  keys("Right Right Right Right Right sleep 0.2");  // towards the front guitar copy
+  const Screenshot rest = grab(player_.playerWindow);
+  xdotool("keydown m sleep 0.9 keydown Shift_L sleep 0.5 keyup m sleep 0.1 keyup Shift_L sleep 0.2 "
+          "key m sleep 0.6");
+  const Samples output = ReadRawSamples(player_.audioFile), si = monoWav("piano/si.wav");
+  const long first = placeOf(output, si);
+  ASSERT_GE(first, 0) << "the held m was not heard";
+  const Samples after(output.begin() + first + 44100, output.end());
+  EXPECT_GE(placeOf(after, si), 0) << "the next m after Shift played nothing";
+
+  xdotool("keydown 1 sleep 0.9 keydown Shift_L sleep 0.5");
+  const Screenshot held = grab(player_.playerWindow);
+  xdotool("keyup 1 sleep 0.1 keyup Shift_L sleep 0.3");
+  EXPECT_GT(countChanged(rest, held), 30) << "no Am marker while held";
+  EXPECT_LT(countChanged(rest, grab(player_.playerWindow)), 10) << "the Am marker stayed";
+}
+
 // The build's player with these arguments, no MIDI system but JACK_DEFAULT_SERVER's.
 RunResult runPlayer(const std::string& arguments) {
   setenv("ALSA_CONFIG_PATH", "/dev/null", 1);
@@ -263,14 +285,13 @@ TEST_F(PlayerTest, ThousandsOfRandomInputsLeaveItRunningAtRestAndFlat) {
   EXPECT_LT(endKb - startKb, limitKb) << startKb << " kB grew to " << endKb << " kB";
 }
 
-// A MIDI keyboard on a JACK server of the test's own, connected with four voices.
+// A MIDI keyboard on a JACK server of the test's own, connected with eight voices.
 class MidiKeyboardTest : public PlayerTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(startJackServer(&jack_)) << "jackd -d dummy did not start";
-    keyboard_.reset(new RtMidiOut(RtMidi::UNIX_JACK, "plinkar-e2e"));
-    keyboard_->openVirtualPort("keyboard");
-    player_.arguments = {"--voices", "4", "--midi-connect", "plinkar-e2e:keyboard"};
+    openKeyboard();
+    player_.arguments = {"--voices", "8", "--midi-connect", "plinkar-e2e:keyboard"};
     PlayerTest::SetUp();
   }
   void TearDown() override {
@@ -278,7 +299,19 @@ class MidiKeyboardTest : public PlayerTest {
     keyboard_.reset();
     stopJackServer(&jack_);
   }
+  void openKeyboard() {
+    keyboard_.reset(new RtMidiOut(RtMidi::UNIX_JACK, "plinkar-e2e"));
+    keyboard_->openVirtualPort("keyboard");
+  }
   void send(std::vector<unsigned char> bytes) { keyboard_->sendMessage(&bytes); }
+  bool logSays(const std::string& text) {
+    return playerLog(player_).find(text) != std::string::npos;
+  }
+  // Waits for the output to reach the player's state of now, then reads it.
+  Samples output() {
+    sleepMs(100);  // SDL's disk driver writes through a 4 kB buffer
+    return ReadRawSamples(player_.audioFile);
+  }
 
   JackServer jack_;
   std::unique_ptr<RtMidiOut> keyboard_;
@@ -317,6 +350,104 @@ TEST_F(MidiKeyboardTest, NotesPlayThePianoAtTheirVelocityAndRingTogether) {
   EXPECT_GE(miAt, 0) << "the output is not note 62 and note 64 added, at half level";
   EXPECT_LT(miAt, 4410) << "the notes did not start about 50 ms apart";
   EXPECT_GT(end, 22050u) << "cut off";
+}
+
+// Sounds in the output: from a first sample that is not 0 to the last one
+// before 64 zeros or more.
+std::vector<std::pair<size_t, size_t>> soundsIn(const Samples& output) {
+  std::vector<std::pair<size_t, size_t>> sounds;
+  size_t zeros = 64;
+  for (size_t i = 0; i < output.size(); i++) {
+    if (output[i] == 0) {
+      zeros++;
+      continue;
+    }
+    if (zeros >= 64) sounds.push_back({i, i});
+    sounds.back().second = i + 1;
+    zeros = 0;
+  }
+  return sounds;
+}
+
+// A black key stops every sound: at whatever phase it comes, the note fades
+// out instead of jumping to silence.
+TEST_F(MidiKeyboardTest, AStoppedNoteEndsNearZeroAtAnyPhase) {
+  choose(kPiano);
+  for (int ms : {137, 203, 251, 317, 389}) {
+    send({0x90, 60, 127});
+    sleepMs(ms);
+    send({0x90, 61, 100});
+    sleepMs(150);
+  }
+  const Samples played = output();
+  const auto sounds = soundsIn(played);
+  ASSERT_EQ(sounds.size(), 5u);
+  for (const auto& [begin, end] : sounds) {
+    EXPECT_GT(end - begin, 4410u) << "shorter than 100 ms";
+    EXPECT_LE(std::abs(played[end - 1]), 300) << "cut off at " << played[end - 1];
+  }
+}
+
+TEST_F(MidiKeyboardTest, EightNotesAtFullVelocityStayBelowFullScale) {
+  choose(kPiano);
+  for (unsigned char note : {60, 62, 64, 65, 67, 69, 71, 72}) send({0x90, note, 127});
+  sleepMs(1600);
+  int peak = 0;
+  for (int16_t sample : output()) peak = std::max(peak, std::abs(int(sample)));
+  EXPECT_LT(peak, 32767) << "clipped";
+  EXPECT_GT(peak, 26000) << "the chord was not heard at its level";
+}
+
+// do.wav rings 1.5 s when left alone.
+TEST_F(MidiKeyboardTest, ANoteOffDampsTheNoteAndThePedalHoldsItUntilLifted) {
+  choose(kPiano);
+  send({0x90, 60, 127});
+  sleepMs(300);
+  send({0x80, 60, 0});  // damped 300 ms in
+  sleepMs(700);
+  send({0xB0, 64, 127});
+  send({0x90, 60, 127});
+  sleepMs(200);
+  send({0x80, 60, 0});  // the pedal holds it
+  sleepMs(600);
+  send({0xB0, 64, 0});  // and lifts 800 ms in
+  sleepMs(800);
+  const auto sounds = soundsIn(output());
+  ASSERT_EQ(sounds.size(), 2u);
+  const double damped = (sounds[0].second - sounds[0].first) / 44.1,
+               held = (sounds[1].second - sounds[1].first) / 44.1;  // ms
+  EXPECT_GT(damped, 280);
+  EXPECT_LT(damped, 700) << "not damped within 400 ms of its note-off";
+  EXPECT_GT(held, 700) << "damped though the pedal was down";
+  EXPECT_LT(held, 1200) << "not damped within 400 ms of the pedal lifting";
+}
+
+// The server goes and comes back, and so does the keyboard's port: the
+// player opens its port again, connects the keyboard, and plays on.
+TEST_F(MidiKeyboardTest, MidiComesBackWhenTheJackServerDoes) {
+  choose(kPiano);
+  keyboard_.reset();
+  stopJackServer(&jack_);
+  ASSERT_TRUE(waitFor([&] { return logSays("plinkar: MIDI input lost: "); }, 5000))
+      << playerLog(player_);
+  ASSERT_TRUE(startJackServer(&jack_));
+  EXPECT_TRUE(waitFor([] { return runProgram({"/usr/bin/jack_lsp"}).out.find("Plinkar:Plinkar\n") !=
+                                  std::string::npos; },
+                      5000))
+      << "the player's port did not come back:\n" << runProgram({"/usr/bin/jack_lsp"}).out << playerLog(player_);
+  openKeyboard();
+  ASSERT_TRUE(
+      waitFor([&] { return logSays("MIDI source plinkar-e2e:keyboard connected to port"); }, 5000))
+      << playerLog(player_);
+  const size_t before = output().size();
+  send({0x90, 60, 127});
+  sleepMs(400);
+  const Samples played = output();
+  EXPECT_GE(placeOf(Samples(played.begin() + before, played.end()), monoWav("piano/do.wav")), 0)
+      << "no sound after the server came back";
+  const std::string log = playerLog(player_);
+  EXPECT_NE(log.find("plinkar: MIDI input back: port Plinkar on JACK\n"), std::string::npos) << log;
+  EXPECT_TRUE(isRunning(player_));
 }
 
 }  // namespace

@@ -14,6 +14,12 @@
 
 void sleepMs(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
 
+bool waitFor(const std::function<bool()>& done, int timeout_ms) {
+  for (int waited = 0; waited < timeout_ms; waited += 20, sleepMs(20))
+    if (done()) return true;
+  return done();
+}
+
 void xdotool(const std::string& arguments) {  // a failure shows in the checks after
   if (std::system(("xdotool " + arguments + " 2>/dev/null").c_str())) return;
 }

@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@ long residentKb(const PlayerProcess& player);  // VmRSS, or -1
 
 void xdotool(const std::string& arguments);
 void sleepMs(int ms);
+// Polls until done() holds; false when it still does not after timeout_ms.
+bool waitFor(const std::function<bool()>& done, int timeout_ms);
 
 // Opens the menu of `button` at (x, y) in the window and picks entry k from 0.
 void chooseMenuEntry(unsigned long window, int x, int y, int button, int entry);
