@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds, and runs every test: the normal build, the
 # Debian package, the fuzzers (clang, each for a minute from its seeds), the
-# Windows program (cross-built, run under Wine), and a build with
-# AddressSanitizer and UndefinedBehaviorSanitizer where any report fails.
+# Windows program (cross-built, run under Wine), the sound and MIDI suites
+# under ThreadSanitizer, and a build with AddressSanitizer and
+# UndefinedBehaviorSanitizer where any report fails.
 # Ends with ctest's summary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -37,6 +38,14 @@ cmake --build build-fuzz -j"$jobs" --target fuzz_obj fuzz_ppm fuzz_bmp
 # The Windows program, cross-built with mingw-w64 and played under Wine.
 scripts/build-windows.sh
 scripts/test-windows.sh
+
+# ThreadSanitizer on what runs on several threads at once: the sound call from
+# the player's and MIDI's threads, the mixer's queue, MIDI input.
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DPLINKAR_TSAN=ON -DPLINKAR_BUILD_BENCH=OFF
+cmake --build build-tsan -j"$jobs" --target sound_tests midi_tests
+for suite in sound/sound_tests midi/midi_tests; do
+  TSAN_OPTIONS=halt_on_error=1 "build-tsan/tests/$suite"
+done
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DPLINKAR_SANITIZE=ON \
   -DPLINKAR_BUILD_BENCH=OFF
