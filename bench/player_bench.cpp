@@ -24,6 +24,7 @@
 #include "scene/camera.h"
 #include "scene/lighting.h"
 #include "scene/scene.h"
+#include "tests/e2e/player_process.h"
 
 namespace {
 
@@ -55,22 +56,18 @@ long cpuTicks(pid_t pid) {
   return ticks;
 }
 
-// The real player left alone at its start view: the share of one core it
-// takes over a few seconds.
-double idlePlayerCpuPercent() {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    execl(PLINKAR_PATH, PLINKAR_PATH, static_cast<char*>(nullptr));
-    _exit(127);
-  }
+// The real player left alone with these instruments shown (menu entries):
+// the share of one core it takes over a few seconds.
+double idlePlayerCpuPercent(const std::vector<int>& entries) {
+  PlayerProcess player;
+  if (!startPlayer(&player)) return -1;
+  for (int entry : entries) chooseMenuEntry(player.playerWindow, 250, 420, 3, entry);
   usleep(1500 * 1000);
-  const long before = cpuTicks(pid);
+  const long before = cpuTicks(player.pid);
   const int seconds = 4;
   sleep(seconds);
-  const long after = cpuTicks(pid);
-  kill(pid, SIGTERM);
-  waitpid(pid, nullptr, 0);
+  const long after = cpuTicks(player.pid);
+  stopPlayer(&player);
   return 100.0 * static_cast<double>(after - before) / (seconds * sysconf(_SC_CLK_TCK));
 }
 
@@ -117,6 +114,13 @@ int main(int argc, char** argv) {
     glFinish();
   });
   std::printf("frame, keys down and a chord held: median %.2f ms\n", median(busy));
-  std::printf("idle player at its start view: %.0f %% of a core\n", idlePlayerCpuPercent());
+  const struct {
+    const char* what;
+    std::vector<int> entries;
+  } views[] = {{"nothing", {}}, {"the piano", {0}}, {"the drum kit", {1}}, {"the guitar", {2}},
+               {"all three", {0, 1, 2}}};
+  for (const auto& view : views)
+    std::printf("idle player showing %s: %.0f %% of a core\n", view.what,
+                idlePlayerCpuPercent(view.entries));
   return 0;
 }
