@@ -78,7 +78,7 @@ static void paceFrames(int) {
 // character has none; special keys above 511.
 static unsigned char heldAs[1024];  // the character a held key went down as
 static bool held[1024];
-static int keySlot[256];            // of each character
+static int keySlot[256];  // of each character
 
 #ifdef _WIN32
 static int keyCode(unsigned char c) {
@@ -91,16 +91,15 @@ static int keyCode(unsigned char c) {
   if (!display) return -1;
   // Latin-1 characters are their own key symbols; GLUT hands these control
   // keys over as characters.
-  KeySym symbol = c;
-  switch (c) {
-    case 8: symbol = XK_BackSpace; break;
-    case 9: symbol = XK_Tab; break;
-    case 13: symbol = XK_Return; break;
-    case 27: symbol = XK_Escape; break;
-    case 127: symbol = XK_Delete; break;
-    default:
-      if (c < 32) return -1;
-  }
+  static const struct {
+    unsigned char character;
+    KeySym symbol;
+  } controls[] = {
+      {8, XK_BackSpace}, {9, XK_Tab}, {13, XK_Return}, {27, XK_Escape}, {127, XK_Delete}};
+  KeySym symbol = c < 32 ? NoSymbol : c;
+  for (const auto& control : controls)
+    if (control.character == c) symbol = control.symbol;
+  if (symbol == NoSymbol) return -1;
   const int code = XKeysymToKeycode(display, symbol);
   return code == 0 ? -1 : code;
 }

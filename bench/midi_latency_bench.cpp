@@ -110,8 +110,13 @@ void run(RtMidiOut* keyboard, Display* display, int voices, int notes) {
   const std::string label = std::to_string(voices) + (voices == 1 ? " voice" : " voices");
   report(("MIDI note-on to first loud buffer, " + label).c_str(),
          measure(
-             times, notes, [&] { send(keyboard, {0x90, 61, 100}); },
-             [&] { send(keyboard, {0x90, 60, 127}); }));
+             times, notes,
+             [&] {
+               send(keyboard, {0x90, 61, 100});
+             },
+             [&] {
+               send(keyboard, {0x90, 60, 127});
+             }));
 
   xdotool("windowfocus --sync " + std::to_string(player.playerWindow));
   const KeyCode z = XKeysymToKeycode(display, XK_z), q = XKeysymToKeycode(display, XK_q);

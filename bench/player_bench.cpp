@@ -117,7 +117,10 @@ int main(int argc, char** argv) {
   const struct {
     const char* what;
     std::vector<int> entries;
-  } views[] = {{"nothing", {}}, {"the piano", {0}}, {"the drum kit", {1}}, {"the guitar", {2}},
+  } views[] = {{"nothing", {}},
+               {"the piano", {0}},
+               {"the drum kit", {1}},
+               {"the guitar", {2}},
                {"all three", {0, 1, 2}}};
   for (const auto& view : views)
     std::printf("idle player showing %s: %.0f %% of a core\n", view.what,

@@ -249,15 +249,16 @@ void keepConnected() {
 
 void watchOnce() {
   if (g_open) {
-    const bool lost = g_input.jack ? g_jackLost.load(std::memory_order_acquire)
-                                   : !alsaSequencerThere();
+    const bool lost =
+        g_input.jack ? g_jackLost.load(std::memory_order_acquire) : !alsaSequencerThere();
     if (!lost) {
       keepConnected();
       return;
     }
-    const std::string why = g_input.jack ? std::string("the JACK server stopped") +
-                                               (*g_jackReason ? std::string(" (") + g_jackReason + ")" : "")
-                                         : std::string("the ALSA sequencer went away");
+    const std::string why = g_input.jack
+                                ? std::string("the JACK server stopped") +
+                                      (*g_jackReason ? std::string(" (") + g_jackReason + ")" : "")
+                                : std::string("the ALSA sequencer went away");
     std::fprintf(stderr,
                  "plinkar: MIDI input lost: %s; playing on from the computer keyboard, trying "
                  "again every second\n",

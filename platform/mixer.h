@@ -47,8 +47,8 @@ struct MixerVoice {
   unsigned long long serial = 0;  // later sounds have higher ones
   int32_t gain = kMixerFullGain;
   int note = kMixerNoNote;
-  bool held = false;       // its key is down (MIDI notes only)
-  bool started = false;    // its first samples have been mixed
+  bool held = false;     // its key is down (MIDI notes only)
+  bool started = false;  // its first samples have been mixed
   VoiceStage stage = VoiceStage::Free;
   int32_t envelope = 1 << 16;  // Q16: 1 << 16 is untouched
   int32_t fadeStep = 0;        // taken off the envelope each sample while fading

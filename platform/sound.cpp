@@ -120,8 +120,9 @@ bool openDevice(Audio* audio) {
   want.samples = kWantedFrames;
   want.callback = fillBuffer;
   want.userdata = audio;
-  audio->device = SDL_OpenAudioDevice(nullptr, 0, &want, &audio->spec,
-                                      SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
+  audio->device =
+      SDL_OpenAudioDevice(nullptr, 0, &want, &audio->spec,
+                          SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
   if (audio->device == 0) return false;
   mixerInit(&audio->mixer, audio->voiceCount, audio->spec.freq);
   audio->times = mapTimesFile();
@@ -257,7 +258,8 @@ unsigned long long play(const char* name, float level, int note, Uint32* samples
   command.samples = sound->samples.data();
   command.length = static_cast<uint32_t>(sound->samples.size());
   if (audio->voiceCount > 1)
-    command.gain = static_cast<int32_t>(std::lround(std::clamp(level, 0.0f, 1.0f) * kMixerFullGain));
+    command.gain =
+        static_cast<int32_t>(std::lround(std::clamp(level, 0.0f, 1.0f) * kMixerFullGain));
   command.note = note;
   command.serial = g_serials.fetch_add(1, std::memory_order_relaxed) + 1;
   g_voiceStartNanos.store(0, std::memory_order_relaxed);

@@ -161,8 +161,9 @@ TEST_F(PlayerTest, ShiftChangedWhileAKeyIsHeldSwallowsNoPressAndLeavesNoMarker) 
   xdotool("windowfocus --sync " + window());
   keys("Right Right Right Right Right sleep 0.2");  // towards the front guitar copy
   const Screenshot rest = grab(player_.playerWindow);
-  xdotool("keydown m sleep 0.9 keydown Shift_L sleep 0.5 keyup m sleep 0.1 keyup Shift_L sleep 0.2 "
-          "key m sleep 0.6");
+  xdotool(
+      "keydown m sleep 0.9 keydown Shift_L sleep 0.5 keyup m sleep 0.1 keyup Shift_L sleep 0.2 "
+      "key m sleep 0.6");
   const Samples output = ReadRawSamples(player_.audioFile), si = monoWav("piano/si.wav");
   const long first = placeOf(output, si);
   ASSERT_GE(first, 0) << "the held m was not heard";
@@ -431,10 +432,13 @@ TEST_F(MidiKeyboardTest, MidiComesBackWhenTheJackServerDoes) {
   ASSERT_TRUE(waitFor([&] { return logSays("plinkar: MIDI input lost: "); }, 5000))
       << playerLog(player_);
   ASSERT_TRUE(startJackServer(&jack_));
-  EXPECT_TRUE(waitFor([] { return runProgram({"/usr/bin/jack_lsp"}).out.find("Plinkar:Plinkar\n") !=
-                                  std::string::npos; },
-                      5000))
-      << "the player's port did not come back:\n" << runProgram({"/usr/bin/jack_lsp"}).out << playerLog(player_);
+  EXPECT_TRUE(waitFor(
+      [] {
+        return runProgram({"/usr/bin/jack_lsp"}).out.find("Plinkar:Plinkar\n") != std::string::npos;
+      },
+      5000))
+      << "the player's port did not come back:\n"
+      << runProgram({"/usr/bin/jack_lsp"}).out << playerLog(player_);
   openKeyboard();
   ASSERT_TRUE(
       waitFor([&] { return logSays("MIDI source plinkar-e2e:keyboard connected to port"); }, 5000))

@@ -271,8 +271,10 @@ TEST(MidiKeysTest, NotesStandForTheirKeys) {
     int key;
     std::vector<int> notes;
   } drums[] = {
-      {GLUT_KEY_INSERT, {41, 43, 45, 47, 48, 50}}, {GLUT_KEY_HOME, {38, 40}},
-      {GLUT_KEY_PAGE_UP, {35, 36}},                {GLUT_KEY_END, {42, 44, 46}},
+      {GLUT_KEY_INSERT, {41, 43, 45, 47, 48, 50}},
+      {GLUT_KEY_HOME, {38, 40}},
+      {GLUT_KEY_PAGE_UP, {35, 36}},
+      {GLUT_KEY_END, {42, 44, 46}},
       {GLUT_KEY_PAGE_DOWN, {49, 52, 55, 57}},
   };
   for (uint8_t channel : {0, 8, 9, 15})
@@ -280,7 +282,8 @@ TEST(MidiKeysTest, NotesStandForTheirKeys) {
       SCOPED_TRACE(testing::Message() << int(channel) << " " << note);
       const MidiKey key = midiKeyFor({MidiEvent::NoteOn, channel, uint8_t(note), 100});
       MidiKey expected = {MidiKey::NoKey, 0};
-      if (channel != 9 && note >= 60 && note <= 88) expected = {MidiKey::Character, keys[note - 60]};
+      if (channel != 9 && note >= 60 && note <= 88)
+        expected = {MidiKey::Character, keys[note - 60]};
       for (const auto& drum : drums)
         for (int n : drum.notes)
           if (channel == 9 && n == note) expected = {MidiKey::Special, drum.key};

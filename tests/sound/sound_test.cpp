@@ -226,7 +226,8 @@ TEST_F(SoundPlayback, NewSoundNullNameOrMissingFileCutsOffTheOnePlaying) {
       const int newSound = i < then.size() ? then[i] : 0;
       ASSERT_LE(std::abs(out[cut + i] - newSound), first[heard + i]) << i;
     }
-    EXPECT_EQ(mismatchAt(out, cut + kFade, std::vector<int>(then.begin() + std::min(kFade, then.size()), then.end())),
+    EXPECT_EQ(mismatchAt(out, cut + kFade,
+                         std::vector<int>(then.begin() + std::min(kFade, then.size()), then.end())),
               then.size() - std::min(kFade, then.size()));
     EXPECT_EQ(firstNonZero(out, cut + std::max(kFade, then.size())), out.size()) << "silence after";
   }
