@@ -4,8 +4,9 @@
 // with --midi-connect and all three instruments shown; then the same from a
 // computer key pressed with XTEST. The player records when it wrote each
 // buffer (PLINKAR_AUDIO_TIMES), so the times are the buffers' own, not
-// guessed from the output file's growth. Needs an X display (Xvfb will do)
-// and jackd.
+// guessed from the output file's growth. SDL's disk driver asks for a
+// 128-frame buffer every 2.1 ms where a device would every 2.9 ms, so on a
+// device add up to 0.8 ms. Needs an X display (Xvfb will do) and jackd.
 //   build/bench/midi_latency_bench [notes]
 #include <RtMidi.h>
 #include <X11/Xlib.h>
@@ -91,8 +92,6 @@ void report(const char* what, std::vector<double> ms) {
 void send(RtMidiOut* out, std::vector<unsigned char> bytes) { out->sendMessage(&bytes); }
 
 void run(RtMidiOut* keyboard, Display* display, int voices, int notes) {
-  const std::string timesPath = "/tmp/plinkar-bench-times-" + std::to_string(getpid());
-  setenv("PLINKAR_AUDIO_TIMES", timesPath.c_str(), 1);
   PlayerProcess player;
   player.arguments = {"--voices", std::to_string(voices), "--midi-connect", "plinkar-bench:keys"};
   if (!startPlayer(&player)) {
@@ -102,7 +101,7 @@ void run(RtMidiOut* keyboard, Display* display, int voices, int notes) {
   }
   for (int entry = 0; entry < 3; entry++)  // piano, drum kit, guitar
     chooseMenuEntry(player.playerWindow, 250, 420, 3, entry);
-  const SoundTimesFile* times = mapTimes(timesPath);
+  const SoundTimesFile* times = mapTimes(player.timesFile);
   if (!times) {
     std::fprintf(stderr, "midi_latency_bench: the player wrote no buffer times\n");
     std::exit(1);
@@ -128,9 +127,8 @@ void run(RtMidiOut* keyboard, Display* display, int voices, int notes) {
   report(("XTEST key press to first loud buffer, " + label).c_str(),
          measure(
              times, notes / 2, [&] { tap(q); }, [&] { tap(z); }));
-  stopPlayer(&player);
   munmap(const_cast<SoundTimesFile*>(times), sizeof(SoundTimesFile));
-  unlink(timesPath.c_str());
+  stopPlayer(&player);
 }
 
 }  // namespace

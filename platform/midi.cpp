@@ -43,7 +43,8 @@ struct Input {
 };
 
 MidiHandler g_handler = nullptr;
-MidiParser g_parser;  // the receiving thread's
+// Each system's receiving thread's; at most one input of a system is open.
+MidiParser g_alsaParser, g_jackParser;
 
 // Set by JACK's shutdown callback, which may not call JACK back.
 std::atomic<bool> g_jackLost{false};
@@ -82,7 +83,7 @@ void deliver(const MidiEvent& event, void*) {
 }
 
 void receivedOnAlsa(double, const unsigned char* message, size_t size, void*) {
-  midiParse(&g_parser, message, size, deliver, nullptr);
+  midiParse(&g_alsaParser, message, size, deliver, nullptr);
 }
 
 // JACK's real-time thread: each event is one whole message.
@@ -92,7 +93,7 @@ int receivedOnJack(jack_nframes_t frames, void* port) {
   for (uint32_t i = 0; i < count; i++) {
     jack_midi_event_t event;
     if (jack_midi_event_get(&event, buffer, i) == 0)
-      midiParse(&g_parser, event.buffer, event.size, deliver, nullptr);
+      midiParse(&g_jackParser, event.buffer, event.size, deliver, nullptr);
   }
   return 0;
 }
@@ -100,6 +101,24 @@ int receivedOnJack(jack_nframes_t frames, void* port) {
 void jackShutDown(jack_status_t, const char* reason, void*) {
   std::snprintf(g_jackReason, sizeof g_jackReason, "%s", reason ? reason : "");
   g_jackLost.store(true, std::memory_order_release);
+}
+
+// A fresh input with its port on the source of this index, or virtual (-1);
+// null when RtMidi fails. RtMidi connects a source only as it opens the
+// port, so a new connection takes a new input.
+RtMidiInPtr alsaInput(int source) {
+  g_alsaParser = MidiParser();
+  RtMidiInPtr input = rtmidi_in_create(RTMIDI_API_LINUX_ALSA, kPortName, 100);
+  if (input->ok) {
+    rtmidi_in_set_callback(input, receivedOnAlsa, nullptr);
+    if (source >= 0)
+      rtmidi_open_port(input, static_cast<unsigned>(source), kPortName);
+    else
+      rtmidi_open_virtual_port(input, kPortName);
+  }
+  if (input->ok) return input;
+  rtmidi_in_free(input);
+  return nullptr;
 }
 
 void closeInput(Input* input) {
@@ -112,20 +131,15 @@ void closeInput(Input* input) {
 bool openInput(System system, Input* input) {
   *input = Input();
   input->system = system;
-  g_parser = MidiParser();
   if (system == System::Alsa) {
     if (!alsaSequencerThere()) return false;
-    input->alsa = rtmidi_in_create(RTMIDI_API_LINUX_ALSA, kPortName, 100);
-    if (input->alsa->ok) {
-      rtmidi_in_set_callback(input->alsa, receivedOnAlsa, nullptr);
-      rtmidi_open_virtual_port(input->alsa, kPortName);
-    }
-    if (input->alsa->ok) return true;
+    input->alsa = alsaInput(-1);
+    if (input->alsa) return true;
     std::fprintf(stderr, "plinkar: RtMidi could not open a MIDI input on ALSA\n");
-    closeInput(input);
     return false;
   }
   quietenJack();
+  g_jackParser = MidiParser();
   // Never starts a server: with none running this fails at once.
   input->jack = jack_client_open(kPortName, JackNoStartServer, nullptr);
   if (!input->jack) return false;
@@ -171,11 +185,10 @@ int findSource(const std::vector<std::string>& names, const std::string& part) {
 bool connect(Input* input, int index, const std::string& name) {
   bool ok = false;
   if (input->alsa) {
-    // RtMidi connects a source only when it opens the port on it.
-    rtmidi_close_port(input->alsa);
-    rtmidi_open_port(input->alsa, static_cast<unsigned>(index), kPortName);
-    ok = input->alsa->ok;
-    if (!ok) rtmidi_open_virtual_port(input->alsa, kPortName);
+    rtmidi_in_free(input->alsa);
+    input->alsa = alsaInput(index);
+    ok = input->alsa != nullptr;
+    if (!ok) input->alsa = alsaInput(-1);
   } else {
     const int status = jack_connect(input->jack, name.c_str(), jack_port_name(input->jackPort));
     ok = status == 0 || status == EEXIST;
@@ -237,8 +250,8 @@ void keepConnected() {
                  g_input.source.c_str());
     g_input.source.clear();
     if (g_input.alsa) {
-      rtmidi_close_port(g_input.alsa);
-      rtmidi_open_virtual_port(g_input.alsa, kPortName);
+      rtmidi_in_free(g_input.alsa);
+      g_input.alsa = alsaInput(-1);
     }
   }
   const int source = findSource(names, g_connectTo);
@@ -249,8 +262,8 @@ void keepConnected() {
 
 void watchOnce() {
   if (g_open) {
-    const bool lost =
-        g_input.jack ? g_jackLost.load(std::memory_order_acquire) : !alsaSequencerThere();
+    const bool lost = g_input.jack ? g_jackLost.load(std::memory_order_acquire)
+                                   : !g_input.alsa || !alsaSequencerThere();
     if (!lost) {
       keepConnected();
       return;

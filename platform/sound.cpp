@@ -126,6 +126,7 @@ bool openDevice(Audio* audio) {
   if (audio->device == 0) return false;
   mixerInit(&audio->mixer, audio->voiceCount, audio->spec.freq);
   audio->times = mapTimesFile();
+  if (audio->times) audio->times->frames = audio->spec.samples;
   SDL_PauseAudioDevice(audio->device, 0);
   return true;
 }

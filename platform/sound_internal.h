@@ -39,8 +39,10 @@ long long soundVoiceStartNanos();
 
 // With PLINKAR_AUDIO_TIMES=FILE in the environment when audio starts, the
 // audio callback records in FILE (shared memory) when it handed each buffer
-// to the device and its loudest sample, so that a benchmark in another
-// process can time sounds by their buffers.
+// to the device and its loudest sample, so that a benchmark or test in
+// another process can time sounds by their buffers. (SDL's disk and dummy
+// drivers sleep whole milliseconds between buffers, so they run ahead of a
+// device: 128 frames every 2.1 ms, not 2.9.)
 struct SoundBufferTime {
   int64_t nanos;  // steady_clock
   int32_t peak;   // largest |sample|
@@ -49,7 +51,7 @@ struct SoundBufferTime {
 struct SoundTimesFile {
   static constexpr uint32_t kSize = 4096;  // a ring: the latest buffers
   std::atomic<uint32_t> count;             // buffers recorded so far
-  uint32_t unused;
+  uint32_t frames;                         // per buffer
   SoundBufferTime buffers[kSize];
 };
 

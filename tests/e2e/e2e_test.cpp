@@ -399,28 +399,41 @@ TEST_F(MidiKeyboardTest, EightNotesAtFullVelocityStayBelowFullScale) {
   EXPECT_GT(peak, 26000) << "the chord was not heard at its level";
 }
 
-// do.wav rings 1.5 s when left alone.
+long long nowNanos() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// do.wav rings 1.5 s when left alone. Times are the wall clock's: when a
+// message was sent, when the buffer that ends the sound went to the device.
 TEST_F(MidiKeyboardTest, ANoteOffDampsTheNoteAndThePedalHoldsItUntilLifted) {
   choose(kPiano);
   send({0x90, 60, 127});
   sleepMs(300);
-  send({0x80, 60, 0});  // damped 300 ms in
+  const long long off = nowNanos();
+  send({0x80, 60, 0});
   sleepMs(700);
   send({0xB0, 64, 127});
   send({0x90, 60, 127});
   sleepMs(200);
-  send({0x80, 60, 0});  // the pedal holds it
+  const long long heldOff = nowNanos();
+  send({0x80, 60, 0});
   sleepMs(600);
-  send({0xB0, 64, 0});  // and lifts 800 ms in
+  const long long lift = nowNanos();
+  send({0xB0, 64, 0});
   sleepMs(800);
   const auto sounds = soundsIn(output());
   ASSERT_EQ(sounds.size(), 2u);
-  const double damped = (sounds[0].second - sounds[0].first) / 44.1,
-               held = (sounds[1].second - sounds[1].first) / 44.1;  // ms
-  EXPECT_GT(damped, 280);
-  EXPECT_LT(damped, 700) << "not damped within 400 ms of its note-off";
-  EXPECT_GT(held, 700) << "damped though the pedal was down";
-  EXPECT_LT(held, 1200) << "not damped within 400 ms of the pedal lifting";
+  const long long dampedEnd = sampleTimeNanos(player_, sounds[0].second),
+                  heldEnd = sampleTimeNanos(player_, sounds[1].second);
+  ASSERT_GT(dampedEnd, 0);
+  ASSERT_GT(heldEnd, 0);
+  EXPECT_GT(dampedEnd, off);
+  EXPECT_LT(dampedEnd - off, 400000000) << "not damped within 400 ms of its note-off";
+  EXPECT_GT(heldEnd - heldOff, 550000000) << "damped though the pedal was down";
+  EXPECT_GT(heldEnd, lift);
+  EXPECT_LT(heldEnd - lift, 400000000) << "not damped within 400 ms of the pedal lifting";
 }
 
 // The server goes and comes back, and so does the keyboard's port: the

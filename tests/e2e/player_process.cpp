@@ -5,10 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
+#include "platform/sound_internal.h"
 #include "tests/support/files.h"
 #include "tests/support/x_window.h"
 
@@ -30,10 +32,12 @@ static unsigned long findWindow(pid_t pid, const std::string& title) {
 }
 
 bool startPlayer(PlayerProcess* player) {
-  player->audioFile = player->logFile = "/tmp/plinkar-e2e-XXXXXX";
-  const int audioFd = mkstemp(&player->audioFile[0]), logFd = mkstemp(&player->logFile[0]);
-  if (audioFd < 0 || logFd < 0) return false;
+  player->audioFile = player->logFile = player->timesFile = "/tmp/plinkar-e2e-XXXXXX";
+  const int audioFd = mkstemp(&player->audioFile[0]), logFd = mkstemp(&player->logFile[0]),
+            timesFd = mkstemp(&player->timesFile[0]);
+  if (audioFd < 0 || logFd < 0 || timesFd < 0) return false;
   close(audioFd);
+  close(timesFd);
   auto env = [](const char* name, const char* otherwise) {
     return std::getenv(name) ? std::getenv(name) : otherwise;
   };
@@ -46,6 +50,7 @@ bool startPlayer(PlayerProcess* player) {
     if (chdir(player->workDir.c_str()) != 0) _exit(127);
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", player->audioFile.c_str(), 1);
+    setenv("PLINKAR_AUDIO_TIMES", player->timesFile.c_str(), 1);
     setenv("ALSA_CONFIG_PATH", "/dev/null", 1);  // no sequencer
     if (!std::getenv("JACK_DEFAULT_SERVER")) setenv("JACK_DEFAULT_SERVER", "plinkar-e2e-none", 1);
     std::vector<char*> argv{const_cast<char*>(program)};
@@ -87,10 +92,21 @@ int stopPlayer(PlayerProcess* player) {
   }
   unlink(player->audioFile.c_str());
   unlink(player->logFile.c_str());
+  unlink(player->timesFile.c_str());
   return result;
 }
 
 std::string playerLog(const PlayerProcess& player) { return readFile(player.logFile); }
+
+long long sampleTimeNanos(const PlayerProcess& player, size_t sample) {
+  const std::string bytes = readFile(player.timesFile);
+  if (bytes.size() < sizeof(SoundTimesFile)) return -1;
+  const SoundTimesFile* times = reinterpret_cast<const SoundTimesFile*>(bytes.data());
+  const uint32_t count = times->count.load(), frames = std::max(1u, times->frames);
+  const size_t buffer = sample / frames;
+  if (buffer >= count || count - buffer > SoundTimesFile::kSize) return -1;
+  return times->buffers[buffer % SoundTimesFile::kSize].nanos;
+}
 
 long residentKb(const PlayerProcess& player) {
   std::ifstream in("/proc/" + std::to_string(player.pid) + "/status");

@@ -13,6 +13,7 @@ struct PlayerProcess {
   unsigned long playerWindow = 0;      // "Plinkar player", 500x500
   unsigned long helpCardWindow = 0;    // "Plinkar", 800x600
   std::string audioFile;               // what SDL's disk driver wrote
+  std::string timesFile;               // when it wrote each buffer
   std::string logFile;                 // its standard error
   std::string workDir;                 // where it is started
   std::vector<std::string> arguments;  // after the program's name
@@ -22,6 +23,9 @@ struct PlayerProcess {
 // the sources, sound to a file, MIDI only JACK_DEFAULT_SERVER's; waits for both windows.
 bool startPlayer(PlayerProcess* player);
 std::string playerLog(const PlayerProcess& player);
+// steady_clock time (ns) at which the buffer holding this sample of the
+// audio file was handed to the device, or -1 when not known (yet, or no more).
+long long sampleTimeNanos(const PlayerProcess& player, size_t sample);
 // Exit status, or -1 after a signal, -2 still running, -3 SIGTERM ignored.
 int stopPlayer(PlayerProcess* player);
 int waitForExit(PlayerProcess* player, int timeout_ms);
