@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "platform/midi_internal.h"
@@ -75,6 +76,29 @@ TEST(MidiQueueTest, ABurstBeyondItsSizeKeepsTheFirstAndCountsTheRest) {
   }
   EXPECT_FALSE(midiQueuePop(queue.get(), &event));
   EXPECT_TRUE(midiQueuePush(queue.get(), {Off, 1, 2, 0}));
+}
+
+// The MIDI thread writes while the player's thread reads: every event
+// arrives once, in order (ThreadSanitizer watches this one).
+TEST(MidiQueueTest, EventsCrossFromOneThreadToAnotherInOrder) {
+  auto queue = std::make_unique<MidiQueue>();
+  constexpr int kEvents = 100000;
+  std::thread writer([&queue] {
+    for (int i = 0; i < kEvents;)
+      if (midiQueuePush(queue.get(),
+                        {On, uint8_t(i % 16), uint8_t(i % 128), uint8_t(i / 128 % 128)}))
+        i++;
+      else
+        std::this_thread::yield();
+  });
+  MidiEvent event;
+  for (int i = 0; i < kEvents;) {
+    if (!midiQueuePop(queue.get(), &event)) continue;
+    ASSERT_EQ(event.note, i % 128);
+    ASSERT_EQ(event.value, i / 128 % 128);
+    i++;
+  }
+  writer.join();
 }
 
 }  // namespace
