@@ -279,7 +279,7 @@ TEST_F(PlayerTest, ThousandsOfRandomInputsLeaveItRunningAtRestAndFlat) {
   EXPECT_LT(countChanged(a, grab(player_.playerWindow)), 10) << "something was stuck down";
   const long endKb = residentKb(player_);
 #ifdef __SANITIZE_ADDRESS__
-  const long limitKb = 64 * 1024;  // freed memory waits in AddressSanitizer's quarantine
+  const long limitKb = 48 * 1024;  // freed memory waits in AddressSanitizer's quarantine
 #else
   const long limitKb = 20 * 1024;
 #endif
