@@ -3,10 +3,12 @@
 #include <GL/freeglut.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 
 #include "app/app_state.h"
 #include "instruments/instruments.h"
+#include "platform/lockfree_queue.h"
 #include "platform/sound.h"
 
 namespace {
@@ -34,7 +36,21 @@ const DrumNotes kDrumNotes[] = {
 // appState.shown as the MIDI thread may read it: bit 0 piano, bit 1 drum kit.
 std::atomic<unsigned> g_shown{0};
 
-MidiQueue g_toShow;
+void (*g_midiHeard)(const MidiEvent& event, long long nanos) = nullptr;
+
+// Events on their way to the player's thread, from MIDI input and songs.
+struct QueuedEvent {
+  MidiEvent event;
+  long long nanos;  // steady_clock, when it came
+};
+LockFreeQueue<QueuedEvent, 1024> g_toShow;
+std::atomic<unsigned long> g_dropped{0};
+
+long long nowNanos() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 }  // namespace
 
@@ -55,6 +71,8 @@ MidiKey midiKeyFor(const MidiEvent& event) {
 // filter: a second note-on is a new stroke, as on a drum pad that sends no
 // note-off.
 void hearMidiEvent(const MidiEvent& event) {
+  if (!queuePush(&g_toShow, QueuedEvent{event, nowNanos()}))
+    g_dropped.fetch_add(1, std::memory_order_relaxed);
   if (event.kind == MidiEvent::Pedal) {
     soundSustain(event.channel, event.value >= 64);
     return;
@@ -71,16 +89,20 @@ void hearMidiEvent(const MidiEvent& event) {
                              : drumKeySound(key.key, &sound);
     if (found) soundPlay(sound, event.value / 127.0f, note);
   }
-  midiQueuePush(&g_toShow, event);
 }
+
+void onMidiShown(void (*heard)(const MidiEvent& event, long long nanos)) { g_midiHeard = heard; }
 
 void showMidiEvents() {
   g_shown.store((appState.shown[Piano] == 1 ? 1u : 0u) | (appState.shown[Drum] == 1 ? 2u : 0u),
                 std::memory_order_relaxed);
   soundMuteThisThread(true);
-  MidiEvent event;
-  while (midiQueuePop(&g_toShow, &event)) {
+  QueuedEvent queued;
+  while (queuePop(&g_toShow, &queued)) {
+    const MidiEvent& event = queued.event;
+    if (g_midiHeard) g_midiHeard(event, queued.nanos);
     const MidiKey key = midiKeyFor(event);
+    if (key.kind == MidiKey::NoKey) continue;
     if (event.kind == MidiEvent::NoteOff) {
       // The drum keys do nothing on release.
       if (key.kind == MidiKey::Character) keyboardUp(static_cast<unsigned char>(key.key), 0, 0);
@@ -92,7 +114,7 @@ void showMidiEvents() {
   }
   soundMuteThisThread(false);
   static unsigned long dropped = 0;
-  const unsigned long now = g_toShow.dropped.load(std::memory_order_relaxed);
+  const unsigned long now = g_dropped.load(std::memory_order_relaxed);
   if (now != dropped) {
     std::fprintf(stderr, "plinkar: %lu MIDI notes dropped: more came at once than fit the queue\n",
                  now - dropped);

@@ -14,15 +14,20 @@ struct MidiKey {
 };
 MidiKey midiKeyFor(const MidiEvent& event);
 
-// On the thread that received the event: starts or damps the key's sound at
-// once (with more than one voice the velocity sets its level, 127 the level
-// of a key), follows the sustain pedal, and queues the event for the
-// player's thread. Drum notes ignore note-offs, as General MIDI has it.
+// On the thread that received the event (MIDI input, or a song's): starts or
+// damps the key's sound at once (with more than one voice the velocity sets
+// its level, 127 the level of a key), follows the sustain pedal, and queues
+// the event for the player's thread. Drum notes ignore note-offs, as General
+// MIDI has it. Never blocks; safe from several threads at once.
 void hearMidiEvent(const MidiEvent& event);
 
 // On the player's thread: what the queued events' keys do when pressed or
 // released (key tilt, stick, timers), without their sound, which has started.
 // Also tells the MIDI thread which instruments are shown.
 void showMidiEvents();
+
+// Has showMidiEvents hand every event it takes, with the steady_clock time
+// (ns) it came at, to heard (null: none), before its key acts.
+void onMidiShown(void (*heard)(const MidiEvent& event, long long nanos));
 
 #endif  // PLINKAR_INSTRUMENTS_MIDI_KEYS_H

@@ -13,6 +13,7 @@
 #include <jack/midiport.h>
 #include <rtmidi_c.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>

@@ -7,7 +7,6 @@
 #ifndef PLINKAR_PLATFORM_MIDI_H
 #define PLINKAR_PLATFORM_MIDI_H
 
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
 
@@ -39,34 +38,5 @@ void midiClose();
 // ("ALSA: name", "JACK: name"). False, after one line on standard error,
 // when there is no MIDI system.
 bool midiListSources(FILE* out);
-
-// One writer thread and one reader thread, no lock: each index is stored by
-// one side only. A full queue drops the new event and counts it.
-struct MidiQueue {
-  static constexpr uint32_t kSize = 1024;  // a power of two
-  MidiEvent events[kSize];
-  std::atomic<uint32_t> written{0};
-  std::atomic<uint32_t> read{0};
-  std::atomic<unsigned long> dropped{0};
-};
-
-inline bool midiQueuePush(MidiQueue* queue, const MidiEvent& event) {
-  const uint32_t written = queue->written.load(std::memory_order_relaxed);
-  if (written - queue->read.load(std::memory_order_acquire) == MidiQueue::kSize) {
-    queue->dropped.fetch_add(1, std::memory_order_relaxed);
-    return false;
-  }
-  queue->events[written % MidiQueue::kSize] = event;
-  queue->written.store(written + 1, std::memory_order_release);
-  return true;
-}
-
-inline bool midiQueuePop(MidiQueue* queue, MidiEvent* event) {
-  const uint32_t read = queue->read.load(std::memory_order_relaxed);
-  if (read == queue->written.load(std::memory_order_acquire)) return false;
-  *event = queue->events[read % MidiQueue::kSize];
-  queue->read.store(read + 1, std::memory_order_release);
-  return true;
-}
 
 #endif  // PLINKAR_PLATFORM_MIDI_H

@@ -170,38 +170,3 @@ bool mixerSounding(const Mixer& mixer, unsigned long long serial) {
     if (voice.stage != VoiceStage::Free && (serial == 0 || voice.serial == serial)) return true;
   return false;
 }
-
-MixerQueue::MixerQueue() {
-  for (uint32_t i = 0; i < kSize; i++) cells[i].sequence.store(i, std::memory_order_relaxed);
-}
-
-bool mixerQueuePush(MixerQueue* queue, const MixerCommand& command) {
-  uint32_t at = queue->writeAt.load(std::memory_order_relaxed);
-  for (;;) {
-    MixerQueue::Cell& cell = queue->cells[at % MixerQueue::kSize];
-    const uint32_t sequence = cell.sequence.load(std::memory_order_acquire);
-    const int32_t turn = static_cast<int32_t>(sequence - at);
-    if (turn == 0) {
-      // This cell is free for position `at`: claim it, unless another writer did.
-      if (queue->writeAt.compare_exchange_weak(at, at + 1, std::memory_order_relaxed)) {
-        cell.command = command;
-        cell.sequence.store(at + 1, std::memory_order_release);
-        return true;
-      }
-    } else if (turn < 0) {
-      return false;  // the reader has not taken this cell's last command yet
-    } else {
-      at = queue->writeAt.load(std::memory_order_relaxed);
-    }
-  }
-}
-
-bool mixerQueuePop(MixerQueue* queue, MixerCommand* command) {
-  const uint32_t at = queue->readAt.load(std::memory_order_relaxed);
-  MixerQueue::Cell& cell = queue->cells[at % MixerQueue::kSize];
-  if (cell.sequence.load(std::memory_order_acquire) != at + 1) return false;
-  *command = cell.command;
-  cell.sequence.store(at + MixerQueue::kSize, std::memory_order_release);
-  queue->readAt.store(at + 1, std::memory_order_relaxed);
-  return true;
-}

@@ -11,8 +11,9 @@
 #ifndef PLINKAR_PLATFORM_MIXER_H
 #define PLINKAR_PLATFORM_MIXER_H
 
-#include <atomic>
 #include <cstdint>
+
+#include "platform/lockfree_queue.h"
 
 constexpr int kMixerMaxVoices = 32;
 constexpr int kMixerSlots = 2 * kMixerMaxVoices;  // room for the ones fading out
@@ -78,22 +79,7 @@ bool mixerRender(Mixer* mixer, int16_t* out, int samples);
 // True while the sound of this serial still sounds (0: any sound).
 bool mixerSounding(const Mixer& mixer, unsigned long long serial);
 
-// Many writers, one reader (the audio callback), no lock: each cell carries
-// a sequence number that says whose turn it is.
-struct MixerQueue {
-  static constexpr uint32_t kSize = 256;  // a power of two
-  struct Cell {
-    std::atomic<uint32_t> sequence;
-    MixerCommand command;
-  };
-  Cell cells[kSize];
-  std::atomic<uint32_t> writeAt{0};
-  std::atomic<uint32_t> readAt{0};
-  MixerQueue();
-};
-
-// False when the queue is full: the command is not taken.
-bool mixerQueuePush(MixerQueue* queue, const MixerCommand& command);
-bool mixerQueuePop(MixerQueue* queue, MixerCommand* command);
+// Commands from any thread to the audio callback.
+using MixerQueue = LockFreeQueue<MixerCommand, 256>;
 
 #endif  // PLINKAR_PLATFORM_MIXER_H

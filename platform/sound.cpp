@@ -86,7 +86,7 @@ void recordTime(SoundTimesFile* times, const int16_t* samples, int count) {
 void fillBuffer(void* userdata, Uint8* stream, int len) {
   Audio* audio = static_cast<Audio*>(userdata);
   MixerCommand command;
-  while (mixerQueuePop(&audio->commands, &command)) {
+  while (queuePop(&audio->commands, &command)) {
     mixerApply(&audio->mixer, command);
     audio->applied.fetch_add(1, std::memory_order_release);
   }
@@ -218,7 +218,7 @@ const LoadedSound* loadSound(Audio* audio, const char* name) {
 // queue is full.
 bool send(Audio* audio, const MixerCommand& command) {
   audio->queued.fetch_add(1, std::memory_order_relaxed);
-  if (mixerQueuePush(&audio->commands, command)) return true;
+  if (queuePush(&audio->commands, command)) return true;
   audio->queued.fetch_sub(1, std::memory_order_relaxed);
   return false;
 }

@@ -1,9 +1,6 @@
-// MIDI bytes as RtMidi or JACK deliver them read into events, and the queue
-// that carries them to the player's thread.
+// MIDI bytes as RtMidi or JACK deliver them read into events.
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <thread>
 #include <vector>
 
 #include "platform/midi_internal.h"
@@ -61,44 +58,6 @@ TEST(MidiParse, NotesAndThePedalFromBytesInPieces) {
       midiParse(&parser, bytes.data(), bytes.size(), collect, &heard);
     EXPECT_EQ(heard, c.heard) << c.what;
   }
-}
-
-TEST(MidiQueueTest, ABurstBeyondItsSizeKeepsTheFirstAndCountsTheRest) {
-  auto queue = std::make_unique<MidiQueue>();
-  for (int i = 0; i < 1500; i++)
-    midiQueuePush(queue.get(), {On, 0, uint8_t(i % 128), uint8_t(1 + i / 128)});
-  EXPECT_EQ(queue->dropped.load(), 1500u - MidiQueue::kSize);
-  MidiEvent event;
-  for (int i = 0; i < int(MidiQueue::kSize); i++) {
-    ASSERT_TRUE(midiQueuePop(queue.get(), &event));
-    EXPECT_EQ(event.note, i % 128);
-    EXPECT_EQ(event.value, 1 + i / 128);
-  }
-  EXPECT_FALSE(midiQueuePop(queue.get(), &event));
-  EXPECT_TRUE(midiQueuePush(queue.get(), {Off, 1, 2, 0}));
-}
-
-// The MIDI thread writes while the player's thread reads: every event
-// arrives once, in order (ThreadSanitizer watches this one).
-TEST(MidiQueueTest, EventsCrossFromOneThreadToAnotherInOrder) {
-  auto queue = std::make_unique<MidiQueue>();
-  constexpr int kEvents = 100000;
-  std::thread writer([&queue] {
-    for (int i = 0; i < kEvents;)
-      if (midiQueuePush(queue.get(),
-                        {On, uint8_t(i % 16), uint8_t(i % 128), uint8_t(i / 128 % 128)}))
-        i++;
-      else
-        std::this_thread::yield();
-  });
-  MidiEvent event;
-  for (int i = 0; i < kEvents;) {
-    if (!midiQueuePop(queue.get(), &event)) continue;
-    ASSERT_EQ(event.note, i % 128);
-    ASSERT_EQ(event.value, i / 128 % 128);
-    i++;
-  }
-  writer.join();
 }
 
 }  // namespace

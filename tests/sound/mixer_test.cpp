@@ -211,7 +211,7 @@ TEST(MixerQueueTest, CommandsFromManyThreadsArriveOnceAndInTheirOrder) {
         MixerCommand command;
         command.note = t;
         command.serial = static_cast<unsigned long long>(i);
-        if (mixerQueuePush(queue.get(), command))
+        if (queuePush(queue.get(), command))
           i++;
         else
           std::this_thread::yield();
@@ -221,17 +221,17 @@ TEST(MixerQueueTest, CommandsFromManyThreadsArriveOnceAndInTheirOrder) {
   int taken = 0;
   MixerCommand command;
   while (taken < kThreads * kEach) {
-    if (!mixerQueuePop(queue.get(), &command)) continue;
+    if (!queuePop(queue.get(), &command)) continue;
     ASSERT_EQ(command.serial, next[command.note]) << "thread " << command.note;
     next[command.note]++;
     taken++;
   }
   for (std::thread& writer : writers) writer.join();
-  EXPECT_FALSE(mixerQueuePop(queue.get(), &command));
+  EXPECT_FALSE(queuePop(queue.get(), &command));
   // A full queue refuses a command instead of overwriting one.
   for (uint32_t i = 0; i < MixerQueue::kSize; i++)
-    ASSERT_TRUE(mixerQueuePush(queue.get(), command));
-  EXPECT_FALSE(mixerQueuePush(queue.get(), command));
+    ASSERT_TRUE(queuePush(queue.get(), command));
+  EXPECT_FALSE(queuePush(queue.get(), command));
 }
 
 }  // namespace
