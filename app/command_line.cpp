@@ -20,7 +20,7 @@ const XOption kXOptions[] = {{"-display", true}, {"-geometry", true},  {"-iconic
                              {"-sync", false}};
 
 // The player's own options that take a value.
-const char* const kValueOptions[] = {"--voices", "--midi-connect"};
+const char* const kValueOptions[] = {"--voices", "--midi-connect", "--play", "--record"};
 
 // 1 to 32 in plain decimal digits, else 0.
 int voiceCount(const char* text) {
@@ -73,6 +73,10 @@ StartOptions parseCommandLine(int argc, char** argv) {
       const char* value = argv[++i];
       if (std::strcmp(arg, "--midi-connect") == 0) {
         options.midiConnect = value;
+      } else if (std::strcmp(arg, "--play") == 0) {
+        options.play = value;
+      } else if (std::strcmp(arg, "--record") == 0) {
+        options.record = value;
       } else if ((options.voices = voiceCount(value)) == 0) {
         options.action = StartAction::BadUsage;
         options.problem = std::string("--voices takes a number from 1 to 32, not ") + value;
@@ -106,6 +110,7 @@ void printUsage(FILE* stream) {
   std::fprintf(
       stream,
       "usage: plinkar [--help] [--version] [--voices N] [--midi-connect NAME] [--midi-list]\n"
+      "               [--play FILE.mid] [--record FILE.mid]\n"
       "               [X options: -display NAME, -geometry SPEC, -iconic, -sync]\n"
       "\n"
       "A piano, a drum kit and a guitar in 3D, played from the keyboard.\n"
@@ -117,6 +122,10 @@ void printUsage(FILE* stream) {
       "  --midi-connect NAME  connect the player's MIDI port \"Plinkar\" to the first\n"
       "                       source port whose name contains NAME, now or when it appears\n"
       "  --midi-list          print the MIDI source ports and exit\n"
+      "  --play FILE.mid      play a Standard MIDI File on the instruments, as if from\n"
+      "                       a MIDI keyboard; the instruments it uses come out\n"
+      "  --record FILE.mid    write everything played (keys, MIDI input, the song) to\n"
+      "                       FILE.mid when the player ends\n"
       "\n"
       "  z x c v b n m a s d f g h j k l ;   piano, white keys from C4\n"
       "  q w e r t y u i o p [ ]             piano, black keys\n"

@@ -14,6 +14,8 @@ struct StartOptions {
   std::string display;      // the -display argument, empty when not given
   int voices = 1;           // --voices: sounds that may ring together, 1 to 32
   std::string midiConnect;  // --midi-connect: part of a MIDI source port's name
+  std::string play;         // --play: a Standard MIDI File to play
+  std::string record;       // --record: where to write what is played
 };
 
 // Reads the options. X's own (-display NAME, -geometry SPEC, -iconic,

@@ -10,6 +10,7 @@
 #include <X11/keysym.h>
 #endif
 
+#include <chrono>
 #include <cstring>
 
 #include "app/app_state.h"
@@ -60,6 +61,8 @@ static bool syncToDisplay() {
 void idle() { glutPostRedisplay(); }
 
 static int playerWindow = 0;
+
+int playerWindowId() { return playerWindow; }
 
 // Without swap control the idle redraw would spin a core on frames no
 // display shows; a timer brings them at about the display rate instead and
@@ -138,17 +141,37 @@ static unsigned char releaseKey(int slot, unsigned char as) {
   return as;
 }
 
+static void (*keyListener)(int, bool, bool, long long) = nullptr;
+
+void listenToKeys(void (*listener)(int key, bool special, bool down, long long nanos)) {
+  keyListener = listener;
+}
+
+static void tell(int key, bool isSpecial, bool down) {
+  if (!keyListener) return;
+  const long long nanos = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                              std::chrono::steady_clock::now().time_since_epoch())
+                              .count();
+  keyListener(key, isSpecial, down, nanos);
+}
+
 static void keyPressed(unsigned char key, int x, int y) {
-  if (pressKey(keySlot[key], key)) keyboard(key, x, y);
+  if (!pressKey(keySlot[key], key)) return;
+  keyboard(key, x, y);
+  tell(key, false, true);
 }
 
 // A chord marker goes with its key whatever Shift did meanwhile.
 static void keyReleased(unsigned char key, int x, int y) {
-  keyboardUp(releaseKey(keySlot[key], key), x, y);
+  const unsigned char pressed = releaseKey(keySlot[key], key);
+  keyboardUp(pressed, x, y);
+  tell(pressed, false, false);
 }
 
 static void specialPressed(int key, int x, int y) {
-  if (pressKey(512 + key, 0) || walksOnRepeat(key)) special(key, x, y);
+  const bool fresh = pressKey(512 + key, 0);
+  if (fresh || walksOnRepeat(key)) special(key, x, y);
+  if (fresh) tell(key, true, true);
 }
 
 static void specialReleased(int key, int, int) { releaseKey(512 + key, 0); }

@@ -67,6 +67,24 @@ MidiKey midiKeyFor(const MidiEvent& event) {
   return {MidiKey::NoKey, 0};
 }
 
+bool midiNoteForPianoKey(unsigned char key, uint8_t* note) {
+  for (int i = 0; i < 29; i++) {
+    if (kPianoKeys[i] != key) continue;
+    *note = static_cast<uint8_t>(60 + i);
+    return true;
+  }
+  return false;
+}
+
+bool midiNoteForDrumKey(int key, uint8_t* note) {
+  for (const DrumNotes& drum : kDrumNotes) {
+    if (drum.key != key) continue;
+    *note = drum.notes[0];
+    return true;
+  }
+  return false;
+}
+
 // MIDI has no key repeat, so no note goes through the computer keys' repeat
 // filter: a second note-on is a new stroke, as on a drum pad that sends no
 // note-off.

@@ -14,6 +14,11 @@ struct MidiKey {
 };
 MidiKey midiKeyFor(const MidiEvent& event);
 
+// The other way: the note a piano key (a character) stands for, and the first
+// General MIDI note of a drum key (a GLUT special key). False for other keys.
+bool midiNoteForPianoKey(unsigned char key, uint8_t* note);
+bool midiNoteForDrumKey(int key, uint8_t* note);
+
 // On the thread that received the event (MIDI input, or a song's): starts or
 // damps the key's sound at once (with more than one voice the velocity sets
 // its level, 127 the level of a key), follows the sustain pedal, and queues

@@ -10,7 +10,7 @@ set -euo pipefail
 
 play=(build-essential cmake pkg-config libfast-float-dev
       libgl-dev libglu1-mesa-dev freeglut3-dev libsdl2-dev
-      librtmidi-dev libasound2-dev libjack-jackd2-dev)
+      librtmidi-dev libasound2-dev libjack-jackd2-dev libsmf-dev)
 package=(dpkg-dev file)
 tests=(libgtest-dev libgmock-dev googletest libbenchmark-dev libtinyobjloader-dev
        libosmesa6-dev clang libclang-rt-14-dev
