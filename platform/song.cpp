@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -72,6 +73,92 @@ void play(std::vector<SongEvent> events, long long start, MidiHandler handler) {
   }
 }
 
+uint32_t bigEndian(const std::string& bytes, size_t at, int count) {
+  uint32_t value = 0;
+  for (int i = 0; i < count; i++) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
+  return value;
+}
+
+// A variable-length quantity at *at, at most four bytes; false when it runs
+// past end.
+bool readVarLength(const std::string& bytes, size_t* at, size_t end, uint32_t* value) {
+  *value = 0;
+  for (int i = 0; i < 4 && *at < end; i++) {
+    const uint8_t byte = static_cast<uint8_t>(bytes[(*at)++]);
+    *value = *value << 7 | (byte & 0x7F);
+    if (byte < 0x80) return true;
+  }
+  return false;
+}
+
+// Every event of the track lies whole inside it, up to an end-of-track event.
+bool trackComplete(const std::string& bytes, size_t at, size_t end) {
+  uint8_t running = 0;
+  for (;;) {
+    uint32_t delta = 0, length = 0;
+    if (!readVarLength(bytes, &at, end, &delta) || at >= end) return false;
+    const uint8_t status = static_cast<uint8_t>(bytes[at]);
+    if (status == 0xFF) {  // meta event: type, length, data
+      if (at + 2 > end) return false;
+      const uint8_t type = static_cast<uint8_t>(bytes[at + 1]);
+      at += 2;
+      if (!readVarLength(bytes, &at, end, &length) || length > end - at) return false;
+      at += length;
+      if (type == 0x2F) return true;
+    } else if (status == 0xF0 || status == 0xF7) {  // sysex: length, data
+      at++;
+      if (!readVarLength(bytes, &at, end, &length) || length > end - at) return false;
+      at += length;
+    } else {
+      if (status >= 0xF0) return false;  // no other system message belongs in a file
+      if (status >= 0x80) {
+        running = status;
+        at++;
+      } else if (running == 0) {
+        return false;  // data with no status before it
+      }
+      const uint32_t data = (running & 0xF0) == 0xC0 || (running & 0xF0) == 0xD0 ? 1 : 2;
+      if (data > end - at) return false;
+      at += data;
+    }
+  }
+}
+
+// The chunks must all be there, and each track whole up to its end-of-track
+// event, before libsmf sees them: it asserts, and so ends the process, where
+// a track runs out early.
+bool checkChunks(const std::string& bytes, std::string* error) {
+  if (bytes.size() < 14 || bytes.compare(0, 4, "MThd") != 0 || bigEndian(bytes, 4, 4) < 6) {
+    *error = "not a MIDI file: no MThd header";
+    return false;
+  }
+  const uint32_t tracks = bigEndian(bytes, 10, 2);
+  uint32_t found = 0;
+  size_t at = 8 + static_cast<size_t>(bigEndian(bytes, 4, 4));
+  while (found < tracks) {
+    if (at > bytes.size() || bytes.size() - at < 8) {
+      *error = "truncated: " + std::to_string(tracks) + " tracks announced, " +
+               std::to_string(found) + " there";
+      return false;
+    }
+    const size_t length = bigEndian(bytes, at + 4, 4);
+    const bool track = bytes.compare(at, 4, "MTrk") == 0;  // other chunks are skipped
+    at += 8;
+    if (track) found++;
+    if (track && length > bytes.size() - at) {
+      *error = "track " + std::to_string(found) + " is truncated: " + std::to_string(length) +
+               " bytes announced, " + std::to_string(bytes.size() - at) + " there";
+      return false;
+    }
+    if (track && !trackComplete(bytes, at, at + length)) {
+      *error = "track " + std::to_string(found) + " is damaged or cut short before its end";
+      return false;
+    }
+    at += length;
+  }
+  return true;
+}
+
 }  // namespace
 
 int songTicks(long long nanos) {
@@ -79,10 +166,29 @@ int songTicks(long long nanos) {
 }
 
 bool songRead(const char* path, std::vector<SongEvent>* events, std::string* error) {
+  events->clear();
+  std::string bytes;
+  if (FILE* file = std::fopen(path, "rb")) {
+    char block[65536];
+    for (size_t n; (n = std::fread(block, 1, sizeof block, file)) > 0;) bytes.append(block, n);
+    const bool failed = std::ferror(file);
+    std::fclose(file);
+    if (failed) {
+      *error = std::strerror(EIO);
+      return false;
+    }
+  } else {
+    *error = std::strerror(errno);
+    return false;
+  }
+  if (bytes.size() > INT_MAX) {
+    *error = "too big for a MIDI file";
+    return false;
+  }
+  if (!checkChunks(bytes, error)) return false;
   SmfMessages messages;
   listen(&messages);
-  smf_t* smf = smf_load(path);
-  events->clear();
+  smf_t* smf = smf_load_from_memory(bytes.data(), static_cast<int>(bytes.size()));
   while (smf && messages.first.empty()) {
     smf_event_t* event = smf_get_next_event(smf);
     if (!event) break;
