@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -12,6 +14,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "platform/song.h"
 #include "tests/e2e/jack_server.h"
 #include "tests/e2e/player_process.h"
 #include "tests/support/files.h"
@@ -465,6 +468,184 @@ TEST_F(MidiKeyboardTest, MidiComesBackWhenTheJackServerDoes) {
   const std::string log = playerLog(player_);
   EXPECT_NE(log.find("plinkar: MIDI input back: port Plinkar on JACK\n"), std::string::npos) << log;
   EXPECT_TRUE(isRunning(player_));
+}
+
+// A format-0 file at this division: tempo changes (µs a beat) and channel
+// messages, each at its tick.
+std::string midiFile(const std::string& name, int ppqn,
+                     std::vector<std::pair<int, std::vector<uint8_t>>> events) {
+  std::stable_sort(events.begin(), events.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::string track;
+  int last = 0;
+  for (const auto& [tick, bytes] : events) {
+    uint32_t delta = tick - last, buffer = delta & 0x7F;
+    last = tick;
+    while (delta >>= 7) buffer = buffer << 8 | 0x80 | (delta & 0x7F);
+    for (;; buffer >>= 8) {
+      track.push_back(char(buffer & 0xFF));
+      if (!(buffer & 0x80)) break;
+    }
+    track.append(bytes.begin(), bytes.end());
+  }
+  track.append("\x00\xFF\x2F\x00", 4);
+  auto be = [](uint32_t v, int n) {
+    std::string out;
+    for (int i = n - 1; i >= 0; i--) out.push_back(char(v >> (8 * i)));
+    return out;
+  };
+  return writeFile(name, "MThd" + be(6, 4) + be(0, 2) + be(1, 2) + be(ppqn, 2) + "MTrk" +
+                             be(uint32_t(track.size()), 4) + track);
+}
+
+std::vector<uint8_t> tempo(int micros) {
+  return {0xFF, 0x51, 0x03, uint8_t(micros >> 16), uint8_t(micros >> 8), uint8_t(micros)};
+}
+
+// Onsets of the sounds in the player's output, in ms from the first, by the
+// times the player handed their buffers to the device.
+std::vector<double> onsetsMs(const PlayerProcess& player, const Samples& output) {
+  std::vector<double> ms;
+  for (const auto& [begin, end] : soundsIn(output)) {
+    const long long at = sampleTimeNanos(player, begin);
+    EXPECT_GT(at, 0) << "no buffer time for sample " << begin;
+    ms.push_back(
+        ms.empty() && at > 0 ? 0 : (at - sampleTimeNanos(player, soundsIn(output)[0].first)) / 1e6);
+  }
+  return ms;
+}
+
+// Piano notes on channel 1 and drums on channel 10, each cut by a black key,
+// at 120 beats a minute and then 240.
+TEST(PlayerSong, PlaysItsNotesAtTheirTimesOnTheInstrumentsItUses) {
+  const std::string song = midiFile("song.mid", 96,
+                                    {{0, tempo(500000)},
+                                     {0, {0x90, 60, 127}},
+                                     {48, {0x90, 61, 1}},
+                                     {96, {0x99, 38, 127}},
+                                     {144, {0x90, 61, 1}},
+                                     {192, tempo(250000)},
+                                     {192, {0x90, 64, 127}},
+                                     {216, {0x90, 61, 1}},
+                                     {240, {0x99, 42, 127}},
+                                     {264, {0x90, 61, 1}},
+                                     {288, {0x90, 67, 127}},
+                                     {312, {0x90, 61, 1}}});
+  PlayerProcess player;
+  player.arguments = {"--play", song};
+  ASSERT_TRUE(startPlayer(&player)) << playerLog(player);
+  sleepMs(2500);
+  const Screenshot view = grab(player.playerWindow);
+  int drawn = 0;
+  for (int y = 0; y < view.height; y++)
+    for (int x = 0; x < view.width; x++) drawn += view.at(x, y)[0] != view.at(0, 0)[0];
+  sleepMs(100);
+  const std::vector<double> heard = onsetsMs(player, ReadRawSamples(player.audioFile));
+  EXPECT_TRUE(isRunning(player)) << "the player did not stay open after the song";
+  stopPlayer(&player);
+  const std::vector<double> due = {0, 500, 1000, 1125, 1250};
+  ASSERT_EQ(heard.size(), due.size());
+  for (size_t i = 0; i < due.size(); i++) EXPECT_NEAR(heard[i], due[i], 15) << "note " << i;
+  EXPECT_GT(drawn, 20000) << "the piano and the drum kit did not come out";
+}
+
+TEST(PlayerSong, ABadFileIsOneLineAndStatus1BeforeAnyWindow) {
+  const std::string whole = midiFile("whole.mid", 96, {{0, {0x90, 60, 100}}, {96, {0x80, 60, 0}}});
+  const std::string bytes = readFile(whole);
+  const std::pair<std::string, const char*> cases[] = {
+      {testDir() + "/missing.mid", "No such file or directory"},
+      {writeFile("text.mid", "not a song\n"), "not a MIDI file"},
+      {writeFile("cut.mid", bytes.substr(0, bytes.size() - 5)), "track 1 is"},
+  };
+  // Without a display: had a window been tried first, that would be the message.
+  const std::string display = std::getenv("DISPLAY");
+  unsetenv("DISPLAY");
+  for (const auto& [path, says] : cases) {
+    SCOPED_TRACE(path);
+    const RunResult run = runPlayer("--play " + path);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err.rfind("plinkar: " + path + ": ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(says), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "more than one line";
+  }
+  setenv("DISPLAY", display.c_str(), 1);
+}
+
+// Keys pressed while recording come back from the file as their notes at
+// their times, and the file played back sounds them at those times again.
+TEST(PlayerSong, WhatIsPlayedIsRecordedAndPlaysBackAtItsTimes) {
+  const std::string recording = testDir() + "/played.mid";
+  PlayerProcess player;
+  player.arguments = {"--record", recording};
+  ASSERT_TRUE(startPlayer(&player)) << playerLog(player);
+  chooseMenuEntry(player.playerWindow, 250, 420, 3, kPiano);
+  chooseMenuEntry(player.playerWindow, 250, 420, 3, kDrum);
+  xdotool("windowfocus --sync " + std::to_string(player.playerWindow));
+  xdotool(
+      "key z sleep 0.25 key q sleep 0.25 key Insert sleep 0.25 key q sleep 0.25 key x sleep 0.25 "
+      "key q sleep 0.3");
+  EXPECT_EQ(stopPlayer(&player), 0) << playerLog(player);
+  std::vector<SongEvent> events;
+  std::string error;
+  ASSERT_TRUE(songRead(recording.c_str(), &events, &error)) << error;
+  std::vector<std::pair<int, int>> notesOn;  // status, note
+  std::vector<double> at;
+  for (const SongEvent& event : events)
+    if ((event.bytes[0] & 0xF0) == 0x90) {
+      notesOn.push_back({event.bytes[0], event.bytes[1]});
+      at.push_back(event.nanos / 1e6);
+    }
+  const std::vector<std::pair<int, int>> expected = {{0x90, 60}, {0x90, 61}, {0x99, 41},
+                                                     {0x90, 61}, {0x90, 62}, {0x90, 61}};
+  EXPECT_EQ(notesOn, expected);
+  ASSERT_EQ(at.size(), expected.size());
+  for (size_t i = 1; i < at.size(); i++) EXPECT_NEAR(at[i] - at[i - 1], 250, 60) << i;
+
+  PlayerProcess again;
+  again.arguments = {"--play", recording};
+  ASSERT_TRUE(startPlayer(&again)) << playerLog(again);
+  sleepMs(2200);
+  const std::vector<double> heard = onsetsMs(again, ReadRawSamples(again.audioFile));
+  stopPlayer(&again);
+  ASSERT_EQ(heard.size(), 3u);
+  for (size_t i = 0; i < 3; i++) EXPECT_NEAR(heard[i], at[2 * i] - at[0], 6) << "note " << i;
+}
+
+// Every way out writes the recording; one that cannot be written says so
+// and ends with 1.
+TEST(PlayerSong, EveryWayOutWritesTheRecording) {
+  const std::string folder = testDir() + "/ways";
+  std::filesystem::create_directories(folder);
+  const std::tuple<const char*, std::string, void (*)(PlayerProcess*), int> cases[] = {
+      {"Exit", folder + "/exit.mid",
+       [](PlayerProcess* p) { chooseMenuEntry(p->helpCardWindow, 300, 200, 3, 0); }, 0},
+      {"window closed", folder + "/closed.mid",
+       [](PlayerProcess* p) { closeLikeWindowManager(p->playerWindow); }, 0},
+      {"SIGINT", folder + "/int.mid", [](PlayerProcess* p) { kill(p->pid, SIGINT); }, 0},
+      {"no such folder", folder + "/none/x.mid", [](PlayerProcess* p) { kill(p->pid, SIGTERM); },
+       1},
+  };
+  for (const auto& [what, path, end, status] : cases) {
+    SCOPED_TRACE(what);
+    PlayerProcess player;
+    player.arguments = {"--record", path};
+    ASSERT_TRUE(startPlayer(&player)) << playerLog(player);
+    chooseMenuEntry(player.playerWindow, 250, 420, 3, kPiano);
+    xdotool("windowfocus --sync " + std::to_string(player.playerWindow) + " key z sleep 0.2");
+    end(&player);
+    EXPECT_EQ(waitForExit(&player, 5000), status);
+    std::vector<SongEvent> events;
+    std::string error;
+    EXPECT_EQ(songRead(path.c_str(), &events, &error), status == 0) << error;
+    if (status != 0) {
+      EXPECT_NE(playerLog(player).find("plinkar: can't write the recording to " + path + ": "),
+                std::string::npos)
+          << playerLog(player);
+    }
+    stopPlayer(&player);
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    EXPECT_NE(entry.path().extension(), ".tmp") << entry.path() << " was left behind";
 }
 
 }  // namespace
