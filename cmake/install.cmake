@@ -14,6 +14,7 @@ install(TARGETS plinkar objtool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 set(PLINKAR_SHARE ${CMAKE_INSTALL_DATADIR}/plinkar)
 install(FILES data/piano.obj data/piano.mtl data/drum.obj data/drum.mtl data/gita.obj
               data/gita.mtl DESTINATION ${PLINKAR_SHARE}/data)
+install(FILES data/songs/demo.mid DESTINATION ${PLINKAR_SHARE}/data/songs)
 foreach(set piano drum gita)
   install(DIRECTORY wav/${set} DESTINATION ${PLINKAR_SHARE}/wav FILES_MATCHING PATTERN "*.wav")
 endforeach()
