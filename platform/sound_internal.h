@@ -49,7 +49,7 @@ struct SoundBufferTime {
   int32_t unused;
 };
 struct SoundTimesFile {
-  static constexpr uint32_t kSize = 4096;  // a ring: the latest buffers
+  static constexpr uint32_t kSize = 65536;  // a ring: the latest buffers, over 2 minutes
   std::atomic<uint32_t> count;             // buffers recorded so far
   uint32_t frames;                         // per buffer
   SoundBufferTime buffers[kSize];
