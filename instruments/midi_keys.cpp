@@ -131,11 +131,16 @@ void showMidiEvents() {
     }
   }
   soundMuteThisThread(false);
+  // Said at most once a second: a dense song could overflow every frame.
   static unsigned long dropped = 0;
+  static long long saidAt = 0;
   const unsigned long now = g_dropped.load(std::memory_order_relaxed);
-  if (now != dropped) {
-    std::fprintf(stderr, "plinkar: %lu MIDI notes dropped: more came at once than fit the queue\n",
+  if (now != dropped && nowNanos() - saidAt >= 1000000000) {
+    std::fprintf(stderr,
+                 "plinkar: %lu MIDI notes not shown on the instruments: more came at once than "
+                 "fit the queue (all were heard)\n",
                  now - dropped);
     dropped = now;
+    saidAt = nowNanos();
   }
 }
