@@ -1,11 +1,9 @@
 // The player on Linux: the help card opens first, then the player window.
 #include <GL/freeglut.h>
 #include <X11/Xlib.h>
-
 #include <limits.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -101,10 +99,7 @@ static void startSong(int) {
   if (uses[0] && appState.shown[Piano] != 1) instrumentMenu('1');
   if (uses[1] && appState.shown[Drum] != 1) instrumentMenu('2');
   showMidiEvents();  // the MIDI side learns what is shown
-  const long long now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                            std::chrono::steady_clock::now().time_since_epoch())
-                            .count();
-  songPlay(std::move(song), now + kSongLeadInNanos, hearMidiEvent);
+  songPlay(std::move(song), songClockNanos() + kSongLeadInNanos, hearMidiEvent);
 }
 
 // Every sound a key or note can play is read before the first one, so that

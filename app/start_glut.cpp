@@ -10,7 +10,6 @@
 #include <X11/keysym.h>
 #endif
 
-#include <chrono>
 #include <cstring>
 
 #include "app/app_state.h"
@@ -141,18 +140,12 @@ static unsigned char releaseKey(int slot, unsigned char as) {
   return as;
 }
 
-static void (*keyListener)(int, bool, bool, long long) = nullptr;
+static void (*keyListener)(int, bool, bool) = nullptr;
 
-void listenToKeys(void (*listener)(int key, bool special, bool down, long long nanos)) {
-  keyListener = listener;
-}
+void listenToKeys(void (*listener)(int key, bool special, bool down)) { keyListener = listener; }
 
 static void tell(int key, bool isSpecial, bool down) {
-  if (!keyListener) return;
-  const long long nanos = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                              std::chrono::steady_clock::now().time_since_epoch())
-                              .count();
-  keyListener(key, isSpecial, down, nanos);
+  if (keyListener) keyListener(key, isSpecial, down);
 }
 
 static void keyPressed(unsigned char key, int x, int y) {

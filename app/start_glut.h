@@ -7,9 +7,9 @@
 // main loop. Never returns.
 void startGlut();
 // Has every fresh press and every release of a key (a character, or a GLUT
-// special key) reported to listener, with the steady_clock time (ns), after
-// it played; null: none. Repeats are not reported.
-void listenToKeys(void (*listener)(int key, bool special, bool down, long long nanos));
+// special key) reported to listener after it played; null: none. Repeats
+// are not reported.
+void listenToKeys(void (*listener)(int key, bool special, bool down));
 // The player window's GLUT number, once startGlut has made it; else 0.
 int playerWindowId();
 // GLUT idle callback: keeps frames coming.

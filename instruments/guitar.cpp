@@ -18,14 +18,14 @@ static const Chord chords[6] = {
     {'5', "wav\\gita\\" TONGGITA "F.wav"},  {'6', "wav\\gita\\" TONGGITA "G7.wav"},
 };
 
-static int chordIndex(unsigned char key) {
+int guitarChord(unsigned char key) {
   for (int k = 0; k < 6; k++)
     if (chords[k].key == key) return k;
   return -1;
 }
 
 void playGuitar(unsigned char key) {
-  const int k = chordIndex(key);
+  const int k = guitarChord(key);
   if (k < 0) return;
   sndPlaySoundA(chords[k].sound, SND_ASYNC);
   appState.chordHeld[k] = 1;
@@ -34,12 +34,12 @@ void playGuitar(unsigned char key) {
 // The sound plays on; the marker follows the key.
 void keyboardUp(unsigned char key, int, int) {
   if (appState.shown[Guitar] != 1) return;
-  const int k = chordIndex(key);
+  const int k = guitarChord(key);
   if (k >= 0) appState.chordHeld[k] = 0;
 }
 
 bool guitarKeySound(unsigned char key, const char** sound) {
-  const int k = chordIndex(key);
+  const int k = guitarChord(key);
   if (k >= 0) *sound = chords[k].sound;
   return k >= 0;
 }

@@ -31,5 +31,7 @@ void stepColorScheme(unsigned char key);
 bool pianoKeySound(unsigned char key, const char** sound);
 bool guitarKeySound(unsigned char key, const char** sound);
 bool drumKeySound(int key, const char** sound);
+// The chord a key holds, in chordHeld order (Am, C, D, E6, F, G7), or -1.
+int guitarChord(unsigned char key);
 
 #endif  // PLINKAR_INSTRUMENTS_INSTRUMENTS_H

@@ -3,12 +3,12 @@
 #include <GL/freeglut.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 
 #include "app/app_state.h"
 #include "instruments/instruments.h"
 #include "platform/lockfree_queue.h"
+#include "platform/song.h"
 #include "platform/sound.h"
 
 namespace {
@@ -45,12 +45,6 @@ struct QueuedEvent {
 };
 LockFreeQueue<QueuedEvent, 1024> g_toShow;
 std::atomic<unsigned long> g_dropped{0};
-
-long long nowNanos() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 }  // namespace
 
@@ -89,7 +83,7 @@ bool midiNoteForDrumKey(int key, uint8_t* note) {
 // filter: a second note-on is a new stroke, as on a drum pad that sends no
 // note-off.
 void hearMidiEvent(const MidiEvent& event) {
-  if (!queuePush(&g_toShow, QueuedEvent{event, nowNanos()}))
+  if (!queuePush(&g_toShow, QueuedEvent{event, songClockNanos()}))
     g_dropped.fetch_add(1, std::memory_order_relaxed);
   if (event.kind == MidiEvent::Pedal) {
     soundSustain(event.channel, event.value >= 64);
@@ -135,12 +129,12 @@ void showMidiEvents() {
   static unsigned long dropped = 0;
   static long long saidAt = 0;
   const unsigned long now = g_dropped.load(std::memory_order_relaxed);
-  if (now != dropped && nowNanos() - saidAt >= 1000000000) {
+  if (now != dropped && songClockNanos() - saidAt >= 1000000000) {
     std::fprintf(stderr,
                  "plinkar: %lu MIDI notes not shown on the instruments: more came at once than "
                  "fit the queue (all were heard)\n",
                  now - dropped);
     dropped = now;
-    saidAt = nowNanos();
+    saidAt = songClockNanos();
   }
 }

@@ -12,8 +12,8 @@
 // when its instrument is shown. Piano keys are their notes of the MIDI map on
 // channel 1 (note-on, and note-off when let go), drum keys the first General
 // MIDI note of theirs on channel 10, chord keys the notes of the chord on
-// channel 3, all at velocity 127. Other keys are not kept.
-void recordKey(int key, bool special, bool down, long long nanos);
+// channel 3, all at velocity 127, at songClockNanos. Other keys are not kept.
+void recordKey(int key, bool special, bool down);
 
 // A MIDI event heard, from MIDI input or a song, as it came.
 void recordMidiEvent(const MidiEvent& event, long long nanos);

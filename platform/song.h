@@ -3,11 +3,19 @@
 #ifndef PLINKAR_PLATFORM_SONG_H
 #define PLINKAR_PLATFORM_SONG_H
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "platform/midi.h"
+
+// The clock songs and recordings keep time by: steady_clock, in ns.
+inline long long songClockNanos() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 // One channel message at its time from the song's start.
 struct SongEvent {
@@ -30,7 +38,7 @@ bool songWrite(const char* path, const std::vector<SongEvent>& events, std::stri
 // Ticks at 480 a beat and 120 beats a minute for a time from the start.
 int songTicks(long long nanos);
 
-// Plays the events from start (steady_clock ns) on a thread of its own: each
+// Plays the events from start (songClockNanos) on a thread of its own: each
 // is read like MIDI input and handed to handler at its time, by the clock.
 void songPlay(std::vector<SongEvent> events, long long start, MidiHandler handler);
 // Stops the song; runs at exit.

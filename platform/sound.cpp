@@ -49,8 +49,7 @@ struct LoadedSound {
 struct Audio {
   SDL_AudioDeviceID device = 0;  // 0 when not even the dummy driver opened
   SDL_AudioSpec spec{};
-  int voiceCount = 1;
-  Mixer mixer;  // the callback's, or under the device lock
+  Mixer mixer;  // the callback's, or under the device lock; voiceCount fixed once open
   MixerQueue commands;
   std::atomic<unsigned long long> queued{0}, applied{0};  // commands
   // Appended under g_mutex, read without it: an entry is complete before the
@@ -124,7 +123,7 @@ bool openDevice(Audio* audio) {
       SDL_OpenAudioDevice(nullptr, 0, &want, &audio->spec,
                           SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
   if (audio->device == 0) return false;
-  mixerInit(&audio->mixer, audio->voiceCount, audio->spec.freq);
+  mixerInit(&audio->mixer, g_voicesWanted, audio->spec.freq);
   audio->times = mapTimesFile();
   if (audio->times) audio->times->frames = audio->spec.samples;
   SDL_PauseAudioDevice(audio->device, 0);
@@ -154,7 +153,6 @@ Audio* runningAudio() {
   Audio* audio = g_audio.load(std::memory_order_acquire);
   if (audio) return audio;
   audio = new Audio;
-  audio->voiceCount = g_voicesWanted;
   startAudio(audio);
   if (!g_exitHandlerSet) {
     g_exitHandlerSet = true;
@@ -251,14 +249,14 @@ unsigned long long play(const char* name, float level, int note, Uint32* samples
   // With one voice a file that does not play cuts off the sound, as on
   // Windows; with more it takes no voice from the others.
   if (!sound || !sound->playable) {
-    if (audio->voiceCount == 1) stopAll();
+    if (audio->mixer.voiceCount == 1) stopAll();
     return 0;
   }
   MixerCommand command;
   command.action = MixerAction::Start;
   command.samples = sound->samples.data();
   command.length = static_cast<uint32_t>(sound->samples.size());
-  if (audio->voiceCount > 1)
+  if (audio->mixer.voiceCount > 1)
     command.gain =
         static_cast<int32_t>(std::lround(std::clamp(level, 0.0f, 1.0f) * kMixerFullGain));
   command.note = note;
