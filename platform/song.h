@@ -1,5 +1,6 @@
-// song.h: Standard MIDI Files, read and written with libsmf, and played on a
-// thread of their own as if they came from a MIDI keyboard. Linux only.
+// song.h: Standard MIDI Files, read and written, and played on a thread of
+// their own as if they came from a MIDI keyboard. Paths are UTF-8, on
+// Windows too.
 #ifndef PLINKAR_PLATFORM_SONG_H
 #define PLINKAR_PLATFORM_SONG_H
 
@@ -25,9 +26,10 @@ struct SongEvent {
 };
 
 // Every channel message of the file (format 0 or 1, any division) in time
-// order, timed by its tempo map; meta events and sysex are left out. False,
-// with *error saying what is wrong in libsmf's words, when the file cannot
-// be read, is not MIDI or is damaged (a truncated track included).
+// order, timed by its tempo map; meta events and sysex are left out. Format
+// 2's tracks are each timed from the start by their own tempo events. False,
+// with *error saying what is wrong, when the file cannot be read, is not
+// MIDI or is damaged (a truncated track included).
 bool songRead(const char* path, std::vector<SongEvent>* events, std::string* error);
 
 // Writes the events as a format-0 file, 480 ticks a beat at 120 beats a

@@ -10,9 +10,9 @@ set -euo pipefail
 
 play=(build-essential cmake pkg-config libfast-float-dev
       libgl-dev libglu1-mesa-dev freeglut3-dev libsdl2-dev
-      librtmidi-dev libasound2-dev libjack-jackd2-dev libsmf-dev)
+      librtmidi-dev libasound2-dev libjack-jackd2-dev)
 package=(dpkg-dev file)
-tests=(libgtest-dev libgmock-dev googletest libbenchmark-dev libtinyobjloader-dev
+tests=(libgtest-dev libgmock-dev googletest libbenchmark-dev libtinyobjloader-dev libsmf-dev
        libosmesa6-dev clang libclang-rt-14-dev
        xvfb xauth x11-utils xdotool libxtst-dev imagemagick
        lintian desktop-file-utils appstream man-db jackd2)

@@ -44,6 +44,23 @@ std::string writeSmf(const std::string& name, int ppqn, const std::vector<Tempo>
   return path;
 }
 
+// A file of the given tracks, byte for byte, each closed by an end-of-track.
+std::string midiBytes(int format, int division, const std::vector<std::string>& tracks) {
+  std::string file = std::string("MThd\0\0\0\6\0", 9) + char(format) + '\0' +
+                     char(tracks.size()) + char(division >> 8) + char(division & 0xFF);
+  for (std::string track : tracks) {
+    track += std::string("\0\xFF\x2F\0", 4);
+    file += "MTrk" + std::string{0, 0, char(track.size() >> 8), char(track.size())} + track;
+  }
+  return file;
+}
+
+void expectEvent(const SongEvent& read, const SongEvent& expected) {
+  EXPECT_EQ(read.nanos, expected.nanos);
+  ASSERT_EQ(read.length, expected.length);
+  for (int i = 0; i < read.length; i++) EXPECT_EQ(read.bytes[i], expected.bytes[i]) << i;
+}
+
 TEST(SongRead, EventsAreTimedByTheTempoMapAtAnyDivision) {
   const struct {
     const char* what;
@@ -76,6 +93,50 @@ TEST(SongRead, EventsAreTimedByTheTempoMapAtAnyDivision) {
   }
 }
 
+TEST(SongRead, ReadsDivisionsStatusesAndTracksAsTheFileMeansThem) {
+  const std::string note = std::string("\0\x90\x3C\x64", 4);
+  const std::string slowTempo = std::string("\0\xFF\x51\x03\x0F\x42\x40", 7);  // 1 s a beat
+  const struct {
+    const char* what;
+    int format, division;
+    std::vector<std::string> tracks;
+    std::vector<SongEvent> events;
+  } cases[] = {
+      {"SMPTE: 25 frames of 40 ticks, 1 ms a tick, tempo ignored", 0, 0xE728,
+       {slowTempo + note + std::string("\x87\x68\x80\x3C\0\x01\xC0\x05", 8)},
+       {{0, {0x90, 60, 100}, 3}, {1000000000, {0x80, 60, 0}, 3}, {1001000000, {0xC0, 5, 0}, 2}}},
+      {"SMPTE: 29.97 frames of 100 ticks", 0, 0xE364, {std::string("\x97\x38\x90\x3C\x64", 5)},
+       {{1001000000, {0x90, 60, 100}, 3}}},
+      {"running status, a sysex between notes", 0, 96,
+       {slowTempo + note + std::string("\x60\x3E\x64\0\xF0\x03\x7E\x7F\xF7", 9) +
+        std::string("\x30\x80\x3C\0\0\x3E\0\0\xD0\x40\x18\x41", 12)},
+       {{0, {0x90, 60, 100}, 3}, {1000000000, {0x90, 62, 100}, 3},
+        {1500000000, {0x80, 60, 0}, 3}, {1500000000, {0x80, 62, 0}, 3},
+        {1500000000, {0xD0, 64, 0}, 2}, {1750000000, {0xD0, 65, 0}, 2}}},
+      {"ties: the earlier track first, then file order", 1, 96,
+       {note + std::string("\0\x90\x40\x64", 4), std::string("\0\x91\x3E\x64", 4)},
+       {{0, {0x90, 60, 100}, 3}, {0, {0x90, 64, 100}, 3}, {0, {0x91, 62, 100}, 3}}},
+      {"format 2: each track by its own tempo", 2, 96,
+       {slowTempo + std::string("\x60\x90\x3C\x64", 4), std::string("\x60\x91\x3E\x64", 4)},
+       {{500000000, {0x91, 62, 100}, 3}, {1000000000, {0x90, 60, 100}, 3}}},
+      {"a third of a beat rounds to the nearest ns", 0, 3,
+       {std::string("\x01\x90\x3C\x64\x01\x80\x3C\0", 8)},
+       {{166666667, {0x90, 60, 100}, 3}, {333333333, {0x80, 60, 0}, 3}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<SongEvent> events;
+    std::string error;
+    const std::string path = writeFile("made.mid", midiBytes(c.format, c.division, c.tracks));
+    ASSERT_TRUE(songRead(path.c_str(), &events, &error)) << error;
+    ASSERT_EQ(events.size(), c.events.size());
+    for (size_t i = 0; i < events.size(); i++) {
+      SCOPED_TRACE(i);
+      expectEvent(events[i], c.events[i]);
+    }
+  }
+}
+
 TEST(SongRead, RefusesWhatIsNotAWholeMidiFileWithTheReason) {
   const std::string whole = writeSmf("whole.mid", 480, {{0, 500000}}, {0, 480, 960});
   const std::string bytes = readFile(whole);
@@ -87,7 +148,12 @@ TEST(SongRead, RefusesWhatIsNotAWholeMidiFileWithTheReason) {
       {"missing", testDir() + "/missing.mid", "No such file or directory"},
       {"not MIDI", writeFile("text.mid", "these are not the bytes of a song\n"), "MThd"},
       {"empty", writeFile("empty.mid", ""), ""},
-      {"a truncated track", writeFile("cut.mid", bytes.substr(0, bytes.size() - 9)), ""},
+      {"a truncated track", writeFile("cut.mid", bytes.substr(0, bytes.size() - 9)), "truncated"},
+      {"a sysex past its track's end",
+       writeFile("sysex.mid", midiBytes(0, 96, {std::string("\0\xF0\x7F\0", 4)})), "damaged"},
+      {"format 3", writeFile("format.mid", midiBytes(3, 96, {""})), "format 3"},
+      {"23 frames a second", writeFile("smpte.mid", midiBytes(0, 0xE928, {""})), "SMPTE"},
+      {"no ticks a beat", writeFile("zero.mid", midiBytes(0, 0, {""})), "division"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -107,20 +173,21 @@ TEST(SongWrite, TicksAre480ABeatAt120) {
 }
 
 // What is written reads back within a tick (1/960 s), in time order, as one
-// format-0 track.
+// format-0 track, also by libsmf; a pause longer than a delta holds too.
 TEST(SongWrite, WhatIsWrittenReadsBackAtItsTimes) {
   const std::vector<SongEvent> written = {{1500000000, {0x99, 38, 127}, 3},
                                           {0, {0x90, 60, 127}, 3},
                                           {250000000, {0x80, 60, 0}, 3},
                                           {1000000000, {0xB0, 64, 127}, 3},
-                                          {1000400000, {0x92, 45, 90}, 3}};
+                                          {1000400000, {0x92, 45, 90}, 3},
+                                          {300000000000000, {0x89, 38, 0}, 3}};
   const std::string path = testDir() + "/rec.mid";
   std::string error;
   ASSERT_TRUE(songWrite(path.c_str(), written, &error)) << error;
   std::vector<SongEvent> read;
   ASSERT_TRUE(songRead(path.c_str(), &read, &error)) << error;
-  const int order[] = {1, 2, 3, 4, 0};
-  ASSERT_EQ(read.size(), 5u);
+  const int order[] = {1, 2, 3, 4, 0, 5};
+  ASSERT_EQ(read.size(), 6u);
   for (size_t i = 0; i < read.size(); i++) {
     const SongEvent& expected = written[order[i]];
     EXPECT_NEAR(read[i].nanos, expected.nanos, 1e9 / 960 / 2 + 1) << i;
@@ -132,6 +199,18 @@ TEST(SongWrite, WhatIsWrittenReadsBackAtItsTimes) {
   ASSERT_NE(smf, nullptr);
   EXPECT_EQ(smf->format, 0);
   EXPECT_EQ(smf->ppqn, 480);
+  EXPECT_EQ(smf_get_tempo_by_pulses(smf, 0)->microseconds_per_quarter_note, 500000);
+  std::vector<smf_event_t*> notes;
+  while (smf_event_t* event = smf_get_next_event(smf))
+    if (!smf_event_is_metadata(event)) notes.push_back(event);
+  ASSERT_EQ(notes.size(), 6u);
+  for (size_t i = 0; i < notes.size(); i++) {
+    const SongEvent& expected = written[order[i]];
+    EXPECT_EQ(notes[i]->time_pulses, songTicks(expected.nanos)) << i;
+    ASSERT_EQ(notes[i]->midi_buffer_length, 3) << i;
+    EXPECT_EQ(notes[i]->midi_buffer[0], expected.bytes[0]) << i;
+    EXPECT_EQ(notes[i]->midi_buffer[1], expected.bytes[1]) << i;
+  }
   smf_delete(smf);
 }
 
