@@ -1,7 +1,9 @@
 #include "app/command_line.h"
 
+#ifndef _WIN32
 #include <limits.h>
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <cstring>
@@ -31,6 +33,7 @@ int voiceCount(const char* text) {
   return count >= 1 && count <= 32 ? count : 0;
 }
 
+#ifndef _WIN32
 bool exists(const std::string& path) { return access(path.c_str(), R_OK) == 0; }
 
 // <folder of the executable>/../share/plinkar, or empty when it is unknown.
@@ -43,6 +46,7 @@ std::string installedDataFolder() {
   if (slash == std::string::npos) return "";
   return path.substr(0, slash) + "/../share/plinkar";
 }
+#endif
 
 }  // namespace
 
@@ -111,7 +115,9 @@ void printUsage(FILE* stream) {
       stream,
       "usage: plinkar [--help] [--version] [--voices N] [--midi-connect NAME] [--midi-list]\n"
       "               [--play FILE.mid] [--record FILE.mid]\n"
+#ifndef _WIN32
       "               [X options: -display NAME, -geometry SPEC, -iconic, -sync]\n"
+#endif
       "\n"
       "A piano, a drum kit and a guitar in 3D, played from the keyboard.\n"
       "Right-click in the player window to bring out an instrument.\n"
@@ -119,9 +125,15 @@ void printUsage(FILE* stream) {
       "  --voices N           let up to N sounds (1 to 32) ring together, MIDI note-offs\n"
       "                       and the sustain pedal damping them; 1 is the default:\n"
       "                       each sound cuts off the one before\n"
+#ifdef _WIN32
+      "  --midi-connect NAME  play from the first MIDI input device whose name contains\n"
+      "                       NAME, now or when it appears; without it, the first device\n"
+      "  --midi-list          print the MIDI input devices and exit\n"
+#else
       "  --midi-connect NAME  connect the player's MIDI port \"Plinkar\" to the first\n"
       "                       source port whose name contains NAME, now or when it appears\n"
       "  --midi-list          print the MIDI source ports and exit\n"
+#endif
       "  --play FILE.mid      play a Standard MIDI File on the instruments, as if from\n"
       "                       a MIDI keyboard; the instruments it uses come out\n"
       "  --record FILE.mid    write everything played (keys, MIDI input, the song) to\n"
@@ -135,10 +147,16 @@ void printUsage(FILE* stream) {
       "  arrow keys, left drag               walk and turn; middle button: "
       "materials\n"
       "\n"
+#ifdef _WIN32
+      "The models, sounds and pictures (data\\, wav\\, resources\\) are read from the\n"
+      "current folder, or else from the folder of plinkar.exe.\n");
+#else
       "The models, sounds and pictures (data/, wav/, resources/) are read from the\n"
       "current directory, or else from ../share/plinkar beside the program's folder.\n");
+#endif
 }
 
+#ifndef _WIN32
 bool findPlayerData() {
   if (exists(kProbe)) return true;
   char here[PATH_MAX];
@@ -151,3 +169,4 @@ bool findPlayerData() {
                installed.empty() ? "(the program's folder is unknown)" : installed.c_str());
   return false;
 }
+#endif

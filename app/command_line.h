@@ -29,6 +29,6 @@ void printUsage(FILE* stream);
 // directory. When data/piano.obj is not there, changes to the installation's
 // share/plinkar beside the executable's bin/ folder. False, after one line on
 // standard error naming both places, when neither has it.
-bool findPlayerData();
+bool findPlayerData();  // Linux; the Windows program looks beside its .exe
 
 #endif  // PLINKAR_APP_COMMAND_LINE_H

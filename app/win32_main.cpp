@@ -2,11 +2,18 @@
 // card opens first; the first time the message queue runs empty, GLUT takes
 // over the thread.
 #include <GL/freeglut.h>
+#include <io.h>
+#include <shellapi.h>
 #include <windows.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/app_state.h"
+#include "app/command_line.h"
+#include "app/player_session.h"
 #include "app/start_glut.h"
 #include "glm/glm.h"
 #include "platform/help_card.h"
@@ -46,11 +53,68 @@ static void showFatalMessage(const char* message) {
   MessageBoxW(appState.shellWindow, text.c_str(), appState.windowTitle, MB_OK | MB_ICONERROR);
 }
 
+// The arguments in UTF-8, as the shared parser and the file calls take them.
+static std::vector<std::string> utf8Arguments() {
+  std::vector<std::string> arguments;
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  for (int i = 0; wide && i < count; i++) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<size_t>(n > 0 ? n : 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, &text[0], n, nullptr, nullptr);
+    text.resize(std::strlen(text.c_str()));
+    arguments.push_back(text);
+  }
+  LocalFree(wide);
+  if (arguments.empty()) arguments.push_back("plinkar");
+  return arguments;
+}
+
+// A GUI program has no console of its own: its output goes where it was sent
+// (a pipe or file), else to the console it was started from. False when
+// there is neither, as from a shortcut.
+static bool connectOutput() {
+  HANDLE given = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (given && given != INVALID_HANDLE_VALUE && GetFileType(given) != FILE_TYPE_UNKNOWN &&
+      _fileno(stdout) >= 0)
+    return true;
+  if (!AttachConsole(ATTACH_PARENT_PROCESS)) return false;
+  return std::freopen("CONOUT$", "w", stdout) && std::freopen("CONOUT$", "w", stderr);
+}
+
+// Messages for a console when there is one, else in a box.
+static void say(const std::string& text, bool problem, bool console) {
+  if (console) {
+    std::fputs(text.c_str(), problem ? stderr : stdout);
+    std::fflush(problem ? stderr : stdout);
+    return;
+  }
+  std::wstring wide = widenMessage(text.c_str());
+  while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r')) wide.pop_back();
+  MessageBoxW(nullptr, wide.c_str(), appState.windowTitle,
+              MB_OK | (problem ? MB_ICONERROR : MB_ICONINFORMATION));
+}
+
+// --help, --version, --midi-list and bad usage: their text, then the status.
+static int answer(const StartOptions& options, bool console) {
+  if (console) return answerCommandLine(options, stdout, stderr);
+  FILE* text = std::tmpfile();
+  if (!text) return answerCommandLine(options, stdout, stderr);
+  const int status = answerCommandLine(options, text, text);
+  std::string said;
+  std::rewind(text);
+  char block[4096];
+  for (size_t n; (n = std::fread(block, 1, sizeof block, text)) > 0;) said.append(block, n);
+  std::fclose(text);
+  if (!said.empty()) say(said, status != 0, false);
+  return status;
+}
+
 // The program reads data\, wav\ and resources\ from its working folder. A
 // shortcut or a double-click may start it elsewhere: then the folder of its
 // own .exe, where the zip unpacked them, is used. False, after saying so in a
 // box naming both places, when neither has the data.
-static bool findPlayerData() {
+bool findPlayerData() {
   const wchar_t* probe = L"data\\piano.obj";
   if (GetFileAttributesW(probe) != INVALID_FILE_ATTRIBUTES) return true;
   std::wstring here(32768, L'\0');
@@ -149,9 +213,22 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   glmSetFatalHandler(showFatalMessage);
   LoadStringW(instance, IDS_APP_TITLE, appState.windowTitle, 100);
   LoadStringW(instance, IDC_PLINKAR, appState.windowClassName, 100);
+  std::vector<std::string> arguments = utf8Arguments();
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(&argument[0]);
+  argv.push_back(nullptr);
+  const StartOptions options = parseCommandLine(static_cast<int>(arguments.size()), argv.data());
+  const bool console = connectOutput();
+  if (options.action != StartAction::Play) return answer(options, console);
+  std::string problem;
+  if (!prepareSession(options, &problem)) {
+    say("plinkar: " + problem + "\n", true, console);
+    return 1;
+  }
   if (!findPlayerData()) return 1;
   registerShellClass(instance);
   if (!createShellWindow(instance, showCommand)) return 0;
+  startPlayerSession(options);
 
   appState.shellDC = GetDC(appState.shellWindow);
   appState.backdropDC = CreateCompatibleDC(nullptr);

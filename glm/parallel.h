@@ -7,10 +7,9 @@
 
 #include <cstddef>
 
-// The mingw-w64 toolchain the Windows program is built with (win32 threads)
-// has no std::thread, nor pthreads: there every job runs on the calling
-// thread.
-#ifndef _WIN32
+// POSIX threads everywhere: on Windows those of mingw-w64's winpthreads.
+// Without them (GLM_NO_THREADS) every job runs on the calling thread.
+#ifndef GLM_NO_THREADS
 #include <pthread.h>
 
 #include <atomic>

@@ -1,16 +1,25 @@
 // midi.cpp: MIDI input on the ALSA sequencer (RtMidi's C interface, which
 // reports failures instead of throwing them) or on JACK (libjack itself, whose
-// shutdown callback tells when the server goes away).
+// shutdown callback tells when the server goes away); on Windows, from an
+// input device through RtMidi's WinMM backend.
 //
 // Both systems are asked with their own libraries, their messages silenced:
 // JACK prints its refusal, and ALSA prints its own when the sequencer device
-// is missing, as in most containers. The player says in one line of its own
-// what there is and what changed.
+// is missing, as in most containers. RtMidi's WinMM backend prints its own
+// warnings when there is no device or one will not open, so WinMM is asked
+// first. The player says in one line of its own what there is and what
+// changed.
 #include "platform/midi.h"
 
+#ifdef _WIN32
+#include <windows.h>
+// After <windows.h>, whose types it uses.
+#include <mmsystem.h>
+#else
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>
 #include <jack/midiport.h>
+#endif
 #include <rtmidi_c.h>
 
 #include <atomic>
@@ -30,26 +39,50 @@ namespace {
 
 const char* const kPortName = "Plinkar";
 
-enum class System { Alsa, Jack };
+enum class System { Alsa, Jack, WinMM };
+#ifdef _WIN32
+const System kSystems[] = {System::WinMM};
+#else
 const System kSystems[] = {System::Alsa, System::Jack};
+#endif
 
-const char* systemName(System system) { return system == System::Alsa ? "ALSA" : "JACK"; }
+const char* systemName(System system) {
+  switch (system) {
+    case System::Alsa:
+      return "ALSA";
+    case System::Jack:
+      return "JACK";
+    case System::WinMM:
+      return "WinMM";
+  }
+  return "";
+}
+
+// WinMM cannot make a port that others connect to: an input there is a device
+// opened, never one waiting unconnected.
+bool hasOwnPort(System system) { return system != System::WinMM; }
 
 struct Input {
-  System system = System::Alsa;
-  RtMidiInPtr alsa = nullptr;  // ALSA, through RtMidi
+  System system = kSystems[0];
+  RtMidiInPtr rtmidi = nullptr;  // ALSA and WinMM
+#ifndef _WIN32
   jack_client_t* jack = nullptr;
   jack_port_t* jackPort = nullptr;
+#endif
   std::string source;  // the source port connected to it, empty when none
 };
 
 MidiHandler g_handler = nullptr;
 // Each system's receiving thread's; at most one input of a system is open.
-MidiParser g_alsaParser, g_jackParser;
+MidiParser g_rtmidiParser;
+
+#ifndef _WIN32
+MidiParser g_jackParser;
 
 // Set by JACK's shutdown callback, which may not call JACK back.
 std::atomic<bool> g_jackLost{false};
 char g_jackReason[256] = "";
+#endif
 
 // The watcher's: after midiOpen returns only its thread touches these.
 Input g_input;
@@ -61,6 +94,52 @@ std::mutex g_watchMutex;
 std::condition_variable g_wake;
 bool g_stopping = false;
 std::thread g_watcher;
+
+void deliver(const MidiEvent& event, void*) {
+  if (g_handler) g_handler(event);
+}
+
+void receivedOnRtMidi(double, const unsigned char* message, size_t size, void*) {
+  midiParse(&g_rtmidiParser, message, size, deliver, nullptr);
+}
+
+#ifdef _WIN32
+const RtMidiApi kRtMidiApi = RTMIDI_API_WINDOWS_MM;
+
+// Asked before RtMidi, which prints its own error when a device will not
+// open, as when another program has it; the watcher would repeat that every
+// second.
+bool deviceOpens(int device) {
+  HMIDIIN handle = nullptr;
+  if (midiInOpen(&handle, static_cast<UINT>(device), 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR)
+    return false;
+  midiInClose(handle);
+  return true;
+}
+
+// The input devices in WinMM's order, which is RtMidi's port numbers. Not
+// RtMidi's names: they end in that number, which changes as other devices
+// come and go.
+std::vector<std::string> deviceNames() {
+  std::vector<std::string> names;
+  const UINT count = midiInGetNumDevs();
+  for (UINT device = 0; device < count; device++) {
+    std::string name;
+    MIDIINCAPSW caps;
+    if (midiInGetDevCapsW(device, &caps, sizeof caps) == MMSYSERR_NOERROR) {
+      const int length =
+          WideCharToMultiByte(CP_UTF8, 0, caps.szPname, -1, nullptr, 0, nullptr, nullptr);
+      if (length > 1) {
+        name.resize(length - 1);
+        WideCharToMultiByte(CP_UTF8, 0, caps.szPname, -1, &name[0], length, nullptr, nullptr);
+      }
+    }
+    names.push_back(name);  // also when unnamed, to keep the numbers
+  }
+  return names;
+}
+#else
+const RtMidiApi kRtMidiApi = RTMIDI_API_LINUX_ALSA;
 
 void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 void quietJack(const char*) {}
@@ -79,14 +158,6 @@ bool alsaSequencerThere() {
   return there;
 }
 
-void deliver(const MidiEvent& event, void*) {
-  if (g_handler) g_handler(event);
-}
-
-void receivedOnAlsa(double, const unsigned char* message, size_t size, void*) {
-  midiParse(&g_alsaParser, message, size, deliver, nullptr);
-}
-
 // JACK's real-time thread: each event is one whole message.
 int receivedOnJack(jack_nframes_t frames, void* port) {
   void* buffer = jack_port_get_buffer(static_cast<jack_port_t*>(port), frames);
@@ -103,15 +174,20 @@ void jackShutDown(jack_status_t, const char* reason, void*) {
   std::snprintf(g_jackReason, sizeof g_jackReason, "%s", reason ? reason : "");
   g_jackLost.store(true, std::memory_order_release);
 }
+#endif
 
-// A fresh input with its port on the source of this index, or virtual (-1);
-// null when RtMidi fails. RtMidi connects a source only as it opens the
-// port, so a new connection takes a new input.
-RtMidiInPtr alsaInput(int source) {
-  g_alsaParser = MidiParser();
-  RtMidiInPtr input = rtmidi_in_create(RTMIDI_API_LINUX_ALSA, kPortName, 100);
+// A fresh input with its port on the source of this index, or without one
+// (-1): ALSA's virtual port, and on WinMM nothing at all. Null when RtMidi
+// fails. RtMidi connects a source only as it opens the port, so a new
+// connection takes a new input.
+RtMidiInPtr rtmidiInput(int source) {
+#ifdef _WIN32
+  if (source < 0 || !deviceOpens(source)) return nullptr;
+#endif
+  g_rtmidiParser = MidiParser();
+  RtMidiInPtr input = rtmidi_in_create(kRtMidiApi, kPortName, 100);
   if (input->ok) {
-    rtmidi_in_set_callback(input, receivedOnAlsa, nullptr);
+    rtmidi_in_set_callback(input, receivedOnRtMidi, nullptr);
     if (source >= 0)
       rtmidi_open_port(input, static_cast<unsigned>(source), kPortName);
     else
@@ -123,19 +199,25 @@ RtMidiInPtr alsaInput(int source) {
 }
 
 void closeInput(Input* input) {
-  if (input->alsa) rtmidi_in_free(input->alsa);
+  if (input->rtmidi) rtmidi_in_free(input->rtmidi);
+#ifndef _WIN32
   if (input->jack) jack_client_close(input->jack);
+#endif
   *input = Input();
 }
 
-// The port, unconnected; false when the system is not there.
+// The port, unconnected; false when the system is not there. On WinMM only
+// whether there is a device: connect opens one.
 bool openInput(System system, Input* input) {
   *input = Input();
   input->system = system;
+#ifdef _WIN32
+  return midiInGetNumDevs() > 0;
+#else
   if (system == System::Alsa) {
     if (!alsaSequencerThere()) return false;
-    input->alsa = alsaInput(-1);
-    if (input->alsa) return true;
+    input->rtmidi = rtmidiInput(-1);
+    if (input->rtmidi) return true;
     std::fprintf(stderr, "plinkar: RtMidi could not open a MIDI input on ALSA\n");
     return false;
   }
@@ -155,16 +237,21 @@ bool openInput(System system, Input* input) {
   std::fprintf(stderr, "plinkar: could not open the MIDI port %s on JACK\n", kPortName);
   closeInput(input);
   return false;
+#endif
 }
 
 std::vector<std::string> sourceNames(const Input& input) {
+#ifdef _WIN32
+  (void)input;
+  return deviceNames();
+#else
   std::vector<std::string> names;
-  if (input.alsa) {
-    const unsigned count = rtmidi_get_port_count(input.alsa);
+  if (input.rtmidi) {
+    const unsigned count = rtmidi_get_port_count(input.rtmidi);
     for (unsigned i = 0; i < count; i++) {
       char name[256] = "";
       int length = sizeof name;
-      rtmidi_get_port_name(input.alsa, i, name, &length);
+      rtmidi_get_port_name(input.rtmidi, i, name, &length);
       names.push_back(name);
     }
   } else if (input.jack) {
@@ -174,33 +261,43 @@ std::vector<std::string> sourceNames(const Input& input) {
     jack_free(ports);
   }
   return names;
-}
-
-// The first source whose name contains part, or -1.
-int findSource(const std::vector<std::string>& names, const std::string& part) {
-  for (size_t i = 0; i < names.size(); i++)
-    if (names[i].find(part) != std::string::npos) return static_cast<int>(i);
-  return -1;
+#endif
 }
 
 bool connect(Input* input, int index, const std::string& name) {
   bool ok = false;
-  if (input->alsa) {
-    rtmidi_in_free(input->alsa);
-    input->alsa = alsaInput(index);
-    ok = input->alsa != nullptr;
-    if (!ok) input->alsa = alsaInput(-1);
-  } else {
+  if (input->system != System::Jack) {
+    if (input->rtmidi) rtmidi_in_free(input->rtmidi);
+    input->rtmidi = rtmidiInput(index);
+    ok = input->rtmidi != nullptr;
+    if (!ok) input->rtmidi = rtmidiInput(-1);
+  }
+#ifndef _WIN32
+  else {
     const int status = jack_connect(input->jack, name.c_str(), jack_port_name(input->jackPort));
     ok = status == 0 || status == EEXIST;
   }
+#endif
   if (ok) input->source = name;
   return ok;
 }
 
+// The first source whose name contains part; on WinMM, where another program
+// may hold a device, the first of them that opens.
+bool connectFirst(Input* input, const std::vector<std::string>& names, const std::string& part) {
+  for (size_t i = 0; i < names.size(); i++) {
+    if (names[i].find(part) == std::string::npos) continue;
+    if (connect(input, static_cast<int>(i), names[i])) return true;
+    if (hasOwnPort(input->system)) return false;
+  }
+  return false;
+}
+
 bool stillConnected(const Input& input, const std::vector<std::string>& names) {
   if (input.source.empty()) return false;
+#ifndef _WIN32
   if (input.jack) return jack_port_connected_to(input.jackPort, input.source.c_str()) != 0;
+#endif
   for (const std::string& name : names)
     if (name == input.source) return true;
   return false;
@@ -213,18 +310,16 @@ bool openAny(Input* input, const std::string& connectTo) {
   for (System system : kSystems) {
     Input candidate;
     if (!openInput(system, &candidate)) continue;
-    if (connectTo.empty()) {
+    if (connectTo.empty() && hasOwnPort(system)) {
       *input = candidate;
       return true;
     }
-    const std::vector<std::string> names = sourceNames(candidate);
-    const int source = findSource(names, connectTo);
-    if (source >= 0 && connect(&candidate, source, names[source])) {
+    if (connectFirst(&candidate, sourceNames(candidate), connectTo)) {
       if (haveFirst) closeInput(&first);
       *input = candidate;
       return true;
     }
-    if (haveFirst) {
+    if (haveFirst || !hasOwnPort(system)) {
       closeInput(&candidate);
     } else {
       first = candidate;
@@ -236,6 +331,7 @@ bool openAny(Input* input, const std::string& connectTo) {
 }
 
 std::string describe(const Input& input) {
+  if (!hasOwnPort(input.system)) return input.source + " on " + systemName(input.system);
   std::string text = std::string("port ") + kPortName + " on " + systemName(input.system);
   if (!input.source.empty()) text += ", connected to " + input.source;
   return text;
@@ -250,29 +346,39 @@ void keepConnected() {
     std::fprintf(stderr, "plinkar: MIDI source %s went away; it is connected again when back\n",
                  g_input.source.c_str());
     g_input.source.clear();
-    if (g_input.alsa) {
-      rtmidi_in_free(g_input.alsa);
-      g_input.alsa = alsaInput(-1);
+    if (g_input.rtmidi) {
+      rtmidi_in_free(g_input.rtmidi);
+      g_input.rtmidi = rtmidiInput(-1);
     }
   }
-  const int source = findSource(names, g_connectTo);
-  if (source >= 0 && connect(&g_input, source, names[source]))
-    std::fprintf(stderr, "plinkar: MIDI source %s connected to port %s\n", names[source].c_str(),
+  if (connectFirst(&g_input, names, g_connectTo))
+    std::fprintf(stderr, "plinkar: MIDI source %s connected to port %s\n", g_input.source.c_str(),
                  kPortName);
+}
+
+// Empty while the open input is there, else why it is not.
+std::string whyLost() {
+#ifdef _WIN32
+  // An unplugged device's handle stays open, silent; the list tells.
+  if (g_input.rtmidi && stillConnected(g_input, sourceNames(g_input))) return "";
+  return "the MIDI device " + g_input.source + " went away";
+#else
+  const bool lost = g_input.jack ? g_jackLost.load(std::memory_order_acquire)
+                                 : !g_input.rtmidi || !alsaSequencerThere();
+  if (!lost) return "";
+  return g_input.jack ? std::string("the JACK server stopped") +
+                            (*g_jackReason ? std::string(" (") + g_jackReason + ")" : "")
+                      : std::string("the ALSA sequencer went away");
+#endif
 }
 
 void watchOnce() {
   if (g_open) {
-    const bool lost = g_input.jack ? g_jackLost.load(std::memory_order_acquire)
-                                   : !g_input.alsa || !alsaSequencerThere();
-    if (!lost) {
+    const std::string why = whyLost();
+    if (why.empty()) {
       keepConnected();
       return;
     }
-    const std::string why = g_input.jack
-                                ? std::string("the JACK server stopped") +
-                                      (*g_jackReason ? std::string(" (") + g_jackReason + ")" : "")
-                                : std::string("the ALSA sequencer went away");
     std::fprintf(stderr,
                  "plinkar: MIDI input lost: %s; playing on from the computer keyboard, trying "
                  "again every second\n",
@@ -298,7 +404,35 @@ void watch() {
 }
 
 void sayNoMidiSystem() {
+#ifdef _WIN32
+  std::fprintf(stderr, "plinkar: no MIDI input: no MIDI input device\n");
+#else
   std::fprintf(stderr, "plinkar: no MIDI input: no ALSA sequencer and no JACK server\n");
+#endif
+}
+
+// Why midiOpen opened nothing. On WinMM there may be devices, but none with
+// the name asked for, or the ones with it held by another program.
+void sayNotOpen() {
+#ifdef _WIN32
+  const std::vector<std::string> names = deviceNames();
+  for (const std::string& name : names) {
+    if (name.find(g_connectTo) == std::string::npos) continue;
+    std::fprintf(stderr,
+                 "plinkar: no MIDI input: the MIDI device %s did not open (another program may "
+                 "have it); trying again every second\n",
+                 name.c_str());
+    return;
+  }
+  if (!names.empty()) {
+    std::fprintf(stderr,
+                 "plinkar: no MIDI input device has \"%s\" in its name; it is opened when one "
+                 "appears\n",
+                 g_connectTo.c_str());
+    return;
+  }
+#endif
+  sayNoMidiSystem();
 }
 
 }  // namespace
@@ -342,7 +476,7 @@ bool midiOpen(const char* connectTo, MidiHandler handler) {
   g_open = openAny(&g_input, g_connectTo);
   g_everOpen = g_open;
   if (!g_open)
-    sayNoMidiSystem();
+    sayNotOpen();
   else if (!g_connectTo.empty() && g_input.source.empty())
     std::fprintf(stderr,
                  "plinkar: no MIDI source port has \"%s\" in its name; port %s waits "

@@ -1,9 +1,11 @@
 // midi.h: notes from a MIDI keyboard, through one input port "Plinkar" on the
-// ALSA sequencer or a JACK server. Linux only.
+// ALSA sequencer or a JACK server; on Windows, where WinMM has no port of the
+// player's own, from an input device opened directly.
 //
 // Events are handed over on the thread that receives them (JACK's real-time
-// thread, or RtMidi's), so a note's sound need not wait for anything; the
-// handler must not block. A MidiQueue carries them on to the player's thread.
+// thread, or RtMidi's, which on Windows is WinMM's), so a note's sound need
+// not wait for anything; the handler must not block. A MidiQueue carries
+// them on to the player's thread.
 #ifndef PLINKAR_PLATFORM_MIDI_H
 #define PLINKAR_PLATFORM_MIDI_H
 
@@ -29,14 +31,20 @@ typedef void (*MidiHandler)(const MidiEvent& event);
 // system goes away it says so and opens the port again once one is back;
 // a connectTo source that appears later, or comes back, is connected. Each
 // such change is one line on standard error.
+//
+// On Windows the input is a device: the first whose name contains connectTo,
+// or the first there is when connectTo is empty. False, after one line, when
+// none opens: there is no device, none has that name (one that appears later
+// is opened) or another program has it. A device that goes away is said, and
+// one opened again once it is back.
 bool midiOpen(const char* connectTo, MidiHandler handler);
 
 // Stops watching and closes the port. Runs at exit.
 void midiClose();
 
 // Prints the source ports of every MIDI system there is, one a line
-// ("ALSA: name", "JACK: name"). False, after one line on standard error,
-// when there is no MIDI system.
+// ("ALSA: name", "JACK: name"; on Windows the devices, "WinMM: name"). False,
+// after one line on standard error, when there is no MIDI system.
 bool midiListSources(FILE* out);
 
 #endif  // PLINKAR_PLATFORM_MIDI_H

@@ -1,4 +1,5 @@
-// sound.cpp: the Windows sound call on SDL2 audio.
+// sound.cpp: the Windows sound call on SDL2 audio; on Windows, with one
+// voice, winmm's own.
 //
 // Every sound is read and converted once, on first use or when preloaded,
 // and stays loaded until shutdown. Playing one hands the audio callback a
@@ -10,12 +11,17 @@
 // takes the sound, so the player runs silent instead of failing.
 #include "platform/sound.h"
 
-#include <SDL.h>
+#ifdef _WIN32
+#define SDL_MAIN_HANDLED  // the program has its own entry
+#include "platform/sound_win32.h"
+#else
 #include <errno.h>
 #include <fcntl.h>
 #include <iconv.h>
 #include <sys/mman.h>
 #include <unistd.h>
+#endif
+#include <SDL.h>
 
 #include <algorithm>
 #include <atomic>
@@ -65,7 +71,7 @@ bool g_exitHandlerSet = false;
 std::atomic<unsigned long long> g_buffersFilled{0};
 std::atomic<long long> g_voiceStartNanos{0};
 std::atomic<unsigned long long> g_serials{0};
-int g_voicesWanted = 1;  // for the next audio start
+std::atomic<int> g_voicesWanted{1};  // for the next audio start
 thread_local bool t_muted = false;
 
 long long nowNanos() {
@@ -98,6 +104,9 @@ void fillBuffer(void* userdata, Uint8* stream, int len) {
 
 // The benchmarks' record of buffer times, when asked for.
 SoundTimesFile* mapTimesFile() {
+#ifdef _WIN32
+  return nullptr;
+#else
   const char* path = std::getenv("PLINKAR_AUDIO_TIMES");
   if (!path || !*path) return nullptr;
   const int fd = open(path, O_RDWR | O_CREAT | O_TRUNC, 0600);
@@ -107,6 +116,7 @@ SoundTimesFile* mapTimesFile() {
     mapped = mmap(nullptr, sizeof(SoundTimesFile), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
   close(fd);
   return mapped == MAP_FAILED ? nullptr : static_cast<SoundTimesFile*>(mapped);
+#endif
 }
 
 // Voices are added up as 16-bit mono samples; SDL converts to whatever else
@@ -283,6 +293,13 @@ bool sounding(unsigned long long serial) {
 
 }  // namespace
 
+#ifdef _WIN32
+// SDL opens UTF-8 names; backslashes are Windows' own.
+std::string soundFilePath(const char* name) { return utf8FromAnsiName(name); }
+
+// One voice is winmm's: the call's own contract, with no mixer in between.
+static bool winmmPlays() { return g_voicesWanted.load(std::memory_order_relaxed) == 1; }
+#else
 std::string soundFilePath(const char* name) {
   std::string path(name);
   bool ascii = std::all_of(path.begin(), path.end(),
@@ -316,8 +333,15 @@ std::string soundFilePath(const char* name) {
   return path;
 }
 
+// No winmm here: the mixer always plays.
+static bool winmmPlays() { return false; }
+static int sndPlaySoundAnyCodePage(const char*, unsigned) { return 0; }
+static void sndPreloadAnyCodePage(const char*) {}
+#endif
+
 int sndPlaySoundA(const char* name, unsigned flags) {
   if (t_muted) return 1;
+  if (winmmPlays()) return sndPlaySoundAnyCodePage(name, flags);
   if (name == nullptr) {
     stopAll();
     return 1;
@@ -336,6 +360,7 @@ int sndPlaySoundA(const char* name, unsigned flags) {
 }
 
 int soundPlay(const char* name, float level, int note) {
+  if (winmmPlays()) return sndPlaySoundAnyCodePage(name, SND_ASYNC);
   if (name == nullptr) {
     stopAll();
     return 1;
@@ -365,12 +390,17 @@ void soundSustain(int channel, bool down) {
 void soundMuteThisThread(bool muted) { t_muted = muted; }
 
 void soundPreload(const char* name) {
+  if (winmmPlays()) {
+    sndPreloadAnyCodePage(name);
+    return;
+  }
   std::lock_guard<std::mutex> lock(g_mutex);
   Audio* audio = runningAudio();
   if (audio->device != 0) loadSound(audio, name);
 }
 
 void soundStart() {
+  if (winmmPlays()) return;
   std::lock_guard<std::mutex> lock(g_mutex);
   runningAudio();
 }
@@ -386,7 +416,9 @@ void soundShutdown() {
   }
   SDL_ResetHint(SDL_HINT_AUDIODRIVER);
   if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+#ifndef _WIN32
   if (audio->times) munmap(audio->times, sizeof(SoundTimesFile));
+#endif
   delete audio;
   g_voiceStartNanos.store(0, std::memory_order_relaxed);
 }

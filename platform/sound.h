@@ -10,13 +10,13 @@
 
 #define SND_ASYNC 0x0001
 
-#ifdef _WIN32
-// winmm's own call, by way of the wrapper that also finds code-page-949 names
-// where that is not the ANSI code page.
-#include "platform/sound_win32.h"
-#define sndPlaySoundA sndPlaySoundAnyCodePage
-#else
 #include "platform/mixer.h"
+
+#ifdef _WIN32
+// winmm declares its own sndPlaySoundA; the player's call takes another name
+// there. With one voice it is winmm's PlaySoundW (platform/sound_win32.h).
+#define sndPlaySoundA soundPlayFile
+#endif
 
 // Returns 1 when the sound started (or was stopped, for a null name), else 0.
 // Cut sounds fade out over a few milliseconds instead of stopping dead.
@@ -29,7 +29,8 @@ void soundStart();
 // How many sounds may ring together, 1 to 32, from the next audio start. With
 // more than 1 a new sound takes a free voice instead of cutting off the last,
 // and when all are busy the one that started first; a null name still stops
-// them all. 1, the default, keeps the contract above.
+// them all. 1, the default, keeps the contract above (on Windows by winmm
+// itself).
 void soundSetVoices(int count);
 
 // Reads and converts a sound now (starting audio), so that playing it later
@@ -50,6 +51,5 @@ void soundSustain(int channel, bool down);
 // While set, sndPlaySoundA on this thread does nothing: a MIDI note's key is
 // shown on the player's thread after its sound started on the MIDI thread.
 void soundMuteThisThread(bool muted);
-#endif
 
 #endif  // PLINKAR_PLATFORM_SOUND_H

@@ -4,7 +4,9 @@
 // After <windows.h>, whose types it uses.
 #include <mmsystem.h>
 
+#include <cstring>
 #include <map>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,8 +28,23 @@ static bool widenName(const char* name, wchar_t* wide, int capacity) {
   return MultiByteToWideChar(CP_ACP, 0, name, -1, wide, capacity) > 0;
 }
 
+std::string utf8FromAnsiName(const char* name) {
+  std::wstring wide(MAX_PATH, L'\0');
+  if (!widenName(name, &wide[0], MAX_PATH)) return name;
+  wide.resize(wcslen(wide.c_str()));
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(n > 0 ? n : 1), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &utf8[0], n, nullptr, nullptr);
+  utf8.resize(std::strlen(utf8.c_str()));
+  return utf8;
+}
+
+// Keys and MIDI notes play from different threads.
+static std::mutex cacheMutex;
+
 // The whole file, read on first use and kept for the rest of the run, so the
 // sound playing from it never loses its bytes. Null when it cannot be read.
+// Under cacheMutex.
 static const std::vector<char>* cachedSound(const char* name) {
   static std::map<std::string, std::vector<char>> cache;
   auto found = cache.find(name);
@@ -51,7 +68,13 @@ static const std::vector<char>* cachedSound(const char* name) {
   return &cache.emplace(name, std::move(bytes)).first->second;
 }
 
+void sndPreloadAnyCodePage(const char* name) {
+  std::lock_guard<std::mutex> lock(cacheMutex);
+  cachedSound(name);
+}
+
 int sndPlaySoundAnyCodePage(const char* name, unsigned flags) {
+  std::lock_guard<std::mutex> lock(cacheMutex);
   if (!name) return PlaySoundW(nullptr, nullptr, 0) ? 1 : 0;
   const std::vector<char>* sound = cachedSound(name);
   if (!sound) {

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows program with mingw-w64 and packs it:
-# build-win/plinkar-windows.zip holds plinkar.exe, data/, wav/ and a readme.
-# freeglut comes from Debian's source package, built once as a static library
-# into build-win/freeglut. Installs the Debian packages it needs.
+# Cross-builds the Windows program with mingw-w64 (POSIX threads) and packs
+# it: build-win/plinkar-windows.zip holds plinkar.exe, data/, wav/ and a
+# readme. freeglut, SDL2 (audio only) and RtMidi come from Debian's source
+# packages, freeglut and SDL2 built once as static libraries into
+# build-win/freeglut and build-win/sdl2; RtMidi's two files are compiled into
+# the program. Installs the Debian packages it needs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -32,20 +34,29 @@ if ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sour
   fi
   fresh_sources=1
 fi
-packages=(g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev cmake make
+packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev cmake make
           dpkg-dev zip libfast-float-dev)
 "$root/scripts/install-packages.sh" build-windows ${fresh_sources:+--update} "${packages[@]}"
 echo "build-windows: packages $(took "$t")"
 
 toolchain=$root/cmake/mingw-w64-x86_64.cmake
+
+# source_of PACKAGE DIR: Debian's source of PACKAGE unpacked in DIR/source;
+# prints the folder.
+source_of() {
+  rm -rf "$2"
+  mkdir -p "$2/source"
+  (cd "$2/source" && apt-get source -q "$1" >/dev/null 2>&1) || true
+  local src
+  src=$(find "$2/source" -mindepth 1 -maxdepth 1 -type d | head -1)
+  [[ -n $src ]] || { echo "build-windows: apt-get source $1 failed" >&2; return 1; }
+  echo "$src"
+}
+
 freeglut=$out/freeglut
 t=$(now)
 if [[ ! -f $freeglut/install/lib/libfreeglut_static.a ]]; then
-  rm -rf "$freeglut"
-  mkdir -p "$freeglut/source"
-  (cd "$freeglut/source" && apt-get source -q freeglut >/dev/null 2>&1)
-  src=$(find "$freeglut/source" -mindepth 1 -maxdepth 1 -type d -name 'freeglut-*' | head -1)
-  [[ -n $src ]] || { echo "build-windows: apt-get source freeglut failed"; exit 1; }
+  src=$(source_of freeglut "$freeglut")
   cmake -S "$src" -B "$freeglut/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$freeglut/install" \
     -DFREEGLUT_BUILD_SHARED_LIBS=OFF -DFREEGLUT_BUILD_STATIC_LIBS=ON \
@@ -55,14 +66,42 @@ if [[ ! -f $freeglut/install/lib/libfreeglut_static.a ]]; then
 fi
 echo "build-windows: freeglut $(took "$t")"
 
+# SDL2 with its audio and what that needs: its Windows video code too, which
+# the static library cannot leave out; no input devices or rendering.
+sdl2=$out/sdl2
+t=$(now)
+if [[ ! -f $sdl2/install/lib/libSDL2.a ]]; then
+  src=$(source_of libsdl2 "$sdl2")
+  off=()
+  for part in RENDER JOYSTICK HAPTIC HIDAPI SENSOR POWER TEST SHARED CCACHE DIRECTX \
+              RENDER_D3D VULKAN OPENGL OPENGLES; do
+    off+=("-DSDL_$part=OFF")
+  done
+  cmake -S "$src" -B "$sdl2/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$sdl2/install" -DSDL_STATIC=ON \
+    "${off[@]}" >/dev/null
+  cmake --build "$sdl2/build" -j"$jobs" >/dev/null
+  cmake --install "$sdl2/build" >/dev/null
+fi
+echo "build-windows: SDL2 $(took "$t")"
+
+# RtMidi's sources, compiled into the program with its Windows MM backend.
+rtmidi=$out/rtmidi
+if [[ ! -f $rtmidi/RtMidi.cpp ]]; then
+  src=$(source_of rtmidi "$rtmidi.tmp")
+  mkdir -p "$rtmidi"
+  cp "$src"/RtMidi.cpp "$src"/RtMidi.h "$src"/rtmidi_c.cpp "$src"/rtmidi_c.h "$src"/LICENSE "$rtmidi/"
+  rm -rf "$rtmidi.tmp"
+fi
+
 # fast_float is header-only; its directory alone, not the host's include tree.
 mkdir -p "$out/include"
 ln -sfn /usr/include/fast_float "$out/include/fast_float"
 
 t=$(now)
 cmake -S "$root" -B "$out/plinkar" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-  -DCMAKE_BUILD_TYPE=Release -DFREEGLUT_ROOT="$freeglut/install" \
-  -DFAST_FLOAT_DIR="$out/include" >/dev/null
+  -DCMAKE_BUILD_TYPE=Release -DFREEGLUT_ROOT="$freeglut/install" -DSDL2_ROOT="$sdl2/install" \
+  -DRTMIDI_SOURCE="$rtmidi" -DFAST_FLOAT_DIR="$out/include" >/dev/null
 cmake --build "$out/plinkar" -j"$jobs"
 echo "build-windows: plinkar.exe $(took "$t")"
 

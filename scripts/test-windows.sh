@@ -18,7 +18,8 @@ cd "$(dirname "$0")/.."
 root=$PWD
 zip=$root/build-win/plinkar-windows.zip
 names_test=$root/build-win/plinkar/sound_names_test.exe
-[[ -f $zip && -f $names_test ]] || { echo "test-windows: run scripts/build-windows.sh first"; exit 1; }
+read_compare=$root/build-win/plinkar/read_compare.exe
+[[ -f $zip && -f $names_test && -f $read_compare ]] || { echo "test-windows: run scripts/build-windows.sh first"; exit 1; }
 
 now() { date +%s.%N; }
 took() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f s", b - a }'; }
@@ -120,6 +121,15 @@ near() {
   awk -v r="$r" -v g="$g" -v b="$b" -v R="$4" -v G="$5" -v B="$6" 'BEGIN {
     d = r - R; e = g - G; f = b - B
     exit !(d * d < 1600 && e * e < 1600 && f * f < 1600) }'
+}
+choose_entry() {  # choose_entry N: the Nth entry (from 0) of the player's right-button menu
+  xdotool mousemove --window "$player" 250 420
+  sleep 0.3
+  xdotool click 3
+  sleep 1
+  xdotool mousemove --window "$player" 262 $((429 + 26 * $1))
+  sleep 0.3
+  xdotool click 1
 }
 # Pixels that differ between two pictures of the same size.
 changed() { compare -metric AE "$1" "$2" null: 2>&1 || true; }
@@ -314,7 +324,7 @@ import -window "$player" "$shots/chord.png"
 xdotool keyup 1
 sleep 0.5
 import -window "$player" "$shots/chord_released.png"
-record_stop 2
+record_stop 2.5
 heard chord_heard chord "1 plays the Am chord"
 red_before=$(reddish "$shots/guitar.png")
 red_held=$(reddish "$shots/chord.png")
@@ -349,15 +359,6 @@ if within 60 shown '^Plinkar player$'; then
   player=$(visible '^Plinkar player$')
   sleep 1
   import -window "$player" "$shots/away_empty.png"
-  choose_entry() {  # choose_entry N: the Nth entry (from 0) of the player's right-button menu
-    xdotool mousemove --window "$player" 250 420
-    sleep 0.3
-    xdotool click 3
-    sleep 1
-    xdotool mousemove --window "$player" 262 $((429 + 26 * $1))
-    sleep 0.3
-    xdotool click 1
-  }
   choose_entry 0
   piano_drawn() {
     import -window "$player" "$shots/away_piano.png"
@@ -422,6 +423,85 @@ if within 15 bash -c "! kill -0 $player_pid 2>/dev/null"; then
   player_pid=""
 fi
 check "the program then ends with exit code 1 ($status)" test "$status" -eq 1
+
+# The command line, as on Linux: what --version prints reaches a pipe, and a
+# bad option ends with status 2 and says why.
+want_version=$(sed -n 's/^project(plinkar .*VERSION \([0-9.]*\)).*/\1/p' "$root/CMakeLists.txt")
+version=$(wine plinkar.exe --version 2>/dev/null | tr -d '\r')
+check "plinkar.exe --version prints \"$version\"" test "$version" = "plinkar $want_version"
+status=0
+wine plinkar.exe --voices 0 >"$shots/voices0.log" 2>&1 || status=$?
+check "--voices 0 ends with status 2 ($status)" test "$status" -eq 2
+check "... and says why" grep -q "voices takes a number from 1 to 32, not 0" "$shots/voices0.log"
+
+# The model library spreads a big file over threads there too, with the
+# same model as on one thread.
+check "a big file read on one thread and on four gives the same model" \
+  bash -c "cd '$work' && wine '$read_compare' >'$shots/read_compare.log' 2>&1"
+
+# Four voices: C4 rings on under E4, a black key's cut fades, and what was
+# played is written to --record's file when the program ends.
+wine plinkar.exe --voices 4 --record "$work/recorded.mid" >"$shots/voices4.log" 2>&1 &
+player_pid=$!
+if within 60 shown '^Plinkar player$'; then
+  shell=$(visible '^Plinkar$')
+  player=$(visible '^Plinkar player$')
+  sleep 1
+  choose_entry 0
+  sleep 2
+  xdotool mousemove --window "$player" 480 480 click 1
+  record_start both_heard
+  xdotool key z
+  sleep 0.5
+  xdotool key c
+  record_stop 2.5
+  heard both_heard both "with --voices 4, C4 still rings after E4 starts"
+  record_start fade_heard
+  xdotool key z
+  sleep 0.4
+  xdotool key q
+  record_stop 2
+  heard fade_heard fade "with --voices 4, a black key's cut fades out"
+  check "without MIDI devices the program says there is no MIDI input" \
+    grep -q "no MIDI input" "$shots/voices4.log"
+  xdotool mousemove --window "$shell" 400 300 click 1
+  sleep 0.3
+  xdotool key alt+f
+  sleep 0.5
+  xdotool key x
+else
+  check "with --voices 4 the program opens its windows" false
+fi
+status=0
+if within 15 bash -c "! kill -0 $player_pid 2>/dev/null"; then
+  wait "$player_pid" || status=$?
+  player_pid=""
+fi
+check "File > Exit then ends it with status 0 ($status)" test "$status" -eq 0
+# z's note-on and note-off on channel 1, as the Linux program writes them.
+notes=$(od -An -tx1 -v "$work/recorded.mid" 2>/dev/null | tr -d ' \n')
+check "--record wrote a MIDI file" test "${notes:0:8}" = 4d546864
+check "... holding z's C4, pressed and let go" grep -q "903c7f.*803c" <<<"$notes"
+
+# --play: C4, E4 and G4 at 2, 3 and 4 s (120 beats a minute, 480 ticks a
+# beat), heard a second apart.
+printf '%b' '\x4d\x54\x68\x64\x00\x00\x00\x06\x00\x00\x00\x01\x01\xe0' \
+  '\x4d\x54\x72\x6b\x00\x00\x00\x20' \
+  '\x8f\x00\x90\x3c\x64' '\x87\x40\x90\x40\x64' '\x87\x40\x90\x43\x64' \
+  '\x87\x40\x80\x3c\x00' '\x00\x80\x40\x00' '\x00\x80\x43\x00' '\x00\xff\x2f\x00' \
+  >"$work/scale.mid"
+wine plinkar.exe --voices 4 --play "$work/scale.mid" >"$shots/play.log" 2>&1 &
+player_pid=$!
+if within 60 shown '^Plinkar player$'; then
+  record_start song_heard
+  record_stop 6
+  heard song_heard song "--play plays the song's notes at their times"
+else
+  check "with --play the program opens its windows" false
+fi
+kill "$player_pid" 2>/dev/null || true
+wait "$player_pid" 2>/dev/null || true
+player_pid=""
 
 echo "test-windows: $((checks - failures)) of $checks checks passed in $(took "$start")"
 ((failures == 0))
