@@ -123,6 +123,22 @@ sounds from wav\. The window "Plinkar" lists the keys; play in the window
 
 Arrow keys walk, the left mouse button turns the scene, the middle button
 picks the material. File > Exit in the "Plinkar" window ends the program.
+
+From a command prompt (plinkar.exe --help lists them all):
+
+  --voices N           up to N sounds (1 to 32) ring together, with fades,
+                       a limiter, MIDI note-offs and the sustain pedal;
+                       1, the default, plays each sound through Windows'
+                       own call, which cuts off the one before
+  --midi-connect NAME  play from the first MIDI input device whose name
+                       contains NAME; without it, from the first device
+  --midi-list          list the MIDI input devices
+  --play FILE.mid      play a MIDI file on the instruments
+  --record FILE.mid    write what is played to FILE.mid when the program ends
+
+What differs from the Linux program: MIDI input opens a device (Windows has
+no MIDI ports for other programs to connect to), there is no JACK, and with
+one voice a cut sound stops at once instead of fading.
 TEXT
 sed -i 's/$/\r/' "$stage/README.txt"
 (cd "$out/package" && zip -qr "$out/plinkar-windows.zip" plinkar)
