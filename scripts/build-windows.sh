@@ -66,14 +66,20 @@ if [[ ! -f $freeglut/install/lib/libfreeglut_static.a ]]; then
 fi
 echo "build-windows: freeglut $(took "$t")"
 
-# SDL2 with its audio and what that needs: its Windows video code too, which
-# the static library cannot leave out; no input devices or rendering.
+# SDL2 with its audio and what that needs; no video, input or rendering.
+# Its dynamic API, a jump table that lets a newer SDL2.dll stand in for a
+# program's own, means nothing in a static library and would pull in the
+# video code: it is turned off in the copy built here.
 sdl2=$out/sdl2
 t=$(now)
 if [[ ! -f $sdl2/install/lib/libSDL2.a ]]; then
   src=$(source_of libsdl2 "$sdl2")
+  dynapi=$src/src/dynapi/SDL_dynapi.h
+  grep -qx '#define SDL_DYNAMIC_API 1' "$dynapi" ||
+    { echo "build-windows: SDL2's $dynapi no longer reads as expected"; exit 1; }
+  sed -i 's/^#define SDL_DYNAMIC_API 1$/#define SDL_DYNAMIC_API 0/' "$dynapi"
   off=()
-  for part in RENDER JOYSTICK HAPTIC HIDAPI SENSOR POWER TEST SHARED CCACHE DIRECTX \
+  for part in VIDEO RENDER JOYSTICK HAPTIC HIDAPI SENSOR POWER TEST SHARED CCACHE DIRECTX \
               RENDER_D3D VULKAN OPENGL OPENGLES; do
     off+=("-DSDL_$part=OFF")
   done
