@@ -37,9 +37,9 @@ struct Shipped {
       }
     group.resize(model->facecount);
     for (const ModelGroup* g = model->grouplist; g; g = g->next) {
-      std::string name = g->name;
-      name.erase(0, name.find_first_not_of(' '));  // the reader keeps the blank after "g"
-      for (uint32_t k = 0; k < g->facecount; k++) group[g->faceindices[k]] = name;
+      std::string label = g->name;
+      label.erase(0, label.find_first_not_of(' '));  // the reader keeps the blank after "g"
+      for (uint32_t k = 0; k < g->facecount; k++) group[g->faceindices[k]] = label;
     }
   }
   std::unique_ptr<Model, decltype(&glmDestroy)> model{nullptr, glmDestroy};

@@ -71,16 +71,18 @@ TEST_F(Draw, NewestGroupFirstColourTracksDiffuseAndMaterialModeWins) {
   glDisable(GL_COLOR_MATERIAL);
   p = draw(MODE_COLOR);
   EXPECT_TRUE(glIsEnabled(GL_COLOR_MATERIAL));
-  EXPECT_FLOAT_EQ(p[0].vertices[0].rgba[2] - p[0].vertices[0].rgba[0], 1.0f);  // blue, then red
+  EXPECT_FLOAT_EQ(p[0].vertices[0].rgba[0], 0.0f);  // blue, then red
+  EXPECT_FLOAT_EQ(p[0].vertices[0].rgba[2], 1.0f);
   EXPECT_FLOAT_EQ(p[1].vertices[2].rgba[0], 1.0f);
   EXPECT_EQ(stdout_of([&] { draw(MODE_COLOR | MODE_MATERIAL); }),
             "glmDraw() warning: color and material render mode requested using only material "
             "mode.\n");
   EXPECT_FALSE(glIsEnabled(GL_COLOR_MATERIAL));
-  GLfloat material[8];  // the last group's: "default", red
-  glGetMaterialfv(GL_FRONT, GL_DIFFUSE, material);
-  glGetMaterialfv(GL_FRONT, GL_AMBIENT, material + 4);
-  EXPECT_EQ(std::vector<float>(material, material + 5), (std::vector<float>{1, 0, 0, 1, 0.5f}));
+  GLfloat diffuse[4], ambient[4];  // the last group's: "default", red
+  glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+  glGetMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
+  EXPECT_EQ(std::vector<float>(diffuse, diffuse + 4), (std::vector<float>{1, 0, 0, 1}));
+  EXPECT_EQ(ambient[0], 0.5f);
   // A material that is no longer in the table draws as "default".
   glmLookupGroup(model_.get(), " top")->mtlindex = 9;
   EXPECT_FLOAT_EQ(draw(MODE_COLOR)[0].vertices[0].rgba[2], 0.8f);

@@ -57,7 +57,8 @@ static void Expect(const char* why, const Bytes& file, uint32_t width, uint32_t 
   SCOPED_TRACE(why);
   Result r = Read(file);
   EXPECT_EQ(r.out, message);
-  EXPECT_EQ(std::make_pair(r.image.Width, r.image.Height), std::make_pair(width, height));
+  EXPECT_EQ(r.image.Width, width);
+  EXPECT_EQ(r.image.Height, height);
   EXPECT_EQ(r.image.Pixels == gSentinel, width == 77);
   EXPECT_NE(r.image.Pixels, nullptr);  // already freed when read
   EXPECT_EQ(r.pixels, pixels);
@@ -112,7 +113,6 @@ TEST(BmpRead, EachBadFileOrHeaderIsRefusedWithItsMessage) {
   Bytes wrong = MakeBmp(1, 1, 24, {1, 2, 3, 0});
   wrong[1] = 'A';
   Refused("wrong signature", wrong, type);
-  Refused("one byte", {'B'}, type);
   Refused("empty", {}, type);
   Refused("short file header", Bytes(header.begin(), header.begin() + 13),
           "Error reading BMP file header\n");
@@ -121,7 +121,6 @@ TEST(BmpRead, EachBadFileOrHeaderIsRefusedWithItsMessage) {
   Refused("compressed", MakeBmp(1, 1, 8, {0, 0, 0, 0}, Bytes(1024), 1),
           "Sorry, this code cannot read compressed image files\n");
   Refused("16 bit", MakeBmp(1, 1, 16, {1, 2, 3, 4}), bits);
-  Refused("32 bit", MakeBmp(1, 1, 32, {1, 2, 3, 4}), bits);
   Refused("12 GiB of pixels", MakeBmp(0x10000, 0x10000, 24, {}), size);
   Refused("row size would wrap", MakeBmp(0xFFFFFFFF, 1, 24, {}), size);
   Refused("wider than 2^20", MakeBmp((1 << 20) + 1, 1, 24, {}), size);
@@ -139,7 +138,8 @@ TEST(BmpByteOrder, SwapsReverseTheBytesAndTheHostIsLittleEndian) {
   uint16_t u16 = 0x1234;
   SwapLong(&u32);
   SwapShort(&u16);
-  EXPECT_EQ(u32 + (uint64_t{u16} << 32), 0x341244332211u);
+  EXPECT_EQ(u32, 0x44332211u);
+  EXPECT_EQ(u16, 0x3412u);
   static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "test assumes little-endian");
   HostIsBigEndian = 1;
   CheckByteOrder();

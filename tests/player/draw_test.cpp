@@ -63,9 +63,14 @@ Vec rotateX(Vec v, float degrees) {
   return {v.x, v.y * c - v.z * s, v.y * s + v.z * c};
 }
 
-bool Near(Vec got, Vec want, float tolerance = 2e-3f) {
-  return std::fmax(std::fabs(got.x - want.x), std::fabs(got.y - want.y)) <= tolerance &&
-         std::fabs(got.z - want.z) <= tolerance;
+// Prints both points when they are apart.
+testing::AssertionResult Near(Vec got, Vec want, float tolerance = 2e-3f) {
+  if (std::fmax(std::fabs(got.x - want.x), std::fabs(got.y - want.y)) <= tolerance &&
+      std::fabs(got.z - want.z) <= tolerance)
+    return testing::AssertionSuccess();
+  return testing::AssertionFailure()
+         << "(" << got.x << ", " << got.y << ", " << got.z << ") is not within " << tolerance
+         << " of (" << want.x << ", " << want.y << ", " << want.z << ")";
 }
 
 class DrawTest : public ::testing::Test {
@@ -135,7 +140,8 @@ void expectStick(const std::vector<Primitive>& polys, size_t from, Vec base, Vec
       EXPECT_NEAR(std::sqrt(r.x * r.x + r.y * r.y + r.z * r.z), 0.01f, 2e-3f);
       tMin = std::fmin(tMin, t), tMax = std::fmax(tMax, t);
     }
-  EXPECT_TRUE(std::fabs(tMin) < 2e-3f && std::fabs(tMax - 0.4f) < 2e-3f) << tMin << " " << tMax;
+  EXPECT_NEAR(tMin, 0.0f, 2e-3f);
+  EXPECT_NEAR(tMax, 0.4f, 2e-3f);
 }
 
 TEST_F(DrawTest, SticksHangAtRestAndSwingToStrike) {
@@ -173,7 +179,8 @@ TEST_F(DrawTest, GuitarStringsAndTheFirstHeldChordsMarker) {
     for (Flag& held : appState.chordHeld) held = 0;
     appState.chordHeld[row.first - 1] = appState.chordHeld[row.second - 1] = 1;
     const std::vector<Primitive> polys = capture(drawGuitarOverlays, GL_POLYGON_TOKEN);
-    ASSERT_TRUE(!polys.empty() && polys.size() % 2 == 0);
+    ASSERT_FALSE(polys.empty());
+    ASSERT_EQ(polys.size() % 2, 0u);  // a sphere at each guitar
     for (size_t p = 0; p < polys.size(); p++) {
       const float cx = p < polys.size() / 2 ? 2.0f : -3.0f;
       for (const Vec& v : polys[p].points)
@@ -225,14 +232,32 @@ TEST_F(DrawTest, ModelsInTheirPlacesSchemeColoursProjectionAndLight) {
   EXPECT_EQ(capture(display, GL_POLYGON_TOKEN).size(), 1u);
   appState.models[Piano] = nullptr;
   glmDestroy(model);
-  // 60 degrees high at the window's aspect; the light sits at the eye; a material reaches GL.
+}
+
+// 60 degrees high at the window's aspect: cot 30 degrees is 1.7320508.
+TEST_F(DrawTest, AResizeSetsASixtyDegreeProjectionAtTheWindowsAspect) {
   reshape(800, 400);
   GLdouble m[16];
   glGetDoublev(GL_PROJECTION_MATRIX, m);
-  EXPECT_TRUE(std::fabs(m[5] - 1.7320508) < 1e-6 && std::fabs(2 * m[0] - 1.7320508) < 1e-6);
+  EXPECT_NEAR(m[5], 1.7320508, 1e-6);
+  EXPECT_NEAR(m[0], 1.7320508 / 2, 5e-7);
+}
+
+TEST_F(DrawTest, AResizeMakesTheWholeWindowTheViewport) {
+  reshape(300, 200);
+  GLint viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  EXPECT_EQ(viewport[0], 0);
+  EXPECT_EQ(viewport[1], 0);
+  EXPECT_EQ(viewport[2], 300);
+  EXPECT_EQ(viewport[3], 200);
+}
+
+TEST_F(DrawTest, TheLightSitsAtTheEyeAndAMaterialReachesGL) {
   GLfloat p[4];
   glGetLightfv(GL_LIGHT0, GL_POSITION, p);
-  EXPECT_TRUE(p[0] == 0 && p[1] == 0 && p[2] == 0 && p[3] == 1 && glIsEnabled(GL_LIGHT0));
+  EXPECT_EQ(std::vector<float>(p, p + 4), (std::vector<float>{0, 0, 0, 1}));
+  EXPECT_TRUE(glIsEnabled(GL_LIGHT0));
   materialMenu(11);
   glGetMaterialfv(GL_FRONT, GL_SHININESS, p);
   EXPECT_EQ(p[0], 89.6f);

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -64,37 +65,83 @@ void fireTimers() {
 
 // shown: bit 0 piano, bit 1 drum kit, bit 2 guitar.
 void resetPlayer(int shown = 0) {
+  for (Model* model : appState.models)
+    if (model) glmDestroy(model);
   appState = AppState();
   initAppState();
   calls = Calls();
   for (int i = 0; i < 3; i++) appState.shown[i] = shown >> i & 1;
 }
 
-std::string pose(const StickPose& s) {
-  return std::to_string(s.angle) + " " + std::to_string(s.axisX) + " " + std::to_string(s.axisY) +
-         " " + std::to_string(s.x) + " " + std::to_string(s.y) + " " + std::to_string(s.z) + " ";
+// A pose's fields, compared and printed as one value.
+std::tuple<int, int, int, float, float, float> pose(const StickPose& s) {
+  return {s.angle, s.axisX, s.axisY, s.x, s.y, s.z};
 }
-
-const char kAtRest[] = "90 1 0 0.000000 -0.200000 0.500000 90 1 0 0.100000 -0.200000 0.500000 ";
+const auto kLeftAtRest = pose({90, 1, 0, 0.0f, -0.2f, 0.5f});
+const auto kRightAtRest = pose({90, 1, 0, 0.1f, -0.2f, 0.5f});
 
 void pressKeys(const char* keys) {
   for (const char* k = keys; *k; k++) keyboard(static_cast<unsigned char>(*k), 0, 0);
 }
 
-TEST(AppStateTest, StartValues) {
+// The piano's keys in note order from MIDI note 60.
+const struct PianoKey {
+  int midiNote;
+  unsigned char key;
+  bool black;
+  int index;          // among the keys of its colour
+  const char* sound;  // under wav\piano\; a black key only stops the sound
+} kPianoKeys[] = {
+    {60, 'z', false, 0, "do"},    {61, 'q', true, 0, nullptr},  {62, 'x', false, 1, "re"},
+    {63, 'w', true, 1, nullptr},  {64, 'c', false, 2, "me"},    {65, 'v', false, 3, "pa"},
+    {66, 'e', true, 2, nullptr},  {67, 'b', false, 4, "sol"},   {68, 'r', true, 3, nullptr},
+    {69, 'n', false, 5, "ra"},    {70, 't', true, 4, nullptr},  {71, 'm', false, 6, "si"},
+    {72, 'a', false, 7, "ddo"},   {73, 'y', true, 5, nullptr},  {74, 's', false, 8, "re"},
+    {75, 'u', true, 6, nullptr},  {76, 'd', false, 9, "me"},    {77, 'f', false, 10, "pa"},
+    {78, 'i', true, 7, nullptr},  {79, 'g', false, 11, "sol"},  {80, 'o', true, 8, nullptr},
+    {81, 'h', false, 12, "ra"},   {82, 'p', true, 9, nullptr},  {83, 'j', false, 13, "si"},
+    {84, 'k', false, 14, "ddo"},  {85, '[', true, 10, nullptr}, {86, 'l', false, 15, "re"},
+    {87, ']', true, 11, nullptr}, {88, ';', false, 16, "mi"},
+};
+
+float angleOf(const PianoKey& k) {
+  return k.black ? appState.blackKeyAngle[k.index] : appState.whiteKeyAngle[k.index];
+}
+Flag downOf(const PianoKey& k) {
+  return k.black ? appState.blackKeyDown[k.index] : appState.whiteKeyDown[k.index];
+}
+
+// The kit's special keys; the bass drum moves no stick.
+const struct DrumHit {
+  int key;
+  const char* sound;  // under wav\drum\ .
+  StickPose AppState::*stick;
+  StickPose pose;
+  std::vector<int> midiNotes;  // on the percussion channel
+} kDrumHits[] = {
+    {GLUT_KEY_INSERT,
+     "drum",
+     &AppState::leftStick,
+     {135, 1, 0, -0.4f, 0.3f, 0.5f},
+     {41, 43, 45, 47, 48, 50}},
+    {GLUT_KEY_HOME, "snare", &AppState::rightStick, {135, 1, 0, 0.4f, 0.3f, 0.55f}, {38, 40}},
+    {GLUT_KEY_PAGE_UP, "base", nullptr, {}, {35, 36}},
+    {GLUT_KEY_END, "hat", &AppState::rightStick, {135, 1, 5, 0.4f, 0.0f, 1.0f}, {42, 44, 46}},
+    {GLUT_KEY_PAGE_DOWN,
+     "sim",
+     &AppState::leftStick,
+     {135, 1, -5, -0.4f, 0.0f, 0.9f},
+     {49, 52, 55, 57}},
+};
+
+TEST(AppStateTest, WhiteKeysAreSummedInSinglePrecisionAndTheModeStartsAt10) {
   resetPlayer();
   const AppState& s = appState;
   // Summed in single precision from -0.75, not scaled from the index.
   EXPECT_EQ(s.whiteKeyX[0], -0.85f);
   float x = -0.75f;
   for (int i = 1; i < 17; i++, x += 0.1f) EXPECT_EQ(s.whiteKeyX[i], x) << i;
-  const float black[12] = {-0.8f, -0.7f, -0.5f, -0.4f, -0.3f, -0.1f,
-                           0.0f,  0.2f,  0.3f,  0.4f,  0.6f,  0.7f};
-  for (int j = 0; j < 12; j++) EXPECT_EQ(s.blackKeyX[j], black[j]);
-  EXPECT_EQ(std::vector<float>({float(s.drawMode), s.turnStep, s.moveStep, s.sceneScale}),
-            std::vector<float>({10, 0.125f, 0.5f, 4}));
-  for (int i = 0; i < 3; i++) EXPECT_TRUE(s.shown[i] == 0 && s.models[i] == nullptr) << i;
-  EXPECT_EQ(pose(s.leftStick) + pose(s.rightStick), kAtRest);
+  EXPECT_EQ(s.drawMode, 10);  // smooth and coloured until a model loads
 }
 
 // Five one-degree steps on keys that are down only, the flag cleared at 0.
@@ -105,8 +152,11 @@ TEST(ResetTimerTest, StepsKeysThatAreDown) {
     Flag down;
     float angle, angleAfter;
     Flag downAfter;
-  } rows[] = {{false, 0, 1, 5, 0, 0}, {false, 16, 1, 3, -2, 0}, {false, 4, 0, 2, 2, 0},
-              {false, 8, 1, 7, 2, 1}, {true, 0, 1, 5, 0, 0},    {true, 11, 1, 5, 0, 0}};
+  } rows[] = {{false, 0, 1, 5, 0, 0},
+              {false, 16, 1, 3, -2, 0},
+              {false, 4, 0, 2, 2, 0},
+              {false, 8, 1, 7, 2, 1},
+              {true, 11, 1, 5, 0, 0}};
   for (const Row& r : rows) {
     SCOPED_TRACE(testing::Message() << r.black << " " << r.index << " " << r.angle);
     resetPlayer();
@@ -115,12 +165,13 @@ TEST(ResetTimerTest, StepsKeysThatAreDown) {
     down[r.index] = r.down;
     angle[r.index] = r.angle;
     resetTimer(1);
-    EXPECT_TRUE(angle[r.index] == r.angleAfter && down[r.index] == r.downAfter);
+    EXPECT_EQ(angle[r.index], r.angleAfter);
+    EXPECT_EQ(down[r.index], r.downAfter);
   }
 }
 
 // The look-at point stays a unit ahead; a resize puts the eye back to z 10 only.
-TEST(CameraTest, TurnWalkResizeAndDrag) {
+TEST(CameraTest, KeysTurnAndWalkTheEyeAndAResizeResetsItsZ) {
   const int kResize = -1, kFlatten = -2, kMoveEye = -3;
   const struct {
     int key;
@@ -149,106 +200,141 @@ TEST(CameraTest, TurnWalkResizeAndDrag) {
     for (int i = 0; i < 4; i++) EXPECT_NEAR(got[i], step.eyeCenterXZ[i], 1e-4f) << i;
     EXPECT_EQ(appState.heading, step.heading);
   }
-  EXPECT_EQ(appState.eyeY + appState.centerY, 0.0f);
-  EXPECT_TRUE(calls.redisplays == 7 && calls.sounds.empty());
-  // A left drag turns the scene a degree per five pixels, without limit.
+  EXPECT_EQ(appState.eyeY, 0.0f);
+  EXPECT_EQ(appState.centerY, 0.0f);
+  EXPECT_EQ(calls.redisplays, 7);  // one a key, none a resize
+  EXPECT_TRUE(calls.sounds.empty());
+}
+
+// A degree per five pixels, without limit; the release keeps the last position.
+TEST(CameraTest, ALeftDragTurnsTheScene) {
   resetPlayer();
   mouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 100, 100);
   motion(90, 100);
   motion(90, 107);
-  EXPECT_TRUE(appState.sceneRotY == -2.0f && std::fabs(appState.sceneRotX - 1.4f) < 1e-6f);
+  EXPECT_EQ(appState.sceneRotY, -2.0f);
+  EXPECT_NEAR(appState.sceneRotX, 1.4f, 1e-6f);
   mouse(GLUT_LEFT_BUTTON, GLUT_UP, 50, 50);
-  EXPECT_EQ(appState.mouseX + 1000 * appState.mouseY, 107090);
-  motion(0, 0);
-  mouse(GLUT_RIGHT_BUTTON, GLUT_DOWN, 5, 5);
-  mouse(GLUT_MIDDLE_BUTTON, GLUT_DOWN, 5, 5);
-  motion(10, 10);
-  EXPECT_TRUE(appState.sceneRotY == -2.0f && appState.mouseState == -1);
-  EXPECT_EQ(calls.redisplays, 4);
+  EXPECT_EQ(appState.mouseX, 90);
+  EXPECT_EQ(appState.mouseY, 107);
   mouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 0, 0);
   for (int x = 10; x <= 1000; x += 10) motion(x, 0);
   EXPECT_FLOAT_EQ(appState.sceneRotY, 198.0f);
 }
 
-// White keys, then black ones that only stop the sound; pressed twice, tilted once.
-TEST(PianoTest, EachKeyPlaysItsNoteTiltsAloneAndComesBack) {
-  const char keys[] = "zxcvbnmasdfghjkl;qwertyuiop[]";
-  const char* notes[17] = {"do", "re", "me",  "pa", "sol", "ra",  "si", "ddo", "re",
-                           "me", "pa", "sol", "ra", "si",  "ddo", "re", "mi"};
-  for (int k = 0; k < 29; k++) {
-    SCOPED_TRACE(keys[k]);
+TEST(CameraTest, OnlyTheLeftButtonDrags) {
+  resetPlayer();
+  mouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 100, 100);
+  mouse(GLUT_LEFT_BUTTON, GLUT_UP, 50, 50);
+  motion(0, 0);
+  mouse(GLUT_RIGHT_BUTTON, GLUT_DOWN, 5, 5);
+  mouse(GLUT_MIDDLE_BUTTON, GLUT_DOWN, 5, 5);
+  motion(10, 10);
+  EXPECT_EQ(appState.sceneRotY, 0.0f);
+  EXPECT_EQ(appState.mouseState, -1);
+  EXPECT_EQ(calls.redisplays, 2);  // the left button's down and up
+}
+
+// A white key plays its note, a black one stops the sound; each press arms the reset.
+TEST(PianoTest, EveryPressPlaysTheKeysSoundAndArmsItsReset) {
+  for (const PianoKey& k : kPianoKeys) {
+    SCOPED_TRACE(k.key);
     resetPlayer(1);
-    for (int i = 0; i < 2; i++) keyboard(keys[k], 0, 0);
+    for (int i = 0; i < 2; i++) keyboard(k.key, 0, 0);
     ASSERT_EQ(calls.sounds.size(), 2u);
     EXPECT_EQ(calls.sounds[1].first,
-              k < 17 ? std::string("wav\\piano\\") + notes[k] + ".wav" : "(stop)");
-    ASSERT_EQ(calls.timers.size() + calls.redisplays, 4u);
-    EXPECT_EQ(calls.timers[0].delay + calls.timers[0].value, 141u);
-    for (int i = 0; i < 29; i++) {
-      const float angle = i < 17 ? appState.whiteKeyAngle[i] : appState.blackKeyAngle[i - 17];
-      const Flag down = i < 17 ? appState.whiteKeyDown[i] : appState.blackKeyDown[i - 17];
-      EXPECT_EQ(angle, i == k ? 5.0f : 0.0f) << i;
-      EXPECT_EQ(down, i == k ? 1 : 0) << i;
-    }
-    fireTimers();
-    EXPECT_EQ(k < 17 ? appState.whiteKeyAngle[k] + appState.whiteKeyDown[k]
-                     : appState.blackKeyAngle[k - 17] + appState.blackKeyDown[k - 17],
-              0.0f);
+              k.sound ? std::string("wav\\piano\\") + k.sound + ".wav" : "(stop)");
+    ASSERT_EQ(calls.timers.size(), 2u);
+    EXPECT_EQ(calls.timers[1].delay, 140u);
+    EXPECT_EQ(calls.timers[1].value, 1);
+    EXPECT_EQ(calls.redisplays, 2);
   }
 }
 
-// The bass drum moves no stick and arms no timer; a hidden kit does nothing.
-TEST(DrumTest, EachHitSwingsItsStickAndPlaysItsSound) {
-  struct Row {
-    int key;
-    const char* sound;
-    StickPose AppState::*stick;
-    StickPose pose;
-  } rows[] = {
-      {GLUT_KEY_INSERT, "drum", &AppState::leftStick, {135, 1, 0, -0.4f, 0.3f, 0.5f}},
-      {GLUT_KEY_HOME, "snare", &AppState::rightStick, {135, 1, 0, 0.4f, 0.3f, 0.55f}},
-      {GLUT_KEY_PAGE_UP, "base", nullptr, {}},
-      {GLUT_KEY_END, "hat", &AppState::rightStick, {135, 1, 5, 0.4f, 0.0f, 1.0f}},
-      {GLUT_KEY_PAGE_DOWN, "sim", &AppState::leftStick, {135, 1, -5, -0.4f, 0.0f, 0.9f}},
-  };
-  for (bool shown : {true, false})
-    for (const Row& r : rows) {
-      SCOPED_TRACE(testing::Message() << r.sound << shown);
-      resetPlayer(shown ? 2 : 0);
-      AppState want = appState;
-      if (r.stick && shown) want.*r.stick = r.pose;
-      special(r.key, 0, 0);
-      ASSERT_EQ(calls.sounds.size(), shown ? 1u : 0u);
-      for (const auto& s : calls.sounds)
-        EXPECT_EQ(s.first, std::string("wav\\drum\\") + r.sound + ".wav");
-      EXPECT_EQ(pose(appState.leftStick), pose(want.leftStick));
-      EXPECT_EQ(pose(appState.rightStick), pose(want.rightStick));
-      EXPECT_EQ(calls.timers.size(), r.stick && shown ? 1u : 0u);
-      for (const auto& timer : calls.timers) EXPECT_EQ(timer.delay, 140u);
-      fireTimers();
-      EXPECT_EQ(pose(appState.leftStick) + pose(appState.rightStick), kAtRest);
-      EXPECT_EQ(calls.redisplays, 1);
+// Pressed twice, tilted once; the timer brings it back.
+TEST(PianoTest, OnlyThePressedKeyTiltsUntilItsTimerFires) {
+  for (const PianoKey& k : kPianoKeys) {
+    SCOPED_TRACE(k.key);
+    resetPlayer(1);
+    for (int i = 0; i < 2; i++) keyboard(k.key, 0, 0);
+    for (const PianoKey& other : kPianoKeys) {
+      EXPECT_EQ(angleOf(other), &other == &k ? 5.0f : 0.0f) << other.key;
+      EXPECT_EQ(downOf(other), &other == &k ? 1 : 0) << other.key;
     }
+    fireTimers();
+    EXPECT_EQ(angleOf(k), 0.0f);
+    EXPECT_EQ(downOf(k), 0);
+  }
 }
 
-// A release stops nothing and asks no frame; a hidden guitar ignores keys.
-TEST(GuitarTest, ChordsFollowTheirKeysWhileShown) {
+TEST(DrumTest, EachHitPlaysItsSoundAndSwingsItsStickUntilTheTimer) {
+  for (const DrumHit& r : kDrumHits) {
+    SCOPED_TRACE(r.sound);
+    resetPlayer(2);
+    AppState want = appState;
+    if (r.stick) want.*r.stick = r.pose;
+    special(r.key, 0, 0);
+    ASSERT_EQ(calls.sounds.size(), 1u);
+    EXPECT_EQ(calls.sounds[0].first, std::string("wav\\drum\\") + r.sound + ".wav");
+    EXPECT_EQ(pose(appState.leftStick), pose(want.leftStick));
+    EXPECT_EQ(pose(appState.rightStick), pose(want.rightStick));
+    ASSERT_EQ(calls.timers.size(), r.stick ? 1u : 0u);
+    for (const auto& timer : calls.timers) EXPECT_EQ(timer.delay, 140u);
+    fireTimers();
+    EXPECT_EQ(pose(appState.leftStick), kLeftAtRest);
+    EXPECT_EQ(pose(appState.rightStick), kRightAtRest);
+    EXPECT_EQ(calls.redisplays, 1);
+  }
+}
+
+TEST(DrumTest, AHiddenKitIgnoresItsKeysButAsksForAFrame) {
+  for (const DrumHit& r : kDrumHits) {
+    SCOPED_TRACE(r.sound);
+    resetPlayer();
+    special(r.key, 0, 0);
+    EXPECT_TRUE(calls.sounds.empty());
+    EXPECT_TRUE(calls.timers.empty());
+    EXPECT_EQ(pose(appState.leftStick), kLeftAtRest);
+    EXPECT_EQ(pose(appState.rightStick), kRightAtRest);
+    EXPECT_EQ(calls.redisplays, 1);
+  }
+}
+
+const char* const kChords[6] = {"Am", "C", "D", "E6", "F", "G7"};  // keys 1 to 6
+
+TEST(GuitarTest, EachNumberKeyPlaysItsChordAndHoldsIt) {
   resetPlayer(4);
   pressKeys("1234567");
-  std::string played;
-  for (const auto& s : calls.sounds) played += s.first.substr(15) + " ";
-  EXPECT_EQ(calls.sounds.at(0).first.substr(0, 15), "wav\\gita\\\xC5\xEB\xB1\xE2\xC5\xB8");
-  EXPECT_EQ(played, "Am.wav C.wav D.wav E6.wav F.wav G7.wav ");
-  EXPECT_EQ(std::vector<Flag>(appState.chordHeld, appState.chordHeld + 6), std::vector<Flag>(6, 1));
+  ASSERT_EQ(calls.sounds.size(), 6u);
+  for (int k = 0; k < 6; k++) {
+    EXPECT_EQ(calls.sounds[k].first,
+              std::string("wav\\gita\\\xC5\xEB\xB1\xE2\xC5\xB8") + kChords[k] + ".wav");
+    EXPECT_EQ(appState.chordHeld[k], 1) << k;
+  }
   EXPECT_TRUE(calls.timers.empty());
+  EXPECT_EQ(calls.redisplays, 7);
+}
+
+// A release stops nothing and asks no frame.
+TEST(GuitarTest, AReleaseLetsGoOfItsChordOnly) {
+  resetPlayer(4);
+  pressKeys("123456");
   for (unsigned char key = '1'; key <= '5'; key++) keyboardUp(key, 0, 0);
-  for (int k = 0; k < 5; k++) EXPECT_EQ(appState.chordHeld[k], 0);
-  EXPECT_EQ(calls.sounds.size() + calls.redisplays, 13u);
+  for (int k = 0; k < 5; k++) EXPECT_EQ(appState.chordHeld[k], 0) << k;
+  EXPECT_EQ(appState.chordHeld[5], 1);
+  EXPECT_EQ(calls.sounds.size(), 6u);
+  EXPECT_EQ(calls.redisplays, 6);
+}
+
+TEST(GuitarTest, AHiddenGuitarIgnoresPressesAndReleases) {
+  resetPlayer(4);
+  keyboard('6', 0, 0);
   appState.shown[Guitar] = 0;
   keyboardUp('6', 0, 0);
   keyboard('1', 0, 0);
-  EXPECT_EQ(appState.chordHeld[5] - appState.chordHeld[0], 1);
-  EXPECT_EQ(calls.sounds.size(), 6u);
+  EXPECT_EQ(appState.chordHeld[5], 1);
+  EXPECT_EQ(appState.chordHeld[0], 0);
+  EXPECT_EQ(calls.sounds.size(), 1u);
 }
 
 // Colour keys step and wrap whatever is shown; a hidden piano or upper case plays nothing.
@@ -259,33 +345,23 @@ TEST(KeyboardTest, ColourKeysStepAndWrapOthersAreSilent) {
   appState.shown[Piano] = 1;
   pressKeys("ZQX:89900-");
   const int32_t* c = appState.colorScheme;
-  EXPECT_EQ(std::vector<int>({c[0], c[1], c[2], c[3]}), std::vector<int>({0, 2, 2, 1}));
-  EXPECT_TRUE(calls.sounds.empty() && calls.timers.empty());
+  EXPECT_EQ(std::vector<int>(c, c + 4), std::vector<int>({0, 2, 2, 1}));
+  EXPECT_TRUE(calls.sounds.empty());
+  EXPECT_TRUE(calls.timers.empty());
   EXPECT_EQ(calls.redisplays, 23);  // every key asks for a frame
 }
 
 // Piano notes 60 to 88 on any channel but the percussion one, drums on it.
 TEST(MidiKeysTest, NotesStandForTheirKeys) {
-  const char keys[] = "zqxwcvebrntmaysudfigohpjk[l];";
-  const struct {
-    int key;
-    std::vector<int> notes;
-  } drums[] = {
-      {GLUT_KEY_INSERT, {41, 43, 45, 47, 48, 50}},
-      {GLUT_KEY_HOME, {38, 40}},
-      {GLUT_KEY_PAGE_UP, {35, 36}},
-      {GLUT_KEY_END, {42, 44, 46}},
-      {GLUT_KEY_PAGE_DOWN, {49, 52, 55, 57}},
-  };
-  for (uint8_t channel : {0, 8, 9, 15})
+  for (int channel : {0, 9, 15})
     for (int note = 0; note < 128; note++) {
-      SCOPED_TRACE(testing::Message() << int(channel) << " " << note);
-      const MidiKey key = midiKeyFor({MidiEvent::NoteOn, channel, uint8_t(note), 100});
+      SCOPED_TRACE(testing::Message() << channel << " " << note);
+      const MidiKey key = midiKeyFor({MidiEvent::NoteOn, uint8_t(channel), uint8_t(note), 100});
       MidiKey expected = {MidiKey::NoKey, 0};
-      if (channel != 9 && note >= 60 && note <= 88)
-        expected = {MidiKey::Character, keys[note - 60]};
-      for (const auto& drum : drums)
-        for (int n : drum.notes)
+      for (const PianoKey& piano : kPianoKeys)
+        if (channel != 9 && piano.midiNote == note) expected = {MidiKey::Character, piano.key};
+      for (const DrumHit& drum : kDrumHits)
+        for (int n : drum.midiNotes)
           if (channel == 9 && n == note) expected = {MidiKey::Special, drum.key};
       EXPECT_EQ(key.kind, expected.kind);
       EXPECT_EQ(key.key, expected.key);
@@ -344,54 +420,84 @@ void writeModel(const char* name, int triangles) {
   writeFile(std::string("data/") + name + ".obj", text);
 }
 
-// A material keeps the emission; an instrument choice reads every shown model from data/ again.
-TEST(MenuTest, MaterialsApplyInstrumentsToggleAndReload) {
-  resetPlayer();
-  const CurrentMaterial start = currentMaterial;
-  materialMenu(19);
-  EXPECT_EQ(currentMaterial.specular[0] * currentMaterial.shininess, 4.0f);
-  for (int entry : {11, 0, 20}) materialMenu(entry);  // the last two are not entries
-  const CurrentMaterial& m = currentMaterial;
-  EXPECT_EQ(std::vector<float>({m.specular[2], m.diffuse[1], m.ambient[0], m.shininess}),
-            std::vector<float>({0.773911f, 0.2775f, 0.23125f, 89.6f}));
-  EXPECT_EQ(std::vector<float>(m.emission, m.emission + 4),
-            std::vector<float>(start.emission, start.emission + 4));
-  EXPECT_EQ(calls.redisplays, 4);
-  EXPECT_STREQ(materialNames[7], "Polished_Gold");
+// The instruments read data/ from the working folder: the test's own from here on.
+void writeModels(int piano, int drum, int guitar) {
   mkdir((testDir() + "/data").c_str(), 0700);
   ASSERT_EQ(chdir(testDir().c_str()), 0);
-  writeModel("piano", 1);
-  writeModel("drum", 2);
-  writeModel("gita", 3);
+  writeModel("piano", piano);
+  writeModel("drum", drum);
+  writeModel("gita", guitar);
   resetPlayer();
+}
+
+// Entries outside 1 to 19 change nothing; the emission is never touched.
+TEST(MenuTest, AMaterialEntrySetsItsColoursAndKeepsTheEmission) {
+  resetPlayer();
+  const CurrentMaterial start = currentMaterial;
+  materialMenu(19);  // Black_Rubber
+  EXPECT_EQ(currentMaterial.specular[0], 0.4f);
+  EXPECT_EQ(currentMaterial.shininess, 10.0f);
+  materialMenu(0);
+  materialMenu(20);
+  const CurrentMaterial& m = currentMaterial;
+  EXPECT_EQ(m.specular[0], 0.4f);
+  EXPECT_EQ(std::vector<float>(m.emission, m.emission + 4),
+            std::vector<float>(start.emission, start.emission + 4));
+  EXPECT_EQ(calls.redisplays, 3);
+}
+
+// Fitted: centred on the origin, inside the unit cube; with normals; drawn smooth.
+TEST(MenuTest, AnInstrumentChoiceShowsItAndReadsItsModelFitted) {
+  writeModels(1, 2, 3);
   instrumentMenu('1');
-  EXPECT_EQ(appState.shown[Piano] + appState.shown[Drum] + appState.shown[Guitar], 1);
-  ASSERT_TRUE(appState.models[Piano] != nullptr && appState.models[Drum] == nullptr);
+  EXPECT_EQ(appState.shown[Piano], 1);
+  EXPECT_EQ(appState.shown[Drum], 0);
+  EXPECT_EQ(appState.shown[Guitar], 0);
+  ASSERT_NE(appState.models[Piano], nullptr);
+  EXPECT_EQ(appState.models[Drum], nullptr);
   const Model* piano = appState.models[Piano];
   EXPECT_EQ(piano->facecount, 1u);
-  // Fitted: centred on the origin, inside the unit cube; with normals.
   EXPECT_NEAR(piano->vertices[3], -piano->vertices[6], 1e-6f);
-  EXPECT_TRUE(piano->vertices[6] < 1.0f && piano->vertices[6] > 0.0f);
-  EXPECT_TRUE(piano->facetnorms != nullptr && piano->normals != nullptr);
-  EXPECT_EQ(appState.drawMode + 100 * calls.redisplays, MODE_SMOOTH + 100);
+  EXPECT_LT(piano->vertices[6], 1.0f);
+  EXPECT_GT(piano->vertices[6], 0.0f);
+  EXPECT_NE(piano->facetnorms, nullptr);
+  EXPECT_NE(piano->normals, nullptr);
+  EXPECT_EQ(appState.drawMode, MODE_SMOOTH);
+  EXPECT_EQ(calls.redisplays, 1);
+}
+
+// Even a value that is no entry reloads; hiding an instrument releases its model.
+TEST(MenuTest, EveryChoiceReadsEachShownModelAgain) {
+  writeModels(1, 2, 3);
+  instrumentMenu('1');
   writeModel("piano", 4);
   instrumentMenu('3');
-  EXPECT_EQ(appState.models[Piano]->facecount + 10 * appState.models[Guitar]->facecount, 34u);
+  EXPECT_EQ(appState.models[Piano]->facecount, 4u);
+  EXPECT_EQ(appState.models[Guitar]->facecount, 3u);
   writeModel("gita", 5);
-  instrumentMenu(0);  // not an entry: toggles nothing, still reloads
+  instrumentMenu(0);
   EXPECT_EQ(appState.models[Guitar]->facecount, 5u);
   instrumentMenu('1');
-  EXPECT_TRUE(!appState.shown[Piano] && appState.shown[Guitar] && !appState.models[Piano]);
+  EXPECT_EQ(appState.shown[Piano], 0);
+  EXPECT_EQ(appState.shown[Guitar], 1);
+  EXPECT_EQ(appState.models[Piano], nullptr);
+}
+
+// Polished_Gold whenever one is shown; with the last one off, material and mode stay.
+TEST(MenuTest, ShownInstrumentsTakePolishedGoldNoneKeepTheLook) {
+  writeModels(1, 2, 3);
+  instrumentMenu('3');
   materialMenu(1);  // Brass
   instrumentMenu('2');
-  EXPECT_EQ(currentMaterial.shininess, 83.2f);  // Polished_Gold
+  EXPECT_EQ(currentMaterial.shininess, 83.2f);
   materialMenu(19);
   instrumentMenu('2');  // drum off, guitar still on
   EXPECT_EQ(currentMaterial.shininess, 83.2f);
   materialMenu(19);
   appState.drawMode = 42;
-  instrumentMenu('3');  // the last one off: material and mode stay
-  EXPECT_TRUE(currentMaterial.shininess == 10.0f && appState.drawMode == 42);
+  instrumentMenu('3');
+  EXPECT_EQ(currentMaterial.shininess, 10.0f);
+  EXPECT_EQ(appState.drawMode, 42);
   // Reloads above leak under the sanitizer build if a replaced model is kept.
   for (Model* model : appState.models) EXPECT_EQ(model, nullptr);
 }

@@ -2,8 +2,6 @@
 // accept, and the colours the help card's layout promises.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "tests/resources/picture_util.h"
 #include "tests/support/files.h"
 
@@ -18,14 +16,16 @@ TEST(HelpCardPictures, AreUncompressed24BitBottomUpWithThePlainHeader) {
   for (const auto& [name, width, height] : pictures) {
     SCOPED_TRACE(name);
     const std::string b = readFile(ResourcePath(name));
-    ASSERT_EQ(b.size(), 54 + (width * 3 + 3) / 4 * 4 * height);
+    const uint32_t size = 54 + (width * 3 + 3) / 4 * 4 * height;
+    ASSERT_EQ(b.size(), size);
     // Pixels at 54 after a 40-byte header, bottom-up, 24 bits, uncompressed.
     auto le = [](uint32_t v, int n) { return std::string(reinterpret_cast<const char*>(&v), n); };
-    EXPECT_EQ(b.substr(0, 34), "BM" + le(b.size(), 4) + le(0, 4) + le(54, 4) + le(40, 4) +
+    EXPECT_EQ(b.substr(0, 34), "BM" + le(size, 4) + le(0, 4) + le(54, 4) + le(40, 4) +
                                    le(width, 4) + le(height, 4) + le(1, 2) + le(24, 2) + le(0, 4));
     const Image image = LoadImage(ResourcePath(name));
     ASSERT_NE(image.Pixels, nullptr);
-    EXPECT_EQ(std::make_pair(image.Width, image.Height), std::make_pair(width, height));
+    EXPECT_EQ(image.Width, width);
+    EXPECT_EQ(image.Height, height);
   }
 }
 
@@ -52,7 +52,8 @@ TEST(HelpCardPictures, ShowTheColoursTheLayoutPromises) {
   EXPECT_GT(Count("backdrop.bmp", IsRed, 0, 130), 1000);  // the heading's rule
   EXPECT_GT(Count("backdrop.bmp", IsRed, 165, 220), 1500);
   EXPECT_GT(Count("backdrop.bmp", IsDark, 255, 450), 5000);
-  EXPECT_EQ(Count("backdrop.bmp", IsRed, 255, 450) + Count("backdrop.bmp", IsBlue, 0, 450), 0);
+  EXPECT_EQ(Count("backdrop.bmp", IsRed, 255, 450), 0);
+  EXPECT_EQ(Count("backdrop.bmp", IsBlue, 0, 450), 0);
   EXPECT_GT(Count("backdrop.bmp", IsBlue, 495, 560), 1500);
   EXPECT_EQ(Count("backdrop.bmp", IsYellow, 560, 600), 800 * 40);
   for (const char* name : {"about_version.bmp", "about_note.bmp", "about_ok.bmp"}) {
@@ -61,8 +62,10 @@ TEST(HelpCardPictures, ShowTheColoursTheLayoutPromises) {
     EXPECT_GT(Count(name, IsDark), 20) << name;
   }
   const Image icon = LoadImage(ResourcePath("about_icon.bmp"));
-  EXPECT_TRUE(IsWindow(PixelAt(icon, 0, 0)) && IsWindow(PixelAt(icon, 47, 47)));
-  EXPECT_GT(std::min(Count("about_icon.bmp", IsRed), Count("about_icon.bmp", IsYellow)), 200);
+  EXPECT_EQ(PixelAt(icon, 0, 0), (Rgb{240, 240, 240}));  // the window's grey
+  EXPECT_EQ(PixelAt(icon, 47, 47), (Rgb{240, 240, 240}));
+  EXPECT_GT(Count("about_icon.bmp", IsRed), 200);
+  EXPECT_GT(Count("about_icon.bmp", IsYellow), 200);
 }
 
 }  // namespace

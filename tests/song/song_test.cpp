@@ -5,6 +5,7 @@
 #include <glib.h>  // before smf.h, which would include it inside extern "C"
 #include <gtest/gtest.h>
 #include <smf.h>
+
 #include <filesystem>
 #include <vector>
 
@@ -31,8 +32,12 @@ std::string writeSmf(const std::string& name, int ppqn, const std::vector<Tempo>
     smf_add_track(smf, noteTrack);
   }
   for (const Tempo& tempo : tempos) {
-    unsigned char bytes[] = {0xFF, 0x51, 0x03, uint8_t(tempo.microsPerBeat >> 16),
-                             uint8_t(tempo.microsPerBeat >> 8), uint8_t(tempo.microsPerBeat)};
+    unsigned char bytes[] = {0xFF,
+                             0x51,
+                             0x03,
+                             uint8_t(tempo.microsPerBeat >> 16),
+                             uint8_t(tempo.microsPerBeat >> 8),
+                             uint8_t(tempo.microsPerBeat)};
     smf_track_add_event_pulses(tempoTrack, smf_event_new_from_pointer(bytes, 6), tempo.pulses);
   }
   for (size_t i = 0; i < notes.size(); i++)
@@ -46,8 +51,8 @@ std::string writeSmf(const std::string& name, int ppqn, const std::vector<Tempo>
 
 // A file of the given tracks, byte for byte, each closed by an end-of-track.
 std::string midiBytes(int format, int division, const std::vector<std::string>& tracks) {
-  std::string file = std::string("MThd\0\0\0\6\0", 9) + char(format) + '\0' +
-                     char(tracks.size()) + char(division >> 8) + char(division & 0xFF);
+  std::string file = std::string("MThd\0\0\0\6\0", 9) + char(format) + '\0' + char(tracks.size()) +
+                     char(division >> 8) + char(division & 0xFF);
   for (std::string track : tracks) {
     track += std::string("\0\xFF\x2F\0", 4);
     file += "MTrk" + std::string{0, 0, char(track.size() >> 8), char(track.size())} + track;
@@ -73,17 +78,24 @@ TEST(SongRead, EventsAreTimedByTheTempoMapAtAnyDivision) {
       {"no tempo: 120 a minute", 480, {}, {0, 480, 960, 1200}, {0, 0.5, 1.0, 1.25}},
       {"96 a beat at 60", 96, {{0, 1000000}}, {0, 96, 144}, {0, 1.0, 1.5}},
       {"a change halfway", 480, {{0, 500000}, {960, 250000}}, {0, 960, 1440}, {0, 1.0, 1.25}},
-      {"three changes", 120, {{0, 600000}, {120, 300000}, {240, 1200000}},
-       {60, 120, 180, 240, 300}, {0.3, 0.6, 0.75, 0.9, 1.5}},
-      {"format 1, tempo on its own track", 480, {{0, 500000}, {480, 1000000}},
-       {0, 480, 960}, {0, 0.5, 1.5}, true},
+      {"three changes",
+       120,
+       {{0, 600000}, {120, 300000}, {240, 1200000}},
+       {60, 120, 180, 240, 300},
+       {0.3, 0.6, 0.75, 0.9, 1.5}},
+      {"format 1, tempo on its own track",
+       480,
+       {{0, 500000}, {480, 1000000}},
+       {0, 480, 960},
+       {0, 0.5, 1.5},
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     std::vector<SongEvent> events;
     std::string error;
-    ASSERT_TRUE(songRead(writeSmf("t.mid", c.ppqn, c.tempos, c.notes, c.twoTracks).c_str(),
-                         &events, &error))
+    ASSERT_TRUE(songRead(writeSmf("t.mid", c.ppqn, c.tempos, c.notes, c.twoTracks).c_str(), &events,
+                         &error))
         << error;
     ASSERT_EQ(events.size(), c.seconds.size());
     for (size_t i = 0; i < events.size(); i++) {
@@ -102,24 +114,40 @@ TEST(SongRead, ReadsDivisionsStatusesAndTracksAsTheFileMeansThem) {
     std::vector<std::string> tracks;
     std::vector<SongEvent> events;
   } cases[] = {
-      {"SMPTE: 25 frames of 40 ticks, 1 ms a tick, tempo ignored", 0, 0xE728,
+      {"SMPTE: 25 frames of 40 ticks, 1 ms a tick, tempo ignored",
+       0,
+       0xE728,
        {slowTempo + note + std::string("\x87\x68\x80\x3C\0\x01\xC0\x05", 8)},
        {{0, {0x90, 60, 100}, 3}, {1000000000, {0x80, 60, 0}, 3}, {1001000000, {0xC0, 5, 0}, 2}}},
-      {"SMPTE: 29.97 frames of 100 ticks", 0, 0xE364, {std::string("\x97\x38\x90\x3C\x64", 5)},
+      {"SMPTE: 29.97 frames of 100 ticks",
+       0,
+       0xE364,
+       {std::string("\x97\x38\x90\x3C\x64", 5)},
        {{1001000000, {0x90, 60, 100}, 3}}},
-      {"running status, a sysex between notes", 0, 96,
+      {"running status, a sysex between notes",
+       0,
+       96,
        {slowTempo + note + std::string("\x60\x3E\x64\0\xF0\x03\x7E\x7F\xF7", 9) +
         std::string("\x30\x80\x3C\0\0\x3E\0\0\xD0\x40\x18\x41", 12)},
-       {{0, {0x90, 60, 100}, 3}, {1000000000, {0x90, 62, 100}, 3},
-        {1500000000, {0x80, 60, 0}, 3}, {1500000000, {0x80, 62, 0}, 3},
-        {1500000000, {0xD0, 64, 0}, 2}, {1750000000, {0xD0, 65, 0}, 2}}},
-      {"ties: the earlier track first, then file order", 1, 96,
+       {{0, {0x90, 60, 100}, 3},
+        {1000000000, {0x90, 62, 100}, 3},
+        {1500000000, {0x80, 60, 0}, 3},
+        {1500000000, {0x80, 62, 0}, 3},
+        {1500000000, {0xD0, 64, 0}, 2},
+        {1750000000, {0xD0, 65, 0}, 2}}},
+      {"ties: the earlier track first, then file order",
+       1,
+       96,
        {note + std::string("\0\x90\x40\x64", 4), std::string("\0\x91\x3E\x64", 4)},
        {{0, {0x90, 60, 100}, 3}, {0, {0x90, 64, 100}, 3}, {0, {0x91, 62, 100}, 3}}},
-      {"format 2: each track by its own tempo", 2, 96,
+      {"format 2: each track by its own tempo",
+       2,
+       96,
        {slowTempo + std::string("\x60\x90\x3C\x64", 4), std::string("\x60\x91\x3E\x64", 4)},
        {{500000000, {0x91, 62, 100}, 3}, {1000000000, {0x90, 60, 100}, 3}}},
-      {"a third of a beat rounds to the nearest ns", 0, 3,
+      {"a third of a beat rounds to the nearest ns",
+       0,
+       3,
        {std::string("\x01\x90\x3C\x64\x01\x80\x3C\0", 8)},
        {{166666667, {0x90, 60, 100}, 3}, {333333333, {0x80, 60, 0}, 3}}},
   };
@@ -167,20 +195,18 @@ TEST(SongRead, RefusesWhatIsNotAWholeMidiFileWithTheReason) {
 }
 
 TEST(SongWrite, TicksAre480ABeatAt120) {
-  const std::pair<long long, int> cases[] = {
-      {0, 0}, {1000000000, 960}, {500000000, 480}, {520000, 0}, {521000, 1}, {61000000000, 58560}};
+  const std::pair<long long, int> cases[] = {{0, 0},      {1000000000, 960}, {500000000, 480},
+                                             {520000, 0}, {521000, 1},       {61000000000, 58560}};
   for (const auto& [nanos, ticks] : cases) EXPECT_EQ(songTicks(nanos), ticks) << nanos;
 }
 
 // What is written reads back within a tick (1/960 s), in time order, as one
 // format-0 track, also by libsmf; a pause longer than a delta holds too.
 TEST(SongWrite, WhatIsWrittenReadsBackAtItsTimes) {
-  const std::vector<SongEvent> written = {{1500000000, {0x99, 38, 127}, 3},
-                                          {0, {0x90, 60, 127}, 3},
-                                          {250000000, {0x80, 60, 0}, 3},
-                                          {1000000000, {0xB0, 64, 127}, 3},
-                                          {1000400000, {0x92, 45, 90}, 3},
-                                          {300000000000000, {0x89, 38, 0}, 3}};
+  const std::vector<SongEvent> written = {
+      {1500000000, {0x99, 38, 127}, 3}, {0, {0x90, 60, 127}, 3},
+      {250000000, {0x80, 60, 0}, 3},    {1000000000, {0xB0, 64, 127}, 3},
+      {1000400000, {0x92, 45, 90}, 3},  {300000000000000, {0x89, 38, 0}, 3}};
   const std::string path = testDir() + "/rec.mid";
   std::string error;
   ASSERT_TRUE(songWrite(path.c_str(), written, &error)) << error;

@@ -229,8 +229,7 @@ TEST(MixerQueueTest, CommandsFromManyThreadsArriveOnceAndInTheirOrder) {
   for (std::thread& writer : writers) writer.join();
   EXPECT_FALSE(queuePop(queue.get(), &command));
   // A full queue refuses a command instead of overwriting one.
-  for (uint32_t i = 0; i < MixerQueue::kSize; i++)
-    ASSERT_TRUE(queuePush(queue.get(), command));
+  for (uint32_t i = 0; i < MixerQueue::kSize; i++) ASSERT_TRUE(queuePush(queue.get(), command));
   EXPECT_FALSE(queuePush(queue.get(), command));
 }
 

@@ -135,7 +135,6 @@ TEST_F(SoundPlayback, SoundAloneReachesTheDeviceAsWritten) {
     float level = 1.0f;  // scales mixed sounds only; soundPlay's
   } cases[] = {
       {"alone", wav("a.wav", loud), loud, 1, SND_ASYNC, 0, 0.5f},
-      {"mixed", wav("a.wav", loud), loud, 4, SND_ASYNC, 0},
       {"mixed at half level", wav("a.wav", loud), half, 2, SND_ASYNC, 0, 0.5f},
       // Within one 8-bit step: neighbouring samples differ by several steps.
       {"8-bit, widened", wav("b.wav", short8, 44100, 8), widened, 1, SND_ASYNC, 256},
@@ -151,7 +150,11 @@ TEST_F(SoundPlayback, SoundAloneReachesTheDeviceAsWritten) {
                               : soundPlay(c.path.c_str(), c.level, kMixerNoNote),
               1);
     EXPECT_EQ(soundDeviceInfo().frames, 128);  // small buffers
-    EXPECT_TRUE(c.flags != 0 || (!soundPlaying() && soundVoiceStartNanos() != 0));
+    // Not async: played already, from a known start.
+    if (c.flags == 0) {
+      EXPECT_FALSE(soundPlaying());
+      EXPECT_NE(soundVoiceStartNanos(), 0);
+    }
     ASSERT_TRUE(waitForEnd());
     expectWhole(played(), c.heard, c.tolerance);
   }
@@ -175,7 +178,7 @@ TEST_F(SoundPlayback, VoicesRingTogetherTheFirstStartedMakesWayAndNullStopsAll) 
   const std::vector<int> out = played();
   std::vector<int> steady;  // each level held for over a buffer, once, from the first sound
   size_t run = 0;
-  for (size_t i = firstNonZero(out); i < out.size(); i++) {
+  for (size_t i = std::max<size_t>(firstNonZero(out), 1); i < out.size(); i++) {
     run = out[i] == out[i - 1] ? run + 1 : 0;
     if (run == 128 && (steady.empty() || steady.back() != out[i])) steady.push_back(out[i]);
   }
@@ -282,10 +285,12 @@ TEST_F(SoundPlayback, UnusableDeviceFallsBackToDummyAndSaysSoOnce) {
     EXPECT_EQ(sndPlaySoundA("missing.wav", SND_ASYNC), 0);
     EXPECT_EQ(sndPlaySoundA(nullptr, SND_ASYNC), 1);
     const std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(says ? said.find("no audio device") != std::string::npos &&
-                           said.find('\n') == said.size() - 1
-                     : said.empty())
-        << said;
+    if (says) {  // one line
+      EXPECT_NE(said.find("no audio device"), std::string::npos) << said;
+      EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
+    } else {
+      EXPECT_EQ(said, "");
+    }
   }
 }
 

@@ -37,9 +37,12 @@ TEST(EverySound, IsPlayableAsItIs) {
   for (const std::string& file : files) {
     SCOPED_TRACE(file);
     const WavSound s = Load(file);
-    ASSERT_EQ(std::make_tuple(s.format, s.bits, s.sample_rate, s.channels),
-              std::make_tuple(1, 16, kRate, 2));
-    EXPECT_TRUE(Seconds(s) >= 0.5 && Seconds(s) <= 3.0) << Seconds(s);
+    ASSERT_EQ(s.format, 1);  // PCM
+    ASSERT_EQ(s.bits, 16);
+    ASSERT_EQ(s.sample_rate, kRate);
+    ASSERT_EQ(s.channels, 2);
+    EXPECT_GE(Seconds(s), 0.5);
+    EXPECT_LE(Seconds(s), 3.0);
     const int peak = PeakSample(s);
     EXPECT_LT(peak, 32767);
     EXPECT_GT(peak, 32768 / 10) << "quieter than -20 dBFS";
@@ -83,7 +86,8 @@ TEST(DrumSounds, BrightnessRisesFromBassDrumToCymbalsAndTheDrumsBoomLow) {
   }
   EXPECT_LT(bright[0], bright[1]);
   EXPECT_LT(bright[1], bright[2]);
-  EXPECT_GT(std::min(bright[3], bright[4]), 2 * bright[2]) << "cymbals";
+  EXPECT_GT(bright[3], 2 * bright[2]) << "hi-hat";
+  EXPECT_GT(bright[4], 2 * bright[2]) << "cymbal";
   EXPECT_GT(bright[3], 5000.0);
   EXPECT_LT(low[0], 100.0);
   EXPECT_GT(low[1], low[0]);
