@@ -8,6 +8,10 @@
 // 128-frame buffer every 2.1 ms where a device would every 2.9 ms, so on a
 // device add up to 0.8 ms. Needs an X display (Xvfb will do) and jackd.
 //   build/bench/midi_latency_bench [notes]
+// clang-format off
+// Before Xlib, whose None macro the player helpers' gtest header trips on.
+#include <gtest/gtest.h>
+// clang-format on
 #include <RtMidi.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -100,7 +104,7 @@ void run(RtMidiOut* keyboard, Display* display, int voices, int notes) {
     std::exit(1);
   }
   for (int entry = 0; entry < 3; entry++)  // piano, drum kit, guitar
-    chooseMenuEntry(player.playerWindow, 250, 420, 3, entry);
+    chooseMenuEntry(player, player.playerWindow, 250, 420, 3, entry);
   const SoundTimesFile* times = mapTimes(player.timesFile);
   if (!times) {
     std::fprintf(stderr, "midi_latency_bench: the player wrote no buffer times\n");

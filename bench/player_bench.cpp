@@ -61,7 +61,7 @@ long cpuTicks(pid_t pid) {
 double idlePlayerCpuPercent(const std::vector<int>& entries) {
   PlayerProcess player;
   if (!startPlayer(&player)) return -1;
-  for (int entry : entries) chooseMenuEntry(player.playerWindow, 250, 420, 3, entry);
+  for (int entry : entries) chooseMenuEntry(player, player.playerWindow, 250, 420, 3, entry);
   usleep(1500 * 1000);
   const long before = cpuTicks(player.pid);
   const int seconds = 4;

@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
                  playerLog(player).c_str());
     return 1;
   }
-  chooseMenuEntry(player.playerWindow, 250, 420, 3, 2);  // the guitar
+  chooseMenuEntry(player, player.playerWindow, 250, 420, 3, 2);  // the guitar
   sleepMs(static_cast<int>((at + 1000000000) / 1000000));
   const std::vector<int16_t> output = ReadRawSamples(player.audioFile);
   std::vector<long long> heard;
@@ -74,8 +74,9 @@ int main(int argc, char** argv) {
     off.push_back(std::fabs((heard[i] - heard[0]) - (due[i] - due[0])) / 1e6);
   std::sort(off.begin(), off.end());
   auto q = [&](double p) { return off[static_cast<size_t>(p * (off.size() - 1))]; };
-  std::printf("song notes against their times (%zu notes, all three instruments shown)\n"
-              "  |error| median %.2f  p95 %.2f  max %.2f ms\n",
-              heard.size(), q(0.5), q(0.95), off.back());
+  std::printf(
+      "song notes against their times (%zu notes, all three instruments shown)\n"
+      "  |error| median %.2f  p95 %.2f  max %.2f ms\n",
+      heard.size(), q(0.5), q(0.95), off.back());
   return 0;
 }

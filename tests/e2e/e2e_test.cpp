@@ -9,6 +9,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -58,12 +59,44 @@ long placeOf(const Samples& output, const Samples& sound, size_t* end = nullptr)
 
 // The first frame that differs from rest: a key is down for only 140 ms.
 Screenshot grabChanged(unsigned long window, const Screenshot& rest) {
-  const auto start = std::chrono::steady_clock::now();
-  Screenshot shot = grab(window);
-  while (countChanged(rest, shot) <= 20 &&
-         std::chrono::steady_clock::now() - start < std::chrono::milliseconds(400))
-    shot = grab(window);
+  Screenshot shot;
+  waitFor([&] { return countChanged(rest, shot = grab(window)) > 20; }, 10000);
   return shot;
+}
+
+// Sounds in the output: from a first sample that is not 0 to the last one
+// before 64 zeros or more.
+std::vector<std::pair<size_t, size_t>> soundsIn(const Samples& output) {
+  std::vector<std::pair<size_t, size_t>> sounds;
+  size_t zeros = 64;
+  for (size_t i = 0; i < output.size(); i++) {
+    if (output[i] == 0) {
+      zeros++;
+      continue;
+    }
+    if (zeros >= 64) sounds.push_back({i, i});
+    sounds.back().second = i + 1;
+    zeros = 0;
+  }
+  return sounds;
+}
+
+// What SDL's disk driver has written once done(it) holds; a failure naming
+// what did not happen when it still does not after 10 s.
+Samples outputOnce(const PlayerProcess& player, const std::function<bool(const Samples&)>& done,
+                   const std::string& what) {
+  Samples output;
+  EXPECT_TRUE(
+      waitFor([&] { return done(output = ReadRawSamples(player.audioFile)); }, 10000, what));
+  return output;
+}
+
+// For outputOnce: n sounds or more, the last one ended.
+std::function<bool(const Samples&)> soundsEnded(size_t n) {
+  return [n](const Samples& output) {
+    const auto sounds = soundsIn(output);
+    return sounds.size() >= n && output.size() >= sounds.back().second + 64;
+  };
 }
 
 // The piano's leftmost key went down in `down`: the changes centre on it.
@@ -84,7 +117,9 @@ class PlayerTest : public ::testing::Test {
   }
   void TearDown() override { EXPECT_NE(stopPlayer(&player_), -3) << "SIGTERM was ignored"; }
   void keys(const std::string& names) { xdotool("key --window " + window() + " " + names); }
-  void choose(int entry) { chooseMenuEntry(player_.playerWindow, 250, 420, 3, entry); }
+  void choose(int entry) {
+    EXPECT_TRUE(chooseMenuEntry(player_, player_.playerWindow, 250, 420, 3, entry));
+  }
   std::string window() const { return std::to_string(player_.playerWindow); }
 
   PlayerProcess player_;
@@ -103,23 +138,28 @@ TEST_F(PlayerTest, WindowsOpenAtTheirSizesShowTheBackdropAndIdleCalmly) {
     return user + system;
   };
   const long before = ticks();
-  sleepMs(2000);
-  EXPECT_LT(ticks() - before, sysconf(_SC_CLK_TCK)) << "over half a core while idle";
+  sleepMs(1000);  // the span measured
+  EXPECT_LT(ticks() - before, sysconf(_SC_CLK_TCK) / 2) << "over half a core while idle";
 
   int w = 0, h = 0, playerLeft = 0, cardLeft = 0, top;
   ASSERT_TRUE(geometry(player_.playerWindow, &w, &h, &playerLeft, &top));
-  EXPECT_EQ(std::make_pair(w, h), std::make_pair(500, 500));
+  EXPECT_EQ(w, 500);
+  EXPECT_EQ(h, 500);
   ASSERT_TRUE(geometry(player_.helpCardWindow, &w, &h, &cardLeft, &top));
-  EXPECT_EQ(std::make_pair(w, h), std::make_pair(800, 600));
+  EXPECT_EQ(w, 800);
+  EXPECT_EQ(h, 600);
   EXPECT_GE(cardLeft, playerLeft + 500) << "the help card overlaps the player";
 
   const Screenshot empty = grab(player_.playerWindow);  // nothing chosen: the clear colour
   ASSERT_EQ(empty.width, 500);
-  EXPECT_TRUE(empty.at(250, 250)[0] == 64 && empty.at(250, 250)[2] == 64);
+  EXPECT_EQ(empty.at(250, 250)[0], 64);
+  EXPECT_EQ(empty.at(250, 250)[2], 64);
   const Screenshot card = grab(player_.helpCardWindow);
   ASSERT_EQ(card.height, 600);
   const uint8_t* margin = card.at(400, 590);  // the backdrop's yellow margin
-  EXPECT_TRUE(margin[0] > 200 && margin[1] > 180 && margin[2] < 120) << "no yellow backdrop";
+  EXPECT_GT(margin[0], 200) << "no yellow backdrop";
+  EXPECT_GT(margin[1], 180) << "no yellow backdrop";
+  EXPECT_LT(margin[2], 120) << "no yellow backdrop";
 }
 
 // Real held keys, auto-repeating: a piano key plays once, a chord key's marker
@@ -130,25 +170,32 @@ TEST_F(PlayerTest, HeldKeysPlayOnceShowTheirChordWhileHeldAndAHeldArrowWalksOn) 
   const Screenshot rest = grab(player_.playerWindow);
   xdotool("keydown z");
   const Screenshot down = grabChanged(player_.playerWindow, rest);
-  xdotool("sleep 1.2 keyup z sleep 0.3");
+  xdotool("sleep 1.2 keyup z");  // held long enough to repeat
   expectLeftmostKeyDown(rest, down);
-  EXPECT_LT(countChanged(rest, grab(player_.playerWindow)), 10) << "the key did not come back";
+  EXPECT_TRUE(waitFor([&] { return countChanged(rest, grab(player_.playerWindow)) < 10; }, 10000,
+                      "the key coming back"));
+  const Samples doWav = monoWav("piano/do.wav");
   size_t end = 0;
-  EXPECT_GE(placeOf(ReadRawSamples(player_.audioFile), monoWav("piano/do.wav"), &end), 0)
-      << "not heard";
+  const Samples output = outputOnce(
+      player_, [&](const Samples& out) { return placeOf(out, doWav, &end) >= 0 && end > 44100; },
+      "do.wav heard whole for a second");
+  EXPECT_GE(placeOf(output, doWav, &end), 0) << "not heard";
   EXPECT_GT(end, 44100u) << "the held key restarted its note";
 
   for (int instrument : {kPiano, kGuitar}) choose(instrument);  // the guitar alone
-  keys("Right Right Right Right Right sleep 0.2");              // towards the front guitar copy
-  const Screenshot before = grab(player_.playerWindow);
-  xdotool("keydown 1 sleep 0.3");
-  const Screenshot held = grab(player_.playerWindow);
-  xdotool("keyup 1 sleep 0.3");
+  const Screenshot guitar = grab(player_.playerWindow);
+  keys("Right Right Right Right Right");  // towards the front guitar copy
+  const Screenshot before = grabSettled(player_.playerWindow, &guitar);
+  xdotool("keydown 1");
+  Screenshot held;
+  waitFor([&] { return countChanged(before, held = grab(player_.playerWindow)) > 30; }, 10000);
+  xdotool("keyup 1");
   EXPECT_GT(countChanged(before, held), 30) << "no Am marker while held";
-  EXPECT_LT(countChanged(before, grab(player_.playerWindow)), 10) << "the marker stayed";
+  EXPECT_TRUE(waitFor([&] { return countChanged(before, grab(player_.playerWindow)) < 10; }, 10000,
+                      "the marker going"));
 
-  xdotool("keydown Left sleep 1.2 keyup Left key Right sleep 0.3");
-  EXPECT_GT(countChanged(before, grab(player_.playerWindow)), 1000)
+  xdotool("keydown Left sleep 1.2 keyup Left key Right");  // held long enough to walk on
+  EXPECT_GT(countChanged(before, grabSettled(player_.playerWindow)), 1000)
       << "one Right undid a held Left: it turned one step only";
 
   // All that without a MIDI system, which one line says.
@@ -162,22 +209,34 @@ TEST_F(PlayerTest, HeldKeysPlayOnceShowTheirChordWhileHeldAndAHeldArrowWalksOn) 
 TEST_F(PlayerTest, ShiftChangedWhileAKeyIsHeldSwallowsNoPressAndLeavesNoMarker) {
   for (int instrument : {kPiano, kGuitar}) choose(instrument);
   xdotool("windowfocus --sync " + window());
-  keys("Right Right Right Right Right sleep 0.2");  // towards the front guitar copy
-  const Screenshot rest = grab(player_.playerWindow);
+  const Screenshot guitars = grab(player_.playerWindow);
+  keys("Right Right Right Right Right");  // towards the front guitar copy
+  const Screenshot rest = grabSettled(player_.playerWindow, &guitars);
+  // Held past the repeat delay with and without Shift; the played timing.
   xdotool(
       "keydown m sleep 0.9 keydown Shift_L sleep 0.5 keyup m sleep 0.1 keyup Shift_L sleep 0.2 "
-      "key m sleep 0.6");
-  const Samples output = ReadRawSamples(player_.audioFile), si = monoWav("piano/si.wav");
+      "key m");
+  const Samples si = monoWav("piano/si.wav");
+  const auto nextM = [&](const Samples& output, long first) {  // one second after the first
+    return placeOf(
+        Samples(output.begin() + std::min(output.size(), size_t(first) + 44100), output.end()), si);
+  };
+  const Samples output = outputOnce(
+      player_,
+      [&](const Samples& out) {
+        return placeOf(out, si) >= 0 && nextM(out, placeOf(out, si)) >= 0;
+      },
+      "the m after Shift heard");
   const long first = placeOf(output, si);
   ASSERT_GE(first, 0) << "the held m was not heard";
-  const Samples after(output.begin() + first + 44100, output.end());
-  EXPECT_GE(placeOf(after, si), 0) << "the next m after Shift played nothing";
+  EXPECT_GE(nextM(output, first), 0) << "the next m after Shift played nothing";
 
-  xdotool("keydown 1 sleep 0.9 keydown Shift_L sleep 0.5");
+  xdotool("keydown 1 sleep 0.9 keydown Shift_L sleep 0.5");  // the played timing
   const Screenshot held = grab(player_.playerWindow);
-  xdotool("keyup 1 sleep 0.1 keyup Shift_L sleep 0.3");
+  xdotool("keyup 1 sleep 0.1 keyup Shift_L");
   EXPECT_GT(countChanged(rest, held), 30) << "no Am marker while held";
-  EXPECT_LT(countChanged(rest, grab(player_.playerWindow)), 10) << "the Am marker stayed";
+  EXPECT_TRUE(waitFor([&] { return countChanged(rest, grab(player_.playerWindow)) < 10; }, 10000,
+                      "the Am marker going"));
 }
 
 // The build's player with these arguments, no MIDI system but JACK_DEFAULT_SERVER's.
@@ -224,10 +283,15 @@ TEST(PlayerEnding, EachWayOutEndsWithItsStatus) {
   // What, started where only the piano's model is, how it ends, status, said.
   const std::tuple<const char*, bool, void (*)(const PlayerProcess&), int, const char*> cases[] = {
       {"Drum chosen without data/drum.obj", true,
-       [](const PlayerProcess& p) { chooseMenuEntry(p.playerWindow, 250, 420, 3, kDrum); }, 1,
-       "glmReadOBJ() failed: can't open data file \"data/drum.obj\".\n"},
+       [](const PlayerProcess& p) {
+         EXPECT_TRUE(chooseMenuEntry(p, p.playerWindow, 250, 420, 3, kDrum));
+       },
+       1, "glmReadOBJ() failed: can't open data file \"data/drum.obj\".\n"},
       {"Exit in the help card's menu", false,
-       [](const PlayerProcess& p) { chooseMenuEntry(p.helpCardWindow, 300, 200, 3, 0); }, 0, ""},
+       [](const PlayerProcess& p) {
+         EXPECT_TRUE(chooseMenuEntry(p, p.helpCardWindow, 300, 200, 3, 0));
+       },
+       0, ""},
       {"the help card closed", false,
        [](const PlayerProcess& p) { closeLikeWindowManager(p.helpCardWindow); }, 0, ""},
       {"the player window closed", false,
@@ -239,7 +303,7 @@ TEST(PlayerEnding, EachWayOutEndsWithItsStatus) {
     if (withoutData) player.workDir = empty;
     ASSERT_TRUE(startPlayer(&player)) << playerLog(player);
     act(player);
-    EXPECT_EQ(waitForExit(&player, 3000), status);
+    EXPECT_EQ(waitForExit(&player, 10000), status);
     EXPECT_NE(playerLog(player).find(says), std::string::npos) << playerLog(player);
     stopPlayer(&player);
   }
@@ -269,16 +333,17 @@ TEST_F(PlayerTest, ThousandsOfRandomInputsLeaveItRunningAtRestAndFlat) {
         line += " mousedown --window " + w + " 2 mouseup --window " + w + " 2 key --delay 0 Escape";
       }  // the material menu opened and closed
     }
+    if (batch % 16 == 15)  // an instrument's menu entry clicked, unchecked as the rest
+      line += " mousemove --window " + w + " 250 420 click 3 mousemove --window " + w + " 262 " +
+              std::to_string(433 + 27 * int(random() % 3)) + " click 1";
     xdotool(line);
-    if (batch % 16 == 15) choose(random() % 3);
     ASSERT_TRUE(isRunning(player_)) << "the player ended during batch " << batch;
   }
-  sleepMs(500);
-  EXPECT_TRUE(isRunning(player_));
   // At rest: chord keys and a piano key (its timer releases all) change nothing.
-  const Screenshot a = grab(player_.playerWindow);
+  const Screenshot a = grabSettled(player_.playerWindow);
+  EXPECT_TRUE(isRunning(player_));
   keys("1 2 3 4 5 6 z Insert");
-  sleepMs(500);
+  sleepMs(300);  // for nothing to stay down: twice the 140 ms a piano key shows down
   EXPECT_LT(countChanged(a, grab(player_.playerWindow)), 10) << "something was stuck down";
   const long endKb = residentKb(player_);
 #ifdef __SANITIZE_ADDRESS__
@@ -311,11 +376,6 @@ class MidiKeyboardTest : public PlayerTest {
   bool logSays(const std::string& text) {
     return playerLog(player_).find(text) != std::string::npos;
   }
-  // Waits for the output to reach the player's state of now, then reads it.
-  Samples output() {
-    sleepMs(100);  // SDL's disk driver writes through a 4 kB buffer
-    return ReadRawSamples(player_.audioFile);
-  }
 
   JackServer jack_;
   std::unique_ptr<RtMidiOut> keyboard_;
@@ -331,46 +391,34 @@ TEST_F(MidiKeyboardTest, NotesPlayThePianoAtTheirVelocityAndRingTogether) {
   send({0x90, 60, 127});
   expectLeftmostKeyDown(rest, grabChanged(player_.playerWindow, rest));
   send({0x80, 60, 0});
-  sleepMs(300);
+  sleepMs(300);           // the played timing, as are the sleeps after
   send({0x90, 61, 100});  // a black key: silence
   sleepMs(300);
   send({0x90, 62, 64});  // half velocity; the second note in running status
   sleepMs(50);
   send({64, 64});
-  sleepMs(1600);
 
-  const Samples output = ReadRawSamples(player_.audioFile);
-  const long doAt = placeOf(output, monoWav("piano/do.wav"));
-  ASSERT_GE(doAt, 0) << "note 60 did not play do.wav at the key's level";
   // After the silence note 62, and taking it away leaves note 64 about 50 ms
   // later, both at half level: both ring, neither cut off.
-  const Samples re = monoWav("piano/re.wav", 64);
+  const Samples re = monoWav("piano/re.wav", 64), me = monoWav("piano/me.wav", 64);
+  size_t end = 0;
+  const auto miAfterRe = [&](const Samples& output, long reAt) {
+    Samples left(output.begin() + std::max(0L, reAt), output.end());
+    for (size_t i = 0; i < left.size() && i < re.size(); i++) left[i] -= re[i];
+    return placeOf(left, me, &end);
+  };
+  const Samples output = outputOnce(
+      player_,
+      [&](const Samples& out) { return miAfterRe(out, placeOf(out, re)) >= 0 && end > 22050; },
+      "note 64 heard for half a second");
+  const long doAt = placeOf(output, monoWav("piano/do.wav"));
+  ASSERT_GE(doAt, 0) << "note 60 did not play do.wav at the key's level";
   const long reAt = placeOf(output, re);
   ASSERT_GT(reAt, doAt) << "note 62 did not play at half level";
-  Samples left(output.begin() + reAt, output.end());
-  for (size_t i = 0; i < left.size() && i < re.size(); i++) left[i] -= re[i];
-  size_t end = 0;
-  const long miAt = placeOf(left, monoWav("piano/me.wav", 64), &end);
+  const long miAt = miAfterRe(output, reAt);
   EXPECT_GE(miAt, 0) << "the output is not note 62 and note 64 added, at half level";
   EXPECT_LT(miAt, 4410) << "the notes did not start about 50 ms apart";
   EXPECT_GT(end, 22050u) << "cut off";
-}
-
-// Sounds in the output: from a first sample that is not 0 to the last one
-// before 64 zeros or more.
-std::vector<std::pair<size_t, size_t>> soundsIn(const Samples& output) {
-  std::vector<std::pair<size_t, size_t>> sounds;
-  size_t zeros = 64;
-  for (size_t i = 0; i < output.size(); i++) {
-    if (output[i] == 0) {
-      zeros++;
-      continue;
-    }
-    if (zeros >= 64) sounds.push_back({i, i});
-    sounds.back().second = i + 1;
-    zeros = 0;
-  }
-  return sounds;
 }
 
 // A black key stops every sound: at whatever phase it comes, the note fades
@@ -381,9 +429,9 @@ TEST_F(MidiKeyboardTest, AStoppedNoteEndsNearZeroAtAnyPhase) {
     send({0x90, 60, 127});
     sleepMs(ms);
     send({0x90, 61, 100});
-    sleepMs(150);
+    sleepMs(150);  // the gap between the sounds
   }
-  const Samples played = output();
+  const Samples played = outputOnce(player_, soundsEnded(5), "five sounds ended");
   const auto sounds = soundsIn(played);
   ASSERT_EQ(sounds.size(), 5u);
   for (const auto& [begin, end] : sounds) {
@@ -395,9 +443,9 @@ TEST_F(MidiKeyboardTest, AStoppedNoteEndsNearZeroAtAnyPhase) {
 TEST_F(MidiKeyboardTest, EightNotesAtFullVelocityStayBelowFullScale) {
   choose(kPiano);
   for (unsigned char note : {60, 62, 64, 65, 67, 69, 71, 72}) send({0x90, note, 127});
-  sleepMs(1600);
   int peak = 0;
-  for (int16_t sample : output()) peak = std::max(peak, std::abs(int(sample)));
+  for (int16_t sample : outputOnce(player_, soundsEnded(1), "the chord ended"))
+    peak = std::max(peak, std::abs(int(sample)));
   EXPECT_LT(peak, 32767) << "clipped";
   EXPECT_GT(peak, 26000) << "the chord was not heard at its level";
 }
@@ -413,7 +461,7 @@ long long nowNanos() {
 TEST_F(MidiKeyboardTest, ANoteOffDampsTheNoteAndThePedalHoldsItUntilLifted) {
   choose(kPiano);
   send({0x90, 60, 127});
-  sleepMs(300);
+  sleepMs(300);  // the played timing, as are the sleeps after
   const long long off = nowNanos();
   send({0x80, 60, 0});
   sleepMs(700);
@@ -425,8 +473,7 @@ TEST_F(MidiKeyboardTest, ANoteOffDampsTheNoteAndThePedalHoldsItUntilLifted) {
   sleepMs(600);
   const long long lift = nowNanos();
   send({0xB0, 64, 0});
-  sleepMs(800);
-  const auto sounds = soundsIn(output());
+  const auto sounds = soundsIn(outputOnce(player_, soundsEnded(2), "two sounds ended"));
   ASSERT_EQ(sounds.size(), 2u);
   const long long dampedEnd = sampleTimeNanos(player_, sounds[0].second),
                   heldEnd = sampleTimeNanos(player_, sounds[1].second);
@@ -463,12 +510,16 @@ TEST_F(MidiKeyboardTest, MidiComesBackWhenTheJackServerDoes) {
       },
       5000))
       << playerLog(player_);
-  const size_t before = output().size();
+  const size_t before = ReadRawSamples(player_.audioFile).size();
   send({0x90, 60, 127});
-  sleepMs(400);
-  const Samples played = output();
-  EXPECT_GE(placeOf(Samples(played.begin() + before, played.end()), monoWav("piano/do.wav")), 0)
-      << "no sound after the server came back";
+  const Samples doWav = monoWav("piano/do.wav");
+  const auto heard = [&](const Samples& out) {
+    return placeOf(Samples(out.begin() + std::min(before, out.size()), out.end()), doWav);
+  };
+  const Samples played = outputOnce(
+      player_, [&](const Samples& out) { return heard(out) >= 0; },
+      "do.wav heard after the server came back");
+  EXPECT_GE(heard(played), 0) << "no sound after the server came back";
   const std::string log = playerLog(player_);
   EXPECT_NE(log.find("plinkar: MIDI input back: port Plinkar on JACK"), std::string::npos) << log;
   EXPECT_TRUE(isRunning(player_));
@@ -519,6 +570,14 @@ std::vector<double> onsetsMs(const PlayerProcess& player, const Samples& output)
   return ms;
 }
 
+// A song's output of n sounds once the last has ended and a short while has
+// passed, to show that no other comes.
+Samples songOutput(const PlayerProcess& player, size_t n) {
+  outputOnce(player, soundsEnded(n), std::to_string(n) + " sounds ended");
+  sleepMs(400);  // nothing more plays, and the player stays open
+  return ReadRawSamples(player.audioFile);
+}
+
 // Piano notes on channel 1 and drums on channel 10, each cut by a black key,
 // at 120 beats a minute and then 240.
 TEST(PlayerSong, PlaysItsNotesAtTheirTimesOnTheInstrumentsItUses) {
@@ -538,13 +597,17 @@ TEST(PlayerSong, PlaysItsNotesAtTheirTimesOnTheInstrumentsItUses) {
   PlayerProcess player;
   player.arguments = {"--play", song};
   ASSERT_TRUE(startPlayer(&player)) << playerLog(player);
-  sleepMs(2500);
-  const Screenshot view = grab(player.playerWindow);
   int drawn = 0;
-  for (int y = 0; y < view.height; y++)
-    for (int x = 0; x < view.width; x++) drawn += view.at(x, y)[0] != view.at(0, 0)[0];
-  sleepMs(100);
-  const std::vector<double> heard = onsetsMs(player, ReadRawSamples(player.audioFile));
+  waitFor(
+      [&] {
+        const Screenshot view = grab(player.playerWindow);
+        drawn = 0;
+        for (int y = 0; y < view.height; y++)
+          for (int x = 0; x < view.width; x++) drawn += view.at(x, y)[0] != view.at(0, 0)[0];
+        return drawn > 20000;
+      },
+      10000);
+  const std::vector<double> heard = onsetsMs(player, songOutput(player, 5));
   EXPECT_TRUE(isRunning(player)) << "the player did not stay open after the song";
   stopPlayer(&player);
   const std::vector<double> due = {0, 500, 1000, 1125, 1250};
@@ -582,12 +645,13 @@ TEST(PlayerSong, WhatIsPlayedIsRecordedAndPlaysBackAtItsTimes) {
   PlayerProcess player;
   player.arguments = {"--record", recording};
   ASSERT_TRUE(startPlayer(&player)) << playerLog(player);
-  chooseMenuEntry(player.playerWindow, 250, 420, 3, kPiano);
-  chooseMenuEntry(player.playerWindow, 250, 420, 3, kDrum);
+  EXPECT_TRUE(chooseMenuEntry(player, player.playerWindow, 250, 420, 3, kPiano));
+  EXPECT_TRUE(chooseMenuEntry(player, player.playerWindow, 250, 420, 3, kDrum));
   xdotool("windowfocus --sync " + std::to_string(player.playerWindow));
-  xdotool(
+  xdotool(  // the played timing
       "key z sleep 0.25 key q sleep 0.25 key Insert sleep 0.25 key q sleep 0.25 key x sleep 0.25 "
-      "key q sleep 0.3");
+      "key q");
+  outputOnce(player, soundsEnded(3), "the last key stopping the third sound");
   EXPECT_EQ(stopPlayer(&player), 0) << playerLog(player);
   std::vector<SongEvent> events;
   std::string error;
@@ -601,15 +665,17 @@ TEST(PlayerSong, WhatIsPlayedIsRecordedAndPlaysBackAtItsTimes) {
     }
   const std::vector<std::pair<int, int>> expected = {{0x90, 60}, {0x90, 61}, {0x99, 41},
                                                      {0x90, 61}, {0x90, 62}, {0x90, 61}};
-  EXPECT_EQ(notesOn, expected);
-  ASSERT_EQ(at.size(), expected.size());
+  ASSERT_EQ(notesOn.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); i++) {
+    EXPECT_EQ(notesOn[i].first, expected[i].first) << "the status of note " << i;
+    EXPECT_EQ(notesOn[i].second, expected[i].second) << "note " << i;
+  }
   for (size_t i = 1; i < at.size(); i++) EXPECT_NEAR(at[i] - at[i - 1], 250, 60) << i;
 
   PlayerProcess again;
   again.arguments = {"--play", recording};
   ASSERT_TRUE(startPlayer(&again)) << playerLog(again);
-  sleepMs(2200);
-  const std::vector<double> heard = onsetsMs(again, ReadRawSamples(again.audioFile));
+  const std::vector<double> heard = onsetsMs(again, songOutput(again, 3));
   stopPlayer(&again);
   ASSERT_EQ(heard.size(), 3u);
   for (size_t i = 0; i < 3; i++) EXPECT_NEAR(heard[i], at[2 * i] - at[0], 6) << "note " << i;
@@ -622,7 +688,10 @@ TEST(PlayerSong, EveryWayOutWritesTheRecording) {
   std::filesystem::create_directories(folder);
   const std::tuple<const char*, std::string, void (*)(PlayerProcess*), int> cases[] = {
       {"Exit", folder + "/exit.mid",
-       [](PlayerProcess* p) { chooseMenuEntry(p->helpCardWindow, 300, 200, 3, 0); }, 0},
+       [](PlayerProcess* p) {
+         EXPECT_TRUE(chooseMenuEntry(*p, p->helpCardWindow, 300, 200, 3, 0));
+       },
+       0},
       {"window closed", folder + "/closed.mid",
        [](PlayerProcess* p) { closeLikeWindowManager(p->playerWindow); }, 0},
       {"SIGINT", folder + "/int.mid", [](PlayerProcess* p) { kill(p->pid, SIGINT); }, 0},
@@ -634,10 +703,12 @@ TEST(PlayerSong, EveryWayOutWritesTheRecording) {
     PlayerProcess player;
     player.arguments = {"--record", path};
     ASSERT_TRUE(startPlayer(&player)) << playerLog(player);
-    chooseMenuEntry(player.playerWindow, 250, 420, 3, kPiano);
-    xdotool("windowfocus --sync " + std::to_string(player.playerWindow) + " key z sleep 0.2");
+    EXPECT_TRUE(chooseMenuEntry(player, player.playerWindow, 250, 420, 3, kPiano));
+    xdotool("windowfocus --sync " + std::to_string(player.playerWindow) + " key z");
+    outputOnce(
+        player, [](const Samples& out) { return !soundsIn(out).empty(); }, "z heard");
     end(&player);
-    EXPECT_EQ(waitForExit(&player, 5000), status);
+    EXPECT_EQ(waitForExit(&player, 10000), status);
     std::vector<SongEvent> events;
     std::string error;
     EXPECT_EQ(songRead(path.c_str(), &events, &error), status == 0) << error;

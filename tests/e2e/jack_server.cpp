@@ -9,6 +9,8 @@
 
 #include <cstdlib>
 
+#include "tests/e2e/player_process.h"
+
 static bool running(pid_t pid) { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
 
 bool startJackServer(JackServer* server) {
@@ -27,16 +29,21 @@ bool startJackServer(JackServer* server) {
            "-w", "2667", static_cast<char*>(nullptr));
     _exit(127);
   }
-  for (int attempt = 0; attempt < 100 && running(server->pid); attempt++, usleep(50000))
-    if (jack_client_t* client = jack_client_open("plinkar-test-probe", JackNoStartServer, nullptr))
-      return jack_client_close(client), true;
-  stopJackServer(server);
-  return false;
+  bool takesClients = false;
+  waitFor(
+      [&] {
+        jack_client_t* client = jack_client_open("plinkar-test-probe", JackNoStartServer, nullptr);
+        if (client) jack_client_close(client), takesClients = true;
+        return takesClients || !running(server->pid);
+      },
+      10000);
+  if (!takesClients) stopJackServer(server);
+  return takesClients;
 }
 
 void stopJackServer(JackServer* server) {
   if (server->pid > 0 && kill(server->pid, SIGTERM) == 0) {
-    for (int waited = 0; waited < 100 && running(server->pid); waited++) usleep(50000);
+    waitFor([&] { return !running(server->pid); }, 5000);
     if (running(server->pid) && kill(server->pid, SIGKILL) == 0) waitpid(server->pid, nullptr, 0);
   }
   server->pid = -1;

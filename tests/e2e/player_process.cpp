@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -16,26 +17,51 @@
 
 void sleepMs(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
 
-bool waitFor(const std::function<bool()>& done, int timeout_ms) {
-  for (int waited = 0; waited < timeout_ms; waited += 20, sleepMs(20))
-    if (done()) return true;
-  return done();
+testing::AssertionResult waitFor(const std::function<bool()>& done, int timeout_ms,
+                                 const std::string& what) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (!done())
+    if (std::chrono::steady_clock::now() < end)
+      sleepMs(20);
+    else
+      return testing::AssertionFailure() << what << ": not within " << timeout_ms << " ms";
+  return testing::AssertionSuccess();
+}
+
+Screenshot grabSettled(unsigned long window, const Screenshot* from) {
+  using Clock = std::chrono::steady_clock;
+  Screenshot last = grab(window);
+  Clock::time_point since = Clock::now();
+  waitFor(
+      [&] {
+        Screenshot shot = grab(window);
+        if (shot.rgb != last.rgb || (from && !shot.rgb.empty() && countChanged(*from, shot) <= 20))
+          since = Clock::now(), last = std::move(shot);
+        return Clock::now() - since >= std::chrono::milliseconds(100);
+      },
+      5000);
+  return last;
 }
 
 void xdotool(const std::string& arguments) {  // a failure shows in the checks after
   if (std::system(("xdotool " + arguments + " 2>/dev/null").c_str())) return;
 }
 
-// A window of this process with exactly this title, once it is there.
+// A shown window of this process with exactly this title, or 0.
 static unsigned long findWindow(pid_t pid, const std::string& title) {
-  return searchWindow("--sync --pid " + std::to_string(pid) + " --name '^" + title + "$'");
+  return searchWindow("--onlyvisible --pid " + std::to_string(pid) + " --name '^" + title + "$'");
 }
 
-bool startPlayer(PlayerProcess* player) {
+// Xvfb shows a window black until its program draws into it.
+static bool drawn(const Screenshot& shot) {
+  return std::any_of(shot.rgb.begin(), shot.rgb.end(), [](uint8_t c) { return c != 0; });
+}
+
+testing::AssertionResult startPlayer(PlayerProcess* player) {
   player->audioFile = player->logFile = player->timesFile = "/tmp/plinkar-e2e-XXXXXX";
   const int audioFd = mkstemp(&player->audioFile[0]), logFd = mkstemp(&player->logFile[0]),
             timesFd = mkstemp(&player->timesFile[0]);
-  if (audioFd < 0 || logFd < 0 || timesFd < 0) return false;
+  if (audioFd < 0 || logFd < 0 || timesFd < 0) return testing::AssertionFailure() << "mkstemp";
   close(audioFd);
   close(timesFd);
   auto env = [](const char* name, const char* otherwise) {
@@ -60,11 +86,13 @@ bool startPlayer(PlayerProcess* player) {
     _exit(127);
   }
   close(logFd);
-  if (player->pid < 0) return false;
-  player->helpCardWindow = findWindow(player->pid, "Plinkar");
-  player->playerWindow = findWindow(player->pid, "Plinkar player");
-  sleepMs(300);  // first frames
-  return player->helpCardWindow != 0 && player->playerWindow != 0;
+  if (player->pid < 0) return testing::AssertionFailure() << "fork";
+  const auto shown = [player](unsigned long* window, const std::string& title) {
+    return waitFor([=] { return drawn(grab(*window = findWindow(player->pid, title))); }, 20000,
+                   "the window \"" + title + "\" shown and drawn");
+  };
+  const testing::AssertionResult card = shown(&player->helpCardWindow, "Plinkar");
+  return card ? shown(&player->playerWindow, "Plinkar player") : card;
 }
 
 bool isRunning(const PlayerProcess& player) {
@@ -72,14 +100,11 @@ bool isRunning(const PlayerProcess& player) {
 }
 
 int waitForExit(PlayerProcess* player, int timeout_ms) {
-  for (int waited = 0; waited <= timeout_ms; waited += 20, sleepMs(20)) {
-    int status;
-    if (waitpid(player->pid, &status, WNOHANG) == player->pid) {
-      player->pid = -1;
-      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-  }
-  return -2;
+  int status = 0;
+  if (!waitFor([&] { return waitpid(player->pid, &status, WNOHANG) == player->pid; }, timeout_ms))
+    return -2;
+  player->pid = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 int stopPlayer(PlayerProcess* player) {
@@ -116,10 +141,43 @@ long residentKb(const PlayerProcess& player) {
   return kb;
 }
 
-// freeglut lays a menu out down from the pointer, 26 pixels an entry.
-void chooseMenuEntry(unsigned long window, int x, int y, int button, int entry) {
-  const std::string w = " --window " + std::to_string(window) + " ";
-  xdotool("mousemove" + w + std::to_string(x) + " " + std::to_string(y) + " sleep 0.1 click " +
-          std::to_string(button) + " sleep 0.3 mousemove" + w + std::to_string(x + 12) + " " +
-          std::to_string(y + 13 + 26 * entry) + " sleep 0.15 click 1 sleep 0.3");
+// freeglut lays a menu out down from the pointer, 27 pixels an entry, and
+// paints the entry under the pointer white. Where the menu was, the window
+// keeps its picture until the program draws a frame, after the choice.
+testing::AssertionResult chooseMenuEntry(const PlayerProcess& player, unsigned long window, int x,
+                                         int y, int button, int entry) {
+  const std::string w = " --window " + std::to_string(window) + " ",
+                    search = "--onlyvisible --pid " + std::to_string(player.pid) +
+                             " --name '^freeglut menu$'";
+  unsigned long menu = 0;
+  xdotool("mousemove" + w + std::to_string(x) + " " + std::to_string(y) + " click " +
+          std::to_string(button));
+  testing::AssertionResult done =
+      waitFor([&] { return (menu = searchWindow(search)) != 0; }, 10000, "the menu opening");
+  if (!done) return done;
+  int width = 0, height = 0, left = 0, top = 0, windowWidth, windowHeight, windowLeft = 0;
+  geometry(menu, &width, &height, &left, &top);
+  geometry(window, &windowWidth, &windowHeight, &windowLeft, &top);
+  left -= windowLeft;
+  const int row = y + 13 + 27 * entry;
+  xdotool("mousemove" + w + std::to_string(x + 12) + " " + std::to_string(row));
+  Screenshot open;
+  const auto lit = [&] {  // over half the entry's row white
+    int white = 0;
+    for (int i = std::max(0, left); i < std::min(open.width, left + width) && row < open.height;
+         i++)
+      white += open.at(i, row)[0] == 255 && open.at(i, row)[2] == 255;
+    return white > width / 2;
+  };
+  if (!(done = waitFor([&] { return open = grab(window), lit(); }, 10000, "the entry lit")))
+    return done;
+  xdotool("click 1");
+  if (!(done = waitFor([&] { return searchWindow(search) == 0; }, 10000, "the menu closing")))
+    return done;
+  return waitFor(
+      [&] {
+        const Screenshot now = grab(window);
+        return now.rgb.empty() || countChanged(open, now) > width * height / 2;
+      },
+      10000, "a frame drawn where the menu was");
 }

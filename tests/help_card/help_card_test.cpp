@@ -20,11 +20,13 @@ namespace {
 const char kAboutTitle[] = "정보";
 const Rgb kWhite{255, 255, 255}, kAboutGrey{240, 240, 240};
 
-// A generous limit against a stuck child; no result depends on it.
-bool WaitUntil(const std::function<bool()>& done) {
+// Polls every 20 ms up to a generous limit against a stuck child; a failure
+// names what did not happen.
+testing::AssertionResult WaitUntil(const std::function<bool()>& done, const std::string& what) {
   for (int waited = 0; waited < 20000; waited += 20, usleep(20 * 1000))
-    if (done()) return true;
-  return done();
+    if (done()) return testing::AssertionSuccess();
+  if (done()) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << what << ": not within 20 s";
 }
 
 void Xdotool(const std::string& args) { ASSERT_EQ(std::system(("xdotool " + args).c_str()), 0); }
@@ -74,40 +76,42 @@ class HelpCardWindow : public ::testing::Test {
         execl(HELP_CARD_HOST, HELP_CARD_HOST, static_cast<char*>(nullptr));
       _exit(127);
     }
-    ASSERT_TRUE(WaitUntil([&] { return (card_ = FindWindow("Plinkar")) != 0; }))
+    ASSERT_TRUE(WaitUntil([&] { return (card_ = FindWindow("Plinkar")) != 0; }, "the help card"))
         << "no help card appeared; host said: " << readFile(output_);
     Xdotool("windowmove " + std::to_string(card_) + " 0 0");
-    ASSERT_TRUE(WaitUntil([&] { return BoxOf(card_)[0] == 0; }));
-    ASSERT_TRUE(WaitUntil([&] { return (player_ = FindWindow("player stand-in")); }));
+    ASSERT_TRUE(WaitUntil([&] { return BoxOf(card_)[0] == 0; }, "the card moved"));
+    ASSERT_TRUE(WaitUntil([&] { return (player_ = FindWindow("player stand-in")); }, "the player"));
   }
   // Expects a normal exit with status 0 and returns what the host said.
   std::string ExpectExit() {
     int status = -1;
-    EXPECT_TRUE(WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }));
+    EXPECT_TRUE(WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, "the exit"));
     pid_ = 0;
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
     const std::string said = readFile(output_);
     EXPECT_NE(said.find("foreign 0\n"), std::string::npos) << said;
     return said;
   }
   void ExpectShown(Window window, const std::vector<Placed>& pictures, Rgb background) {
-    EXPECT_TRUE(WaitUntil([&] { return Differing(window, pictures, background) == 0; }));
+    EXPECT_TRUE(WaitUntil([&] { return Differing(window, pictures, background) == 0; },
+                          "the pictures shown on their background"));
   }
   // Clicks entry (0 = Exit, 1 = About...) in the card's right-button menu.
   void ChooseFromMenu(int entry) {
     Xdotool("mousemove 300 200 mousedown 3");
     Window menu = 0;
-    ASSERT_TRUE(WaitUntil([&] { return (menu = FindWindow("freeglut menu")) != 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return (menu = FindWindow("freeglut menu")) != 0; }, "the menu"));
     Xdotool("mouseup 3");
     const std::vector<int> m = BoxOf(menu);
     Xdotool("mousemove " + std::to_string(m[0] + m[2] / 2) + " " +
             std::to_string(m[1] + m[3] * (2 * entry + 1) / 4) + " click 1");
-    ASSERT_TRUE(WaitUntil([&] { return FindWindow("freeglut menu") == 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return FindWindow("freeglut menu") == 0; }, "the menu closing"));
   }
   Window OpenAbout() {
     ChooseFromMenu(1);
     Window about = 0;
-    EXPECT_TRUE(WaitUntil([&] { return (about = FindWindow(kAboutTitle)) != 0; }))
+    EXPECT_TRUE(WaitUntil([&] { return (about = FindWindow(kAboutTitle)) != 0; }, "About"))
         << "no About window; host said: " << readFile(output_);
     return about;
   }
@@ -124,7 +128,7 @@ TEST_F(HelpCardWindow, CardAndAboutShowTheirPicturesAndClose) {
   for (const char* size : {"900 700", "300 200", "800 600"}) {
     SCOPED_TRACE(size);
     Xdotool("windowsize " + std::to_string(card_) + " " + size);
-    ASSERT_TRUE(WaitUntil([&] { return BoxOf(card_)[2] == std::atoi(size); }));
+    ASSERT_TRUE(WaitUntil([&] { return BoxOf(card_)[2] == std::atoi(size); }, "the new size"));
     ExpectShown(card_, {{&backdrop, 0, 0}}, kWhite);
   }
   Image about[4];
@@ -137,7 +141,8 @@ TEST_F(HelpCardWindow, CardAndAboutShowTheirPicturesAndClose) {
     const Window window = OpenAbout();
     ASSERT_NE(window, 0u);
     const std::vector<int> g = BoxOf(window);
-    EXPECT_EQ(g, std::vector<int>({(800 - 340) / 2, (600 - 150) / 2, 340, 150}));
+    const int box[] = {(800 - 340) / 2, (600 - 150) / 2, 340, 150};
+    for (int i = 0; i < 4; i++) EXPECT_EQ(g[i], box[i]) << "left, top, width, height: " << i;
     ExpectShown(window, placed, kAboutGrey);
     // Keys go to the window under the pointer on a bare X server.
     const bool ok = way == "click OK";
@@ -146,7 +151,7 @@ TEST_F(HelpCardWindow, CardAndAboutShowTheirPicturesAndClose) {
     else
       Xdotool("mousemove " + std::to_string(g[0] + (ok ? 236 + 42 : 100)) + " " +
               std::to_string(g[1] + 121) + (ok ? " click 1" : " " + way));
-    EXPECT_TRUE(WaitUntil([&] { return FindWindow(kAboutTitle) == 0; }));
+    EXPECT_TRUE(WaitUntil([&] { return FindWindow(kAboutTitle) == 0; }, "About closing"));
     EXPECT_NE(FindWindow("Plinkar"), 0u);
   }
   // A click beside OK and other keys leave it open; About... again raises it.
@@ -169,7 +174,7 @@ TEST_F(HelpCardWindow, WithoutThePicturesShowsPlainBackgroundsAndGoesOn) {
   ASSERT_NE(about, 0u);
   ExpectShown(about, {}, kAboutGrey);
   closeLikeWindowManager(about);
-  EXPECT_TRUE(WaitUntil([&] { return FindWindow(kAboutTitle) == 0; }));
+  EXPECT_TRUE(WaitUntil([&] { return FindWindow(kAboutTitle) == 0; }, "About closing"));
   closeLikeWindowManager(player_);
   const std::string said = ExpectExit();
   EXPECT_NE(said.find("Could not open file 'resources/backdrop.bmp'"), std::string::npos) << said;
