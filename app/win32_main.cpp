@@ -122,7 +122,7 @@ bool findPlayerData() {
   std::wstring folder(32768, L'\0');
   folder.resize(GetModuleFileNameW(nullptr, &folder[0], static_cast<DWORD>(folder.size())));
   folder.resize(folder.find_last_of(L"\\/") == std::wstring::npos ? 0
-                                                                   : folder.find_last_of(L"\\/"));
+                                                                  : folder.find_last_of(L"\\/"));
   if (!folder.empty() &&
       GetFileAttributesW((folder + L"\\" + probe).c_str()) != INVALID_FILE_ATTRIBUTES &&
       SetCurrentDirectoryW(folder.c_str()))

@@ -31,4 +31,6 @@ set(PLINKAR_PLAYER_SOURCES
   instruments/drum.cpp
   instruments/guitar.cpp
   instruments/keyboard.cpp
+  instruments/midi_keys.cpp
+  instruments/recording.cpp
 )

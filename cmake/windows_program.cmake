@@ -43,8 +43,6 @@ add_executable(plinkar WIN32
   app/command_line.cpp
   app/player_session.cpp
   ${PLINKAR_PLAYER_SOURCES}
-  instruments/midi_keys.cpp
-  instruments/recording.cpp
   platform/glut_init.cpp
   resources/plinkar.rc
 )

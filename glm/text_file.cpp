@@ -89,9 +89,9 @@ void* glmAlloc(const char* operation, size_t count, size_t size, unsigned filler
   if (!block) {
     // On the stack: there may be no memory left for a string.
     char message[256];
-    int length = snprintf(message, sizeof message,
-                          "%s() failed: out of memory (%zu items of %zu bytes).\n", operation,
-                          count, size);
+    int length =
+        snprintf(message, sizeof message, "%s() failed: out of memory (%zu items of %zu bytes).\n",
+                 operation, count, size);
     die(stderr, message, length < 0 ? 0 : std::min(size_t(length), sizeof message - 1));
   }
 #ifndef _WIN32

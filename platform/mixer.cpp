@@ -157,7 +157,8 @@ bool mixerRender(Mixer* mixer, int16_t* out, int samples) {
       const float level = std::fabs(static_cast<float>(sum[i]));
       if (limit && level * gain > kMixerCeiling) gain = kMixerCeiling / level;
       const int32_t sample =
-          gain == 1.0f ? sum[i] : static_cast<int32_t>(std::lrint(sum[i] * gain));
+          gain == 1.0f ? sum[i]
+                       : static_cast<int32_t>(std::lrint(static_cast<float>(sum[i]) * gain));
       out[done + i] = static_cast<int16_t>(std::clamp(sample, -32768, 32767));
     }
     mixer->limiterGain = gain;

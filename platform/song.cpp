@@ -54,9 +54,7 @@ Player g_player;
 
 void play(std::vector<SongEvent> events, long long start, MidiHandler handler) {
   MidiParser parser;
-  auto deliver = [](const MidiEvent& event, void* to) {
-    reinterpret_cast<MidiHandler>(to)(event);
-  };
+  auto deliver = [](const MidiEvent& event, void* to) { reinterpret_cast<MidiHandler>(to)(event); };
   std::unique_lock<std::mutex> lock(g_player.mutex);
   for (const SongEvent& event : events) {
     const std::chrono::steady_clock::time_point due{std::chrono::nanoseconds(start + event.nanos)};

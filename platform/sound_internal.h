@@ -50,8 +50,8 @@ struct SoundBufferTime {
 };
 struct SoundTimesFile {
   static constexpr uint32_t kSize = 65536;  // a ring: the latest buffers, over 2 minutes
-  std::atomic<uint32_t> count;             // buffers recorded so far
-  uint32_t frames;                         // per buffer
+  std::atomic<uint32_t> count;              // buffers recorded so far
+  uint32_t frames;                          // per buffer
   SoundBufferTime buffers[kSize];
 };
 

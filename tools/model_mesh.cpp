@@ -53,7 +53,8 @@ Ring ring_at(const Frame& f, const std::vector<Point2>& outline, double y) {
 Point2 centroid(const std::vector<Point2>& outline) {
   double x = 0, z = 0;
   for (const Point2& p : outline) x += p.first, z += p.second;
-  return {x / outline.size(), z / outline.size()};
+  const double count = static_cast<double>(outline.size());
+  return {x / count, z / count};
 }
 
 void append_number(std::string& out, double value) {

@@ -125,8 +125,8 @@ int main(int argc, char** argv) {
   unsigned strongest[3];
   bool found = false;
   for (int w = 0; w < 3; w++) {
-    strongest[w] = StrongestPitchClasses(Window(sound, onset + rate / 10 + w * rate * 3 / 10, 32768),
-                                         38, 95, 3);
+    strongest[w] = StrongestPitchClasses(
+        Window(sound, onset + rate / 10 + w * rate * 3 / 10, 32768), 38, 95, 3);
     found = found || strongest[w] == am;
   }
   std::printf("rms %.3f, strongest pitch classes 0x%03x 0x%03x 0x%03x (A C E is 0x%03x)\n", rms,
