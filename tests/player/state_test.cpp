@@ -14,6 +14,7 @@
 #include "glm/glm.h"
 #include "instruments/instruments.h"
 #include "instruments/midi_keys.h"
+#include "instruments/recording.h"
 #include "platform/sound.h"
 #include "scene/camera.h"
 #include "scene/lighting.h"
@@ -410,6 +411,45 @@ TEST(MidiKeysTest, NoteOffsAndThePedalReachTheSoundHiddenInstrumentsStaySilent) 
   showMidiEvents();
   hearMidiEvent({MidiEvent::NoteOn, 0, 61, 127});
   EXPECT_TRUE(calls.notes.empty());
+}
+
+// What a recording keeps of each key, as MIDI (status, note, velocity).
+std::vector<std::tuple<int, int, int>> recordedSince(size_t from) {
+  std::vector<std::tuple<int, int, int>> kept;
+  const std::vector<SongEvent> events = recordedEvents();
+  for (size_t i = from; i < events.size(); i++)
+    kept.emplace_back(events[i].bytes[0], events[i].bytes[1], events[i].bytes[2]);
+  return kept;
+}
+
+TEST(RecordingTest, KeysOfShownInstrumentsAreKeptAsTheirNotes) {
+  resetPlayer(0b111);
+  const size_t from = recordedEvents().size();
+  recordKey('z', false, true);
+  recordKey('z', false, false);
+  recordKey(GLUT_KEY_HOME, true, true);
+  recordKey(GLUT_KEY_HOME, true, false);  // a drum has no note-off
+  recordKey('1', false, true);            // Am on channel 3, low string first
+  recordMidiEvent({MidiEvent::Pedal, 4, 0, 100}, songClockNanos());
+  using Kept = std::vector<std::tuple<int, int, int>>;
+  EXPECT_EQ(recordedSince(from), (Kept{{0x90, 60, 127},
+                                       {0x80, 60, 0},
+                                       {0x99, 38, 127},
+                                       {0x92, 45, 127},
+                                       {0x92, 52, 127},
+                                       {0x92, 57, 127},
+                                       {0x92, 60, 127},
+                                       {0x92, 64, 127},
+                                       {0xB4, 64, 100}}));
+}
+
+TEST(RecordingTest, KeysOfHiddenInstrumentsAreNotKept) {
+  resetPlayer(0);
+  const size_t from = recordedEvents().size();
+  recordKey('z', false, true);
+  recordKey(GLUT_KEY_HOME, true, true);
+  recordKey('1', false, true);
+  EXPECT_TRUE(recordedSince(from).empty());
 }
 
 // A row of n triangles, 4 units wide, off the origin, so that fitting shows.
