@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <set>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -441,6 +442,21 @@ TEST(RecordingTest, KeysOfShownInstrumentsAreKeptAsTheirNotes) {
                                        {0x92, 60, 127},
                                        {0x92, 64, 127},
                                        {0xB4, 64, 100}}));
+}
+
+// Each chord key's notes are the chord's own pitch classes, every one of them.
+TEST(RecordingTest, EachChordKeepsThePitchClassesOfItsName) {
+  const std::pair<unsigned char, std::set<int>> chords[] = {
+      {'1', {9, 0, 4}},     {'2', {0, 4, 7}}, {'3', {2, 6, 9}},
+      {'4', {4, 8, 11, 1}}, {'5', {5, 9, 0}}, {'6', {7, 11, 2, 5}}};  // Am C D E6 F G7
+  resetPlayer(0b100);
+  for (const auto& [key, pitchClasses] : chords) {
+    const size_t from = recordedEvents().size();
+    recordKey(key, false, true);
+    std::set<int> heard;
+    for (const auto& [status, note, velocity] : recordedSince(from)) heard.insert(note % 12);
+    EXPECT_EQ(heard, pitchClasses) << key;
+  }
 }
 
 TEST(RecordingTest, KeysOfHiddenInstrumentsAreNotKept) {
