@@ -4,7 +4,7 @@
 //   chord  the Am chord
 //   both   C4, then E4 while C4 still rings (with several voices)
 //   fade   C4 cut off by a black key, fading out instead of stopping dead
-//   song   C4, E4 and G4 a second apart
+//   song   C4, E4 and G4 a second apart (run where the program's wav/ is)
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -104,11 +104,25 @@ int main(int argc, char** argv) {
     return lasted < 1.0 && level > 1000 && tail < level * 2 / 3 ? 0 : 1;
   }
   if (kind == "song") {
-    const double starts[] = {noteStart(sound, 60, 0), noteStart(sound, 64, 0),
-                             noteStart(sound, 67, 0)};
+    // Each note is found where its power builds up, which lags its start by
+    // a few windows' worth that differs between the samples: that lag,
+    // measured on the sample itself after silence, is taken off.
+    const struct {
+      int note;
+      const char* file;  // run where the program's wav/ is
+    } notes[] = {{60, "wav/piano/do.wav"}, {64, "wav/piano/me.wav"}, {67, "wav/piano/sol.wav"}};
+    double starts[3];
+    for (int i = 0; i < 3; i++) {
+      WavSound alone;
+      if (!ReadWav(notes[i].file, &alone, &error)) return std::printf("%s\n", error.c_str()), 1;
+      alone.samples.insert(
+          alone.samples.begin(),
+          static_cast<size_t>(alone.sample_rate) * static_cast<size_t>(alone.channels) / 2, 0);
+      starts[i] = noteStart(sound, notes[i].note, 0) - (noteStart(alone, notes[i].note, 0) - 0.5);
+    }
     std::printf("C4 at %.3f s, E4 at %.3f s, G4 at %.3f s\n", starts[0], starts[1], starts[2]);
     for (int i = 1; i < 3; i++)
-      if (starts[i - 1] < 0 || std::fabs(starts[i] - starts[i - 1] - 1.0) > 0.05) return 1;
+      if (std::fabs(starts[i] - starts[i - 1] - 1.0) > 0.05) return 1;
     return 0;
   }
   if (kind == "piano") {
