@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -17,6 +16,7 @@
 #include "app/start_glut.h"
 #include "glm/glm.h"
 #include "platform/help_card.h"
+#include "platform/win32_text.h"
 #include "resources/resource.h"
 
 // The backdrop's size: the shell window's client area matches it.
@@ -58,13 +58,7 @@ static std::vector<std::string> utf8Arguments() {
   std::vector<std::string> arguments;
   int count = 0;
   LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  for (int i = 0; wide && i < count; i++) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<size_t>(n > 0 ? n : 1), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, &text[0], n, nullptr, nullptr);
-    text.resize(std::strlen(text.c_str()));
-    arguments.push_back(text);
-  }
+  for (int i = 0; wide && i < count; i++) arguments.push_back(utf8FromWide(wide[i]));
   LocalFree(wide);
   if (arguments.empty()) arguments.push_back("plinkar");
   return arguments;

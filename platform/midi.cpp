@@ -34,6 +34,9 @@
 #include <vector>
 
 #include "platform/midi_internal.h"
+#ifdef _WIN32
+#include "platform/win32_text.h"
+#endif
 
 namespace {
 
@@ -124,17 +127,9 @@ std::vector<std::string> deviceNames() {
   std::vector<std::string> names;
   const UINT count = midiInGetNumDevs();
   for (UINT device = 0; device < count; device++) {
-    std::string name;
     MIDIINCAPSW caps;
-    if (midiInGetDevCapsW(device, &caps, sizeof caps) == MMSYSERR_NOERROR) {
-      const int length =
-          WideCharToMultiByte(CP_UTF8, 0, caps.szPname, -1, nullptr, 0, nullptr, nullptr);
-      if (length > 1) {
-        name.resize(length - 1);
-        WideCharToMultiByte(CP_UTF8, 0, caps.szPname, -1, &name[0], length, nullptr, nullptr);
-      }
-    }
-    names.push_back(name);  // also when unnamed, to keep the numbers
+    const bool named = midiInGetDevCapsW(device, &caps, sizeof caps) == MMSYSERR_NOERROR;
+    names.push_back(named ? utf8FromWide(caps.szPname) : "");  // unnamed too, to keep the numbers
   }
   return names;
 }
@@ -457,7 +452,7 @@ void midiParse(MidiParser* parser, const uint8_t* bytes, size_t count,
     if (parser->status == 0 || parser->inSysex) continue;
     parser->data[parser->have++] = byte;
     const uint8_t kind = parser->status & 0xF0;
-    const int length = kind == 0xC0 || kind == 0xD0 ? 1 : 2;
+    const int length = midiDataBytes(parser->status);
     if (parser->have < length) continue;
     parser->have = 0;
     const uint8_t channel = parser->status & 0x0F;

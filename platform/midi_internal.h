@@ -16,6 +16,13 @@ struct MidiParser {
   bool inSysex = false;
 };
 
+// The data bytes after a channel message's status byte: one for a program
+// change or channel pressure, two for the rest.
+inline int midiDataBytes(uint8_t status) {
+  const uint8_t kind = status & 0xF0;
+  return kind == 0xC0 || kind == 0xD0 ? 1 : 2;
+}
+
 // Hands every note-on, note-off (also a note-on of velocity 0) and sustain
 // pedal change in bytes to deliver; everything else is read past.
 void midiParse(MidiParser* parser, const uint8_t* bytes, size_t count,

@@ -206,7 +206,7 @@ bool readTrack(const std::string& bytes, size_t at, size_t end, std::vector<Song
       } else if (running == 0) {
         return false;  // data with no status before it
       }
-      const uint32_t data = (running & 0xF0) == 0xC0 || (running & 0xF0) == 0xD0 ? 1 : 2;
+      const uint32_t data = static_cast<uint32_t>(midiDataBytes(running));
       if (data > end - at) return false;
       SongEvent event{
           static_cast<long long>(tick), {running, 0, 0}, static_cast<uint8_t>(1 + data)};
@@ -428,41 +428,37 @@ bool songWrite(const char* path, const std::vector<SongEvent>& events, std::stri
   std::vector<SongEvent> sorted = events;
   std::stable_sort(sorted.begin(), sorted.end(),
                    [](const SongEvent& a, const SongEvent& b) { return a.nanos < b.nanos; });
+  std::string track(std::string("\0\xFF\x51\x03\x07\xA1\x20", 7));  // 500000 µs a beat
+  track.reserve(track.size() + sorted.size() * 4 + 4);
+  long long tick = 0;
+  for (const SongEvent& event : sorted) {
+    const uint8_t status = event.bytes[0];
+    // Anything else would break the track for every reader.
+    if (status < 0x80 || status >= 0xF0 || event.length != 1 + midiDataBytes(status)) continue;
+    const long long at = ticksAt(std::max(0LL, event.nanos));
+    long long delta = at - tick;
+    tick = at;
+    // A longer pause than a delta holds is bridged by empty text events.
+    for (; delta > kMaxDelta; delta -= kMaxDelta) {
+      putVarLength(&track, kMaxDelta);
+      track += std::string("\xFF\x01\x00", 3);
+    }
+    putVarLength(&track, static_cast<uint32_t>(delta));
+    track.append(reinterpret_cast<const char*>(event.bytes), event.length);
+  }
+  track += std::string("\0\xFF\x2F\x00", 4);
+  if (track.size() > UINT32_MAX) {
+    *error = "too many events for a MIDI file";
+    return false;
+  }
   std::string file = "MThd";
   putBigEndian(&file, 6, 4);
   putBigEndian(&file, 0, 2);  // format 0
   putBigEndian(&file, 1, 2);  // one track
   putBigEndian(&file, kTicksPerBeat, 2);
   file += "MTrk";
-  const size_t lengthAt = file.size();
-  putBigEndian(&file, 0, 4);  // the track's length, once known
-  file.reserve(file.size() + 7 + sorted.size() * 4 + 4);
-  file += std::string("\0\xFF\x51\x03\x07\xA1\x20", 7);  // 500000 µs a beat at tick 0
-  long long tick = 0;
-  for (const SongEvent& event : sorted) {
-    const uint8_t status = event.bytes[0];
-    const int data = (status & 0xF0) == 0xC0 || (status & 0xF0) == 0xD0 ? 1 : 2;
-    // Anything else would break the track for every reader.
-    if (status < 0x80 || status >= 0xF0 || event.length != 1 + data) continue;
-    const long long at = ticksAt(std::max(0LL, event.nanos));
-    long long delta = at - tick;
-    tick = at;
-    // A longer pause than a delta holds is bridged by empty text events.
-    for (; delta > kMaxDelta; delta -= kMaxDelta) {
-      putVarLength(&file, kMaxDelta);
-      file += std::string("\xFF\x01\x00", 3);
-    }
-    putVarLength(&file, static_cast<uint32_t>(delta));
-    file.append(reinterpret_cast<const char*>(event.bytes), event.length);
-  }
-  file += std::string("\0\xFF\x2F\x00", 4);
-  const size_t trackLength = file.size() - lengthAt - 4;
-  if (trackLength > UINT32_MAX) {
-    *error = "too many events for a MIDI file";
-    return false;
-  }
-  for (int i = 0; i < 4; i++)
-    file[lengthAt + i] = static_cast<char>(trackLength >> (8 * (3 - i)) & 0xFF);
+  putBigEndian(&file, static_cast<uint32_t>(track.size()), 4);
+  file += track;
 
   // Beside the target, so that the rename stays on one file system.
   const std::string target = path;

@@ -4,12 +4,13 @@
 // After <windows.h>, whose types it uses.
 #include <mmsystem.h>
 
-#include <cstring>
 #include <map>
 #include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/win32_text.h"
 
 static bool hasHighBytes(const char* name) {
   for (const char* p = name; *p; p++)
@@ -31,12 +32,7 @@ static bool widenName(const char* name, wchar_t* wide, int capacity) {
 std::string utf8FromAnsiName(const char* name) {
   std::wstring wide(MAX_PATH, L'\0');
   if (!widenName(name, &wide[0], MAX_PATH)) return name;
-  wide.resize(wcslen(wide.c_str()));
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(n > 0 ? n : 1), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &utf8[0], n, nullptr, nullptr);
-  utf8.resize(std::strlen(utf8.c_str()));
-  return utf8;
+  return utf8FromWide(wide.c_str());
 }
 
 // Keys and MIDI notes play from different threads.
