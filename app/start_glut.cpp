@@ -14,6 +14,7 @@
 
 #include "app/app_state.h"
 #include "instruments/instruments.h"
+#include "platform/desktop_window.h"
 #include "platform/glut_init.h"
 #include "platform/help_card.h"
 #include "scene/camera.h"
@@ -188,6 +189,9 @@ void startGlut() {
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
   glutInitWindowSize(500, 500);
   glutCreateWindow("Plinkar player");
+#ifndef _WIN32
+  describeWindowToDesktop();
+#endif
   playerWindow = glutGetWindow();
   setPlayerWindow(playerWindow);
   const bool synced = syncToDisplay();

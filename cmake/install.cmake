@@ -23,7 +23,7 @@ install(FILES resources/backdrop.bmp resources/about_icon.bmp resources/about_ve
               resources/about_note.bmp resources/about_ok.bmp
         DESTINATION ${PLINKAR_SHARE}/resources)
 
-install(FILES packaging/plinkar.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES packaging/io.github.plinkar.Plinkar.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES packaging/io.github.plinkar.Plinkar.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 foreach(size 16 32 48 64 128 256)

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "image/bmp.h"
+#include "platform/desktop_window.h"
 #include "platform/glut_init.h"
 
 namespace {
@@ -219,6 +220,7 @@ void OpenAbout() {
   glutInitWindowSize(kAboutWidth, kAboutHeight);
   state.AboutWindow = glutCreateWindow("About");
   RestoreInitSettings(saved);
+  describeWindowToDesktop();
   SetUtf8Title("정보");
   glutDisplayFunc(DisplayAbout);
   glutReshapeFunc(ReshapeAny);
@@ -257,6 +259,7 @@ void openHelpCard() {
   glutInitWindowSize(kCardWidth, kCardHeight);
   state.CardWindow = glutCreateWindow("Plinkar");
   RestoreInitSettings(saved);
+  describeWindowToDesktop();
   glutDisplayFunc(DisplayCard);
   glutReshapeFunc(ReshapeAny);
   glutCloseFunc(CardClosed);

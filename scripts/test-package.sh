@@ -18,7 +18,7 @@ dpkg-deb -f "$deb" Depends
 fail() { echo "test-package: $*" >&2; exit 1; }
 [[ $(dpkg-deb -f "$deb" Depends) == *librtmidi* ]] || fail "Depends lacks RtMidi's library"
 
-desktop-file-validate packaging/plinkar.desktop
+desktop-file-validate packaging/io.github.plinkar.Plinkar.desktop
 appstreamcli validate --no-net packaging/io.github.plinkar.Plinkar.metainfo.xml >/dev/null
 for page in packaging/plinkar.6 packaging/objtool.1; do
   warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)

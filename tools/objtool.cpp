@@ -14,7 +14,7 @@
 static const char kUsage[] =
     "usage: objtool info FILE.obj\n"
     "       objtool convert IN.obj OUT.obj [options]\n"
-    "       objtool --help\n"
+    "       objtool --help | --version\n"
     "\n"
     "info prints the counts, the groups with their materials, the box and the\n"
     "dimensions (|max| + |min| per axis) of FILE.obj.\n"
@@ -328,6 +328,10 @@ int main(int argc, char** argv) {
   std::string command = argv[1];
   if (command == "-h" || command == "--help") {
     fputs(kUsage, stdout);
+    return 0;
+  }
+  if (command == "--version") {
+    printf("objtool %s\n", PLINKAR_VERSION);
     return 0;
   }
 

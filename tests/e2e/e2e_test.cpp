@@ -162,6 +162,34 @@ TEST_F(PlayerTest, WindowsOpenAtTheirSizesShowTheBackdropAndIdleCalmly) {
   EXPECT_LT(margin[2], 120) << "no yellow backdrop";
 }
 
+// A taskbar ties both windows to the menu entry by class and shows the
+// program's icon: 16, 32 and 48 pixels, each as width, height, then pixels.
+TEST_F(PlayerTest, BothWindowsCarryTheEntrysClassThePidAndTheIcon) {
+  std::ifstream entry(std::string(PLINKAR_SOURCE_DIR) +
+                      "/packaging/io.github.plinkar.Plinkar.desktop");
+  std::string line, startupClass;
+  while (std::getline(entry, line))
+    if (line.rfind("StartupWMClass=", 0) == 0) startupClass = line.substr(15);
+  ASSERT_FALSE(startupClass.empty()) << "the desktop entry names no StartupWMClass";
+  for (const unsigned long window : {player_.playerWindow, player_.helpCardWindow}) {
+    SCOPED_TRACE(window == player_.playerWindow ? "player window" : "help card");
+    const std::vector<std::string> names = windowClass(window);
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[0], "plinkar");
+    EXPECT_EQ(names[1], startupClass);
+    const std::vector<unsigned long> pid = cardinalProperty(window, "_NET_WM_PID");
+    ASSERT_EQ(pid.size(), 1u);
+    EXPECT_EQ(pid[0], static_cast<unsigned long>(player_.pid));
+    const std::vector<unsigned long> icon = cardinalProperty(window, "_NET_WM_ICON");
+    ASSERT_EQ(icon.size(), 6u + 16 * 16 + 32 * 32 + 48 * 48);
+    EXPECT_EQ(icon[0], 16u);
+    EXPECT_EQ(icon[2 + 16 * 16], 32u);
+    EXPECT_EQ(icon[2 + 16 * 16 + 2 + 32 * 32], 48u);
+    EXPECT_EQ(icon[2] >> 24, 0u) << "the 16-pixel icon's corner is not transparent";
+    EXPECT_EQ(icon[2 + 8 * 16 + 8] >> 24, 255u) << "the 16-pixel icon's middle is not opaque";
+  }
+}
+
 // Real held keys, auto-repeating: a piano key plays once, a chord key's marker
 // shows while held; an arrow walks on.
 TEST_F(PlayerTest, HeldKeysPlayOnceShowTheirChordWhileHeldAndAHeldArrowWalksOn) {

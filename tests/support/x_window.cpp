@@ -1,5 +1,6 @@
 #include "tests/support/x_window.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 #include <algorithm>
@@ -44,6 +45,32 @@ bool geometry(Window window, int* width, int* height, int* left, int* top) {
   *height = attributes.height;
   return XTranslateCoordinates(testDisplay(), window, DefaultRootWindow(testDisplay()), 0, 0, left,
                                top, &child);
+}
+
+std::vector<unsigned long> cardinalProperty(Window window, const char* name) {
+  Atom type;
+  int format;
+  unsigned long count = 0, after;
+  unsigned char* data = nullptr;
+  std::vector<unsigned long> values;
+  if (XGetWindowProperty(testDisplay(), window, XInternAtom(testDisplay(), name, False), 0, 1 << 20,
+                         False, XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
+      format == 32) {
+    // Xlib hands 32-bit items over as longs, sign-extended.
+    const auto* longs = reinterpret_cast<const long*>(data);
+    for (unsigned long k = 0; k < count; k++) values.push_back(longs[k] & 0xffffffffUL);
+  }
+  if (data) XFree(data);
+  return values;
+}
+
+std::vector<std::string> windowClass(Window window) {
+  XClassHint hint = {nullptr, nullptr};
+  if (!XGetClassHint(testDisplay(), window, &hint)) return {};
+  std::vector<std::string> names = {hint.res_name, hint.res_class};
+  XFree(hint.res_name);
+  XFree(hint.res_class);
+  return names;
 }
 
 // Read from the root window: a window that hangs off the screen edge (the

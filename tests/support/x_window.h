@@ -24,6 +24,10 @@ void closeLikeWindowManager(Window window);
 Window searchWindow(const std::string& arguments);
 // Size of the window and where it sits on the screen.
 bool geometry(Window window, int* width, int* height, int* left, int* top);
+// A CARDINAL property's values, empty when the window has none.
+std::vector<unsigned long> cardinalProperty(Window window, const char* name);
+// WM_CLASS's two strings, instance then class; empty when unset.
+std::vector<std::string> windowClass(Window window);
 // The window's pixels as the X server has them; empty when it cannot be read.
 Screenshot grab(Window window);
 // Pixels that differ by more than a little, and their centre.
