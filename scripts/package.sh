@@ -1,20 +1,41 @@
 #!/usr/bin/env bash
-# Builds the Debian package: build-package/plinkar_<version>_amd64.deb, with
-# its Depends worked out from the binaries. Prints the package's path.
+# Builds the Debian packages in build-package/: plinkar (the programs, menu
+# entry, icons, metadata, manual pages; Depends worked out from the
+# binaries), plinkar-data (models, sounds, pictures; Architecture all) and
+# libplinkar-glm-dev (the model library). Their version names the commit,
+# 1.0+git<date>.<time>.<hash> in UTC, so a build of a newer commit upgrades an
+# older one; a tree with uncommitted changes adds ".dirty<seconds now>". Two builds
+# of one commit give the same bytes (SOURCE_DATE_EPOCH is the commit's time).
+# Prints the three packages' paths.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh package
+version=$(sed -n 's/^project(plinkar .*VERSION \([0-9.]*\)).*/\1/p' CMakeLists.txt)
+if git rev-parse --verify -q HEAD >/dev/null 2>&1; then
+  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
+  version+="+git$(TZ=UTC date -d "@$SOURCE_DATE_EPOCH" +%Y%m%d.%H%M%S).$(git rev-parse --short=7 HEAD)"
+  git diff --quiet HEAD -- 2>/dev/null || version+=".dirty$(date +%s)"
+else
+  SOURCE_DATE_EPOCH=$(stat -c %Y CMakeLists.txt)
+fi
+export SOURCE_DATE_EPOCH
+
 # Debian's own compiler and linker flags, hardened, without debug information
-# (the package ships stripped programs and the library without it).
+# (the packages ship stripped programs and the library without it); the
+# build folder's name kept out of the binaries.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 flags() { dpkg-buildflags --get "$1" | sed -E 's/(^| )-g( |$)/ /'; }
+prefix_map="-ffile-prefix-map=$PWD=."
 cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-  -DPLINKAR_BUILD_TESTS=OFF -DPLINKAR_BUILD_BENCH=OFF \
-  -DCMAKE_CXX_FLAGS="$(flags CXXFLAGS) $(flags CPPFLAGS)" \
-  -DCMAKE_C_FLAGS="$(flags CFLAGS) $(flags CPPFLAGS)" \
+  -DPLINKAR_BUILD_TESTS=OFF -DPLINKAR_BUILD_BENCH=OFF -DPLINKAR_PACKAGE_VERSION="$version" \
+  -DCMAKE_CXX_FLAGS="$(flags CXXFLAGS) $(flags CPPFLAGS) $prefix_map" \
+  -DCMAKE_C_FLAGS="$(flags CFLAGS) $(flags CPPFLAGS) $prefix_map" \
   -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS)" >/dev/null
 cmake --build build-package -j"$(nproc)" --target plinkar objtool plinkar_glm plinkar_image \
   plinkar_compressed_docs
+rm -f build-package/*.deb
 (cd build-package && cpack -G DEB >/dev/null)
-ls "$PWD"/build-package/plinkar_*_amd64.deb
+for package in plinkar plinkar-data libplinkar-glm-dev; do
+  ls "$PWD"/build-package/"${package}_${version}"_*.deb
+done
