@@ -6,18 +6,31 @@
 # 1.0+git<date>.<time>.<hash> in UTC, so a build of a newer commit upgrades an
 # older one; a tree with uncommitted changes adds ".dirty<seconds now>". Two builds
 # of one commit give the same bytes (SOURCE_DATE_EPOCH is the commit's time).
-# Prints the three packages' paths.
+# Prints the three packages' paths. `scripts/package.sh --version [REV]`
+# prints the version a build of REV (HEAD by default) gets, and builds nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# version_of REV: the packages' version for commit REV.
+version_of() {
+  local stamp
+  stamp=$(TZ=UTC git log -1 --format=%cd --date=format-local:%Y%m%d.%H%M%S "$1")
+  echo "$base+git$stamp.$(git rev-parse --short=7 "$1")"
+}
+base=$(sed -n 's/^project(plinkar .*VERSION \([0-9.]*\)).*/\1/p' CMakeLists.txt)
+if [[ ${1:-} == --version ]]; then
+  version_of "${2:-HEAD}"
+  exit
+fi
+
 scripts/setup.sh package
-version=$(sed -n 's/^project(plinkar .*VERSION \([0-9.]*\)).*/\1/p' CMakeLists.txt)
 if git rev-parse --verify -q HEAD >/dev/null 2>&1; then
   SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
-  version+="+git$(TZ=UTC date -d "@$SOURCE_DATE_EPOCH" +%Y%m%d.%H%M%S).$(git rev-parse --short=7 HEAD)"
+  version=$(version_of HEAD)
   git diff --quiet HEAD -- 2>/dev/null || version+=".dirty$(date +%s)"
 else
   SOURCE_DATE_EPOCH=$(stat -c %Y CMakeLists.txt)
+  version=$base
 fi
 export SOURCE_DATE_EPOCH
 
