@@ -47,9 +47,11 @@ void xdotool(const std::string& arguments) {  // a failure shows in the checks a
   if (std::system(("xdotool " + arguments + " 2>/dev/null").c_str())) return;
 }
 
-// A shown window of this process with exactly this title, or 0.
+// A shown window of this process with exactly this title, or 0 (--all: both
+// conditions, not either).
 static unsigned long findWindow(pid_t pid, const std::string& title) {
-  return searchWindow("--onlyvisible --pid " + std::to_string(pid) + " --name '^" + title + "$'");
+  return searchWindow("--all --onlyvisible --pid " + std::to_string(pid) + " --name '^" + title +
+                      "$'");
 }
 
 // Xvfb shows a window black until its program draws into it.
@@ -147,14 +149,15 @@ long residentKb(const PlayerProcess& player) {
 testing::AssertionResult chooseMenuEntry(const PlayerProcess& player, unsigned long window, int x,
                                          int y, int button, int entry) {
   const std::string w = " --window " + std::to_string(window) + " ",
-                    search = "--onlyvisible --pid " + std::to_string(player.pid) +
-                             " --name '^freeglut menu$'";
+                    search = "--onlyvisible --name '^freeglut menu$'";  // no process id on menus
   unsigned long menu = 0;
   xdotool("mousemove" + w + std::to_string(x) + " " + std::to_string(y) + " click " +
           std::to_string(button));
   testing::AssertionResult done =
-      waitFor([&] { return (menu = searchWindow(search)) != 0; }, 10000, "the menu opening");
+      waitFor([&] { return (menu = searchWindow(search)) != 0 || !isRunning(player); }, 10000,
+              "the menu opening");
   if (!done) return done;
+  if (menu == 0) return testing::AssertionFailure() << "the player ended before its menu opened";
   int width = 0, height = 0, left = 0, top = 0, windowWidth, windowHeight, windowLeft = 0;
   geometry(menu, &width, &height, &left, &top);
   geometry(window, &windowWidth, &windowHeight, &windowLeft, &top);
