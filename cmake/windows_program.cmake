@@ -47,12 +47,19 @@ add_executable(plinkar WIN32
   resources/plinkar.rc
 )
 target_include_directories(plinkar PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}
-                           ${FREEGLUT_ROOT}/include)
+                           ${FREEGLUT_ROOT}/include ${CMAKE_CURRENT_BINARY_DIR}/generated)
+# The version for the resource compiler's VERSIONINFO.
+file(GENERATE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/generated/plinkar_version.h CONTENT
+"#define PLINKAR_VERSION_NUMBERS ${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},0,0
+#define PLINKAR_VERSION_TEXT \"${PROJECT_VERSION}\"
+")
+set_property(SOURCE resources/plinkar.rc APPEND PROPERTY OBJECT_DEPENDS
+             ${CMAKE_CURRENT_SOURCE_DIR}/resources/plinkar.manifest)
 target_compile_definitions(plinkar PRIVATE PLINKAR_VERSION="${PROJECT_VERSION}")
 target_compile_options(plinkar PRIVATE
   $<$<COMPILE_LANGUAGE:CXX>:${PLINKAR_WARNINGS} -fno-exceptions>)
-# One file to copy: no runtime DLLs beside the system's own.
-target_link_options(plinkar PRIVATE -municode -mwindows -static)
+# One file to copy: no runtime DLLs beside the system's own; stripped.
+target_link_options(plinkar PRIVATE -municode -mwindows -static -s)
 target_link_libraries(plinkar PRIVATE plinkar_glm plinkar_platform
                       ${FREEGLUT_ROOT}/lib/libfreeglut_static.a opengl32 glu32 winmm gdi32)
 
@@ -68,3 +75,43 @@ add_executable(read_compare tests/windows/read_compare.cpp)
 target_compile_options(read_compare PRIVATE ${PLINKAR_WARNINGS})
 target_link_options(read_compare PRIVATE -static)
 target_link_libraries(read_compare PRIVATE plinkar_glm opengl32)
+
+# What Windows reads of a program's version information and manifest, run under Wine.
+add_executable(exe_resources tests/windows/exe_resources.cpp)
+target_include_directories(exe_resources PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_compile_options(exe_resources PRIVATE ${PLINKAR_WARNINGS})
+target_link_options(exe_resources PRIVATE -municode -static)
+target_link_libraries(exe_resources PRIVATE version)
+
+# The installer: `cpack -G NSIS` in the build folder packs
+# PLINKAR_WINDOWS_STAGE, the program's folder that scripts/build-windows.sh
+# stages for the zip too, into plinkar-<version>-win64.exe. It installs into
+# a folder the user chooses, adds a Start-menu shortcut and an uninstall
+# entry, and its uninstaller removes every file it put down.
+set(PLINKAR_WINDOWS_STAGE "" CACHE PATH "the program's folder as the installer installs it")
+install(DIRECTORY "${PLINKAR_WINDOWS_STAGE}/" DESTINATION .)
+set(CPACK_GENERATOR NSIS)
+set(CPACK_PACKAGE_NAME Plinkar)
+set(CPACK_PACKAGE_VENDOR "The Plinkar developers")
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGE_FILE_NAME "plinkar-${PROJECT_VERSION}-win64")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "A 3D piano, drum kit and guitar played from the keyboard")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY Plinkar)
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Plinkar)
+set(CPACK_PACKAGE_EXECUTABLES plinkar Plinkar)
+set(CPACK_RESOURCE_FILE_LICENSE "${CMAKE_CURRENT_SOURCE_DIR}/LICENSE")
+set(CPACK_NSIS_PACKAGE_NAME Plinkar)
+set(CPACK_NSIS_DISPLAY_NAME Plinkar)
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_NSIS_MUI_ICON "${CMAKE_CURRENT_SOURCE_DIR}/resources/plinkar.ico")
+set(CPACK_NSIS_MUI_UNIICON "${CMAKE_CURRENT_SOURCE_DIR}/resources/plinkar.ico")
+set(CPACK_NSIS_INSTALLED_ICON_NAME plinkar.exe)
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
+set(CPACK_NSIS_URL_INFO_ABOUT "https://github.com/plinkar/plinkar")
+set(CPACK_NSIS_CONTACT "plinkar-dev@lists.plinkar.org")
+# A 64-bit installer for the 64-bit program, in Unicode for the guitar's
+# Korean file names (NSIS's amd64 stubs are Unicode only).
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+set(CPACK_NSIS_EXECUTABLE makensis)
+include(CPack)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows program with mingw-w64 (POSIX threads) and packs
-# it: build-win/plinkar-windows.zip holds plinkar.exe, data/, wav/ and a
-# readme. freeglut, SDL2 (audio only) and RtMidi come from Debian's source
+# it twice: build-win/plinkar-windows.zip holds plinkar.exe, data/, wav/, a
+# readme, the licence and the notices of what the exe holds; the installer
+# build-win/plinkar-<version>-win64.exe (NSIS) installs the same. freeglut, SDL2 (audio only) and RtMidi come from Debian's source
 # packages, freeglut and SDL2 built once as static libraries into
 # build-win/freeglut and build-win/sdl2; RtMidi's two files are compiled into
 # the program. Installs the Debian packages it needs.
@@ -35,7 +36,7 @@ if ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sour
   fresh_sources=1
 fi
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev cmake make
-          dpkg-dev zip libfast-float-dev)
+          dpkg-dev python3 nsis libfast-float-dev)
 "$root/scripts/install-packages.sh" build-windows ${fresh_sources:+--update} "${packages[@]}"
 echo "build-windows: packages $(took "$t")"
 
@@ -101,51 +102,72 @@ if [[ ! -f $rtmidi/RtMidi.cpp ]]; then
 fi
 
 # fast_float is header-only; its directory alone, not the host's include tree.
+# Its licence for the notices comes from Debian's copyright file.
 mkdir -p "$out/include"
 ln -sfn /usr/include/fast_float "$out/include/fast_float"
+{
+  echo "Copyright (c) 2020-2023 The fast_float authors (Daniel Lemire and others)"
+  echo
+  sed -n '/^License: *Expat$/,/^$/p' /usr/share/doc/libfast-float-dev/copyright |
+    sed '1d; s/^ //; s/^\.$//'
+} >"$out/include/fast_float-LICENSE"
 
 t=$(now)
 cmake -S "$root" -B "$out/plinkar" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_BUILD_TYPE=Release -DFREEGLUT_ROOT="$freeglut/install" -DSDL2_ROOT="$sdl2/install" \
-  -DRTMIDI_SOURCE="$rtmidi" -DFAST_FLOAT_DIR="$out/include" >/dev/null
+  -DRTMIDI_SOURCE="$rtmidi" -DFAST_FLOAT_DIR="$out/include" \
+  -DPLINKAR_WINDOWS_STAGE="$out/package/plinkar" >/dev/null
 cmake --build "$out/plinkar" -j"$jobs"
 echo "build-windows: plinkar.exe $(took "$t")"
 
+# The program's folder, as the zip and the installer both hold it.
 stage=$out/package/plinkar
-rm -rf "$out/package" "$out/plinkar-windows.zip"
+rm -rf "$out/package" "$out"/plinkar-windows.zip "$out"/plinkar-*-win64.exe
 mkdir -p "$stage"
 cp "$out/plinkar/plinkar.exe" "$stage/"
 cp -r "$root/data" "$root/wav" "$stage/"
-cat >"$stage/README.txt" <<'TEXT'
-Plinkar 1.0 for Windows
+sed 's/$/\r/' "$root/LICENSE" >"$stage/LICENSE.txt"
+sed 's/$/\r/' "$root/packaging/windows/README.txt" >"$stage/README.txt"
+# Notices of what the exe holds besides the project's own code; the sounds'
+# is in wav/.
+notices() {
+  local title file
+  while (($#)); do
+    title=$1 file=$2
+    shift 2
+    printf '%s\n%s\n\n' "$title" "$(printf '%s' "$title" | tr '[:print:]' '=')"
+    sed 's/\r$//' "$file"
+    printf '\n\n'
+  done
+}
+notices \
+  "freeglut (statically linked)" "$(find "$freeglut/source" -maxdepth 2 -name COPYING | head -1)" \
+  "SDL2 (statically linked)" "$(find "$sdl2/source" -maxdepth 2 -name LICENSE.txt | head -1)" \
+  "RtMidi (compiled in)" "$rtmidi/LICENSE" \
+  "fast_float (compiled in; offered under MIT or Apache-2.0, used under MIT)" \
+  "$root/build-win/include/fast_float-LICENSE" \
+  "The sounds in wav\\ (FluidR3 GM soundfont)" "$root/wav/COPYING.fluid-soundfont" |
+  sed 's/$/\r/' >"$stage/NOTICES.txt"
 
-Start plinkar.exe from this folder: it reads its models from data\ and its
-sounds from wav\. The window "Plinkar" lists the keys; play in the window
-"Plinkar player" after choosing an instrument with the right mouse button.
-
-  Piano   z x c v b n m a s d f g h j k l ;
-  Drums   Insert Home PageUp End PageDown
-  Guitar  1 to 6
-
-Arrow keys walk, the left mouse button turns the scene, the middle button
-picks the material. File > Exit in the "Plinkar" window ends the program.
-
-From a command prompt (plinkar.exe --help lists them all):
-
-  --voices N           up to N sounds (1 to 32) ring together, with fades,
-                       a limiter, MIDI note-offs and the sustain pedal;
-                       1, the default, plays each sound through Windows'
-                       own call, which cuts off the one before
-  --midi-connect NAME  play from the first MIDI input device whose name
-                       contains NAME; without it, from the first device
-  --midi-list          list the MIDI input devices
-  --play FILE.mid      play a MIDI file on the instruments
-  --record FILE.mid    write what is played to FILE.mid when the program ends
-
-What differs from the Linux program: MIDI input opens a device (Windows has
-no MIDI ports for other programs to connect to), there is no JACK, and with
-one voice a cut sound stops at once instead of fading.
-TEXT
-sed -i 's/$/\r/' "$stage/README.txt"
-(cd "$out/package" && zip -qr "$out/plinkar-windows.zip" plinkar)
+# Names as UTF-8 with the flag that says so (bit 11), which Windows' own
+# extractor and every other that follows the format read: the guitar's
+# Korean file names come out right. Info-ZIP's zip leaves the flag off;
+# Python's zipfile sets it for every name that is not ASCII.
+python3 - "$out/package" "$out/plinkar-windows.zip" <<'PYTHON'
+import os, sys, zipfile
+top, path = sys.argv[1], sys.argv[2]
+with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as archive:
+    for folder, folders, files in os.walk(top):
+        folders.sort()
+        for name in sorted(files):
+            archive.write(os.path.join(folder, name), os.path.relpath(os.path.join(folder, name), top))
+PYTHON
 echo "build-windows: $(du -h "$out/plinkar-windows.zip" | cut -f1) in build-win/plinkar-windows.zip"
+
+# The installer, from the same folder (CPack's NSIS generator).
+t=$(now)
+(cd "$out/plinkar" && cpack -G NSIS >"$out/cpack.log" 2>&1) ||
+  { echo "build-windows: cpack failed:"; cat "$out/cpack.log"; exit 1; }
+installer=$(ls "$out"/plinkar/plinkar-*-win64.exe)
+mv "$installer" "$out/"
+echo "build-windows: installer $(took "$t"), $(du -h "$out/$(basename "$installer")" | cut -f1) in build-win/$(basename "$installer")"

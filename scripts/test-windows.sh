@@ -9,7 +9,12 @@
 # Wine plays into a null sink of a private PulseAudio server, whose monitor is
 # recorded while z and 1 are pressed: the piano's C4 and the Am chord must be
 # heard (tests/windows/heard_check.cpp, built for the host).
-# Also checks that the guitar's code-page-949 file names reach the files.
+# Also checks that the guitar's code-page-949 file names reach the files,
+# unpacked by Python's zipfile (UTF-8 names only where the zip flags them);
+# the exe's stripping, version information and manifest; the licence,
+# notices and readme; and the installer: a silent install into a chosen
+# folder with its shortcut and uninstall entry, the installed program
+# playing C4 from another folder, and a silent uninstall that leaves nothing.
 # Run scripts/build-windows.sh first. Exits non-zero when a check fails.
 # PLINKAR_WINE_DISPLAY=N puts the private Xvfb on :N instead of the first free
 # display.
@@ -19,14 +24,18 @@ root=$PWD
 zip=$root/build-win/plinkar-windows.zip
 names_test=$root/build-win/plinkar/sound_names_test.exe
 read_compare=$root/build-win/plinkar/read_compare.exe
-[[ -f $zip && -f $names_test && -f $read_compare ]] || { echo "test-windows: run scripts/build-windows.sh first"; exit 1; }
+exe_resources=$root/build-win/plinkar/exe_resources.exe
+installer=$(ls "$root"/build-win/plinkar-*-win64.exe 2>/dev/null | head -1)
+[[ -f $zip && -f $names_test && -f $read_compare && -f $exe_resources && -n $installer ]] ||
+  { echo "test-windows: run scripts/build-windows.sh first"; exit 1; }
 
 now() { date +%s.%N; }
 took() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f s", b - a }'; }
 start=$(now)
 
 t=$(now)
-packages=(wine wine64 xvfb xauth x11-utils xdotool imagemagick unzip pulseaudio pulseaudio-utils g++)
+packages=(wine wine64 xvfb xauth x11-utils xdotool imagemagick python3 pulseaudio pulseaudio-utils g++
+          binutils-mingw-w64-x86-64)
 "$root/scripts/install-packages.sh" test-windows "${packages[@]}"
 echo "test-windows: packages $(took "$t")"
 
@@ -75,7 +84,9 @@ pactl info >/dev/null 2>&1 ||
 g++ -std=c++17 -O2 -I"$root" -o "$work/heard_check" "$root/tests/windows/heard_check.cpp" \
   "$root/tests/support/wav_read.cpp" "$root/tests/support/files.cpp" "$root/tests/wav/audio_analysis.cpp"
 
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko installs, and no menu entries written into the real home
+# for the installer's shortcuts.
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # The Windows program's SDL must play to Wine's audio, not to the dummy
 # driver the Linux tests choose.
 unset SDL_AUDIODRIVER
@@ -84,7 +95,15 @@ wineboot -i >"$work/wineboot.log" 2>&1 ||
   { echo "test-windows: wineboot failed:"; cat "$work/wineboot.log"; exit 1; }
 echo "test-windows: wine prefix $(took "$t")"
 
-unzip -q "$zip" -d "$work"
+# Unpacked as Python's zipfile unpacks, following the format: a name is
+# UTF-8 only where its entry's flag bit 11 says so, else code page 437.
+zip_names() {
+  python3 -c '
+import sys, zipfile
+for entry in zipfile.ZipFile(sys.argv[1]).infolist():
+    print(entry.flag_bits & 0x800, entry.filename)' "$zip"
+}
+python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$zip" "$work"
 cd "$work/plinkar"
 
 checks=0 failures=0
@@ -182,13 +201,39 @@ heard() {
   check "$3 ($said)" test "$status" -eq 0
 }
 
+check "the zip names the guitar's files in Korean, flagged as UTF-8" \
+  grep -qx "2048 plinkar/wav/gita/통기타Am.wav" <(zip_names)
 check "guitar file names in code page 949 name the files in wav/gita" \
   wine "$names_test"
+
+# The exe as Windows expects it: no debug sections, version information and
+# a manifest that Windows' own calls read.
+check "plinkar.exe carries no debug sections" \
+  bash -c "! x86_64-w64-mingw32-objdump -h plinkar.exe | grep -q ' \.debug'"
+want_version=$(sed -n 's/^project(plinkar .*VERSION \([0-9.]*\)).*/\1/p' "$root/CMakeLists.txt")
+resources=$(wine "$exe_resources" plinkar.exe 2>/dev/null | tr -d '\r') || true
+check "its version information names the product" grep -qx "ProductName=Plinkar" <<<"$resources"
+check "... the version, $want_version" grep -qx "ProductVersion=$want_version" <<<"$resources"
+check "... and the copyright" grep -q "^LegalCopyright=Copyright (c) 2026 The Plinkar" <<<"$resources"
+check "its manifest asks for per-monitor DPI awareness" grep -q ">PerMonitorV2" <<<"$resources"
+check "... and names Windows 10 and 11 as supported" \
+  grep -q "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}" <<<"$resources"
+check "the zip holds the licence" grep -q "^MIT License" LICENSE.txt
+for part in freeglut SDL2 RtMidi fast_float "FluidR3"; do
+  check "... and the notice of $part" grep -q "^$part\|^The sounds.*$part" NOTICES.txt
+done
+for menu in "파일 (File)" "끝내기 (Exit)" "도움말 (Help)" "정보... (About...)"; do
+  check "the readme explains the menu label $menu" grep -qF "$menu" README.txt
+done
 # The zip's readme lists the keys of the README's table.
 piano_keys=$(sed -n 's/^| `\(z [^`]*\)` | the piano.*/\1/p' "$root/README.md")
 last_chord=$(sed -n 's/^| `1` to `\([0-9]\)`[^|]*| guitar chords.*/\1/p' "$root/README.md")
 check "the readme's piano keys are $piano_keys" grep -qF "Piano   $piano_keys"$'\r' README.txt
 check "the readme's guitar keys are 1 to $last_chord" grep -qF "Guitar  1 to $last_chord"$'\r' README.txt
+black_keys=$(sed -n 's/^| `\(q [^`]*\)` | the black keys.*/\1/p' "$root/README.md")
+check "the readme's black keys are $black_keys" grep -qF "Black   $black_keys"$'\r' README.txt
+colour_keys=$(sed -n 's/^| `\(8\)`, `\(9\)`, `\(0\)`, `\(-\)` | step the colour.*/\1 \2 \3 \4/p' "$root/README.md")
+check "the readme's colour keys are $colour_keys" grep -qF "Colour  $colour_keys"$'\r' README.txt
 
 wine plinkar.exe >"$shots/player.log" 2>&1 &
 player_pid=$!
@@ -428,7 +473,6 @@ check "the program then ends with exit code 1 ($status)" test "$status" = 1
 
 # The command line, as on Linux: what --version prints reaches a pipe, and a
 # bad option ends with status 2 and says why.
-want_version=$(sed -n 's/^project(plinkar .*VERSION \([0-9.]*\)).*/\1/p' "$root/CMakeLists.txt")
 version=$(wine plinkar.exe --version 2>/dev/null | tr -d '\r')
 check "plinkar.exe --version prints \"$version\"" test "$version" = "plinkar $want_version"
 status=0
@@ -497,6 +541,56 @@ fi
 kill "$player_pid" 2>/dev/null || true
 wait "$player_pid" 2>/dev/null || true
 player_pid=""
+
+# The installer, silently into a folder of our choosing: the program with
+# its data, a Start-menu shortcut and an uninstall entry. The installed
+# program, started from another folder, plays the piano; the silent
+# uninstall then takes all of it away.
+target='C:\Apps\Plinkar'
+installed=$WINEPREFIX/drive_c/Apps/Plinkar
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Plinkar'
+registered() {  # the uninstall entry, in the 64-bit or the 32-bit registry view
+  wine reg query "$uninstall_key" /v UninstallString >/dev/null 2>&1 ||
+    wine reg query "${uninstall_key/Software/Software\\Wow6432Node}" /v UninstallString \
+      >/dev/null 2>&1
+}
+shortcuts() { find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Plinkar.lnk' 2>/dev/null; }
+status=0
+wine "$installer" /S "/D=$target" >"$shots/install.log" 2>&1 || status=$?
+check "the silent install ends with status 0 ($status)" test "$status" = 0
+check "... with plinkar.exe in the chosen folder" test -f "$installed/plinkar.exe"
+check "... the guitar's sounds under their Korean names" test -f "$installed/wav/gita/통기타Am.wav"
+check "... the licence and the notices" test -f "$installed/LICENSE.txt" -a -f "$installed/NOTICES.txt"
+check "... a Start-menu shortcut" test -n "$(shortcuts)"
+check "... and an uninstall entry" registered
+mkdir -p "$work/elsewhere"
+(cd "$work/elsewhere" && exec wine "$target\plinkar.exe") >"$shots/installed.log" 2>&1 &
+player_pid=$!
+if within 60 shown '^Plinkar player$'; then
+  shell=$(visible '^Plinkar$')
+  player=$(visible '^Plinkar player$')
+  xdotool windowmove "$player" 770 0
+  sleep 1
+  choose_entry 0
+  sleep 2
+  xdotool mousemove --window "$player" 480 480 click 1
+  record_start installed_heard
+  xdotool key z
+  record_stop 2
+  heard installed_heard piano "the installed program, started from another folder, plays C4"
+  file_exit
+  wait_for_end
+else
+  check "the installed program opens its windows" false
+fi
+kill "$player_pid" 2>/dev/null || true
+player_pid=""
+# The uninstaller runs on from a copy of itself and returns at once.
+wine "$target\Uninstall.exe" /S >"$shots/uninstall.log" 2>&1 || true
+check "the silent uninstall removes the program's folder" within 30 test ! -e "$installed"
+check "... the Start-menu shortcut" test -z "$(shortcuts)"
+unregistered() { ! registered; }
+check "... and the uninstall entry" unregistered
 
 echo "test-windows: $((checks - failures)) of $checks checks passed in $(took "$start")"
 ((failures == 0))
