@@ -103,7 +103,7 @@ GlmFailure glmReadMTLFile(Model* model, const char* name) {
 
   GlmFailure failure;
   GlmText text;
-  if (!glmLoadText(path.c_str(), &text)) {
+  if (glmLoadText(path.c_str(), &text) != 0) {
     glmFail(&failure, false, "glmReadMTL() failed: can't open material file \"%s\".\n",
             path.c_str());
     return failure;

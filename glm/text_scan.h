@@ -355,9 +355,9 @@ inline std::string line_name(const char* p, const char* end) {
   return std::string(first, first_end);
 }
 
-// 1-based number of the line that holds pos.
-inline unsigned line_number(const char* begin, const char* pos) {
-  unsigned line = 1;
+// 1-based number of the line that holds pos, begin being on line first.
+inline unsigned line_number(const char* begin, const char* pos, unsigned first = 1) {
+  unsigned line = first;
   for (const char* c = begin; c < pos; ++c) line += (*c == '\n');
   return line;
 }

@@ -358,8 +358,19 @@ static Outcome read_text(const std::string& text, const GlmReadOptions& options)
   memcpy(exact.get(), text.data(), text.size());
   Outcome o;
   Model* model = nullptr;
+  const std::string path = testDir() + "/random.obj";
   o.output = stdout_of(
-      [&] { o.failure = glmReadOBJText("random.obj", exact.get(), text.size(), &model, options); });
+      [&] { o.failure = glmReadOBJText(path.c_str(), exact.get(), text.size(), &model, options); });
+  o.model.reset(model);
+  return o;
+}
+
+// The same text in a file, read from there a chunk at a time.
+static Outcome read_file(const std::string& text, const GlmReadOptions& options) {
+  const std::string path = writeFile("random.obj", text);
+  Outcome o;
+  Model* model = nullptr;
+  o.output = stdout_of([&] { o.failure = glmReadOBJFile(path.c_str(), &model, options); });
   o.model.reset(model);
   return o;
 }
@@ -385,7 +396,8 @@ static void expect_same_model(const Model* a, const Model* b) {
   }
 }
 
-// Fast paths in either instruction set, and chunks of a few bytes on several threads.
+// Fast paths in either instruction set, and chunks of a few bytes on several threads, of
+// the text in memory and read from a file.
 TEST(ObjPaths, FastChunkedAndExactReadersAgreeOnRandomText) {
   std::mt19937 rng(20261206);
   int read = 0, failed = 0;
@@ -399,10 +411,12 @@ TEST(ObjPaths, FastChunkedAndExactReadersAgreeOnRandomText) {
     chunked.avx2 = rng() % 2;
     Outcome exact = read_text(text, exact_way);
     (exact.model ? read : failed)++;
-    for (const GlmReadOptions& options : {GlmReadOptions(), plain, chunked}) {
-      Outcome o = read_text(text, options);
+    const GlmReadOptions ways[] = {GlmReadOptions(), plain, chunked, chunked};
+    for (const GlmReadOptions& options : ways) {
+      const bool from_file = &options == &ways[3];
+      Outcome o = from_file ? read_file(text, options) : read_text(text, options);
       SCOPED_TRACE("round " + std::to_string(round) + ", chunks of " +
-                   std::to_string(options.chunk_bytes));
+                   std::to_string(options.chunk_bytes) + (from_file ? " from a file" : ""));
       EXPECT_EQ(o.failure.message, exact.failure.message);
       EXPECT_EQ(o.output, exact.output);
       ASSERT_EQ(o.model == nullptr, exact.model == nullptr);
