@@ -973,8 +973,11 @@ GlmFailure glmReadOBJFile(const char* path, Model** out, const GlmReadOptions& o
   GlmText text;
   GlmFailure failure;
   *out = nullptr;
-  if (glmOpenText(path, &text) != 0) {
-    glmFail(&failure, false, "glmReadOBJ() failed: can't open data file \"%s\".\n", path);
+  if (const int error = glmOpenText(path, &text)) {
+    if (error == ENOMEM)
+      glmFail(&failure, false, "glmReadOBJ() failed: out of memory (reading \"%s\").\n", path);
+    else
+      glmFail(&failure, false, "glmReadOBJ() failed: can't open data file \"%s\".\n", path);
     return failure;
   }
   failure = read_obj_text(path, text, out, options);

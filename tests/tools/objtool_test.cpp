@@ -166,6 +166,18 @@ TEST(ObjtoolFiles, UnreadableInputOrSphereMapWithoutNormalsExitsOne) {
   EXPECT_NE(access(out.c_str(), F_OK), 0);
 }
 
+// Memory running out for the text (a pipe's, read whole) is told as such.
+TEST(ObjtoolFiles, NoMemoryForTheTextSaysSo) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizers reserve more address space than the limit";
+#endif
+  RunResult run = runProgram({"/bin/sh", "-c",
+                              "ulimit -v 60000 && head -c 100000000 /dev/zero | exec '" +
+                                  std::string(OBJTOOL_PATH) + "' info /dev/stdin"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "glmReadOBJ() failed: out of memory (reading \"/dev/stdin\").\n");
+}
+
 // Another program cuts the file to 1000 bytes at several points of its
 // reading: objtool ends with a model or a message, never a signal.
 TEST(ObjtoolFiles, AFileCutShortWhileItIsReadGivesAModelOrAMessage) {
