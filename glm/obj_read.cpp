@@ -174,9 +174,8 @@ std::string written_index(const ObjPass& s, int slot) {
 
 // The number of the line that holds at, in the chunk being walked; the
 // lines before the chunk are counted again (only failures ask).
-unsigned line_of(const ObjPass& s, const char* at) {
-  return line_number(s.chunk->begin, at,
-                     static_cast<unsigned>(glmLineEndsBefore(*s.text, s.chunk->from) + 1));
+uint64_t line_of(const ObjPass& s, const char* at) {
+  return line_number(s.chunk->begin, at, glmLineEndsBefore(*s.text, s.chunk->from) + 1);
 }
 
 // Fill pass: turns the corner's new raw values into absolute indices
@@ -209,9 +208,9 @@ bool take_corner(ObjPass& s, CornerForm form, unsigned updated, const char* at) 
     else
       snprintf(context, sizeof context, "the file has %u %s", count, kSlotPlural[slot]);
     glmFail(s.failure, false,
-            "glmReadOBJ() failed: \"%s\" line %u: %s index %s is out of range (%s).\n",
-            s.model->objpath, line_of(s, skip_space(at, s.end)), kSlotName[slot],
-            written_index(s, slot).c_str(), context);
+            "glmReadOBJ() failed: \"%s\" line %llu: %s index %s is out of range (%s).\n",
+            s.model->objpath, static_cast<unsigned long long>(line_of(s, skip_space(at, s.end))),
+            kSlotName[slot], written_index(s, slot).c_str(), context);
     return false;
   }
   return true;

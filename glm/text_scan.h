@@ -356,8 +356,9 @@ inline std::string line_name(const char* p, const char* end) {
 }
 
 // 1-based number of the line that holds pos, begin being on line first.
-inline unsigned line_number(const char* begin, const char* pos, unsigned first = 1) {
-  unsigned line = first;
+// 64 bits: a file of more than 4 GB can have more lines than 32 bits count.
+inline uint64_t line_number(const char* begin, const char* pos, uint64_t first = 1) {
+  uint64_t line = first;
   for (const char* c = begin; c < pos; ++c) line += (*c == '\n');
   return line;
 }

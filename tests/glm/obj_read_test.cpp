@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "glm/glm_internal.h"
+#include "glm/text_scan.h"
 #include "test_util.h"
 
 static const std::string kSquare = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0.5 1.5 0\n";
@@ -68,6 +69,12 @@ TEST(ObjVertices, ExtraNumbersAreIgnored) {
   EXPECT_TRUE(TripleNear(m->vertices, 2, 4.0f, 5.0f, 6.0f));
   EXPECT_EQ(m->uvs[3], 0.75f);
   EXPECT_TRUE(TripleNear(m->normals, 1, 0.0f, -1.0f, 0.0f));
+}
+
+// Files of more than 4 GB can have more lines than 32 bits count.
+TEST(ObjLines, NumbersGoOnPastFourBillion) {
+  const char text[] = "f 1\nf 2\nf 3\n";
+  EXPECT_EQ(glm_scan::line_number(text, text + 8, uint64_t(1) << 32), (uint64_t(1) << 32) + 2);
 }
 
 TEST(ObjGroups, NamesKeepTheBlankAfterGAndFacesBeforeAnyGroupStayInDefault) {
