@@ -206,7 +206,8 @@ bool take_corner(ObjPass& s, CornerForm form, unsigned updated, const char* at) 
     else if (count == 0)
       snprintf(context, sizeof context, "the file has no %s", kSlotPlural[slot]);
     else
-      snprintf(context, sizeof context, "the file has %u %s", count, kSlotPlural[slot]);
+      snprintf(context, sizeof context, "the file has %u %s", count,
+               count == 1 ? kSlotName[slot] : kSlotPlural[slot]);
     glmFail(s.failure, false,
             "glmReadOBJ() failed: \"%s\" line %llu: %s index %s is out of range (%s).\n",
             s.model->objpath, static_cast<unsigned long long>(line_of(s, skip_space(at, s.end))),

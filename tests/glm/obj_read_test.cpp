@@ -137,7 +137,9 @@ TEST(ObjFailuresDeathTest, EachBadFileEndsWithItsMessage) {
        at + "\"" + dir +
            "zero.obj\" line 4: vertex index 0 is out of range \\(the file has 2 vertices\\).\n$"},
       {"past.obj", "v 0 0 0\nvt 0 0\nf 1/1 1/2\n1/1\n",
-       "line 3: texture coordinate index 2 is out of range \\(the file has 1 texture"},
+       "line 3: texture coordinate index 2 is out of range \\(the file has 1 texture "
+       "coordinate\\)"},
+      {"one.obj", "v 0 0 0\nf 1 1 2\n", "index 2 is out of range \\(the file has 1 vertex\\)"},
       {"back.obj", "v 0 0 0\nf 1 1\n-2\nv 1 1 1\n",
        "line 3: vertex index -2 is out of range \\(vertices read before it: 1\\)"},
       {"none.obj", "v 0 0 0\nf 1//1 1//1 1//1\n",
