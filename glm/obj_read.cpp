@@ -531,7 +531,8 @@ GLM_INLINE bool read_statements(ObjPass& s) {
                             : word + 2 < end && is_space(word[2]) ? word + 2
                                                                   : word_end(word, end);
         p = after;
-        if (after - word == 1) {
+        // A C string ends at a NUL byte: "v" followed by one is a vertex.
+        if (after - word == 1 || word[1] == '\0') {
           read_element<Fill, 3, Isa>(s, p, SLOT_V, model->vertices);
         } else if (word[1] == 'n') {
           read_element<Fill, 3, Isa>(s, p, SLOT_N, model->normals);

@@ -71,6 +71,15 @@ TEST(ObjVertices, ExtraNumbersAreIgnored) {
   EXPECT_TRUE(TripleNear(m->normals, 1, 0.0f, -1.0f, 0.0f));
 }
 
+// A word ends at a NUL byte, as a C string does: "v" and one is a vertex.
+TEST(ObjVertices, ANulByteEndsTheWord) {
+  const char text[] = "v\0 1 2 3\nv\0n 4 5 6\nvn\0x 0 0 1\n";
+  ModelPtr m = read_obj(std::string(text, sizeof text - 1));
+  ASSERT_EQ(m->vertexcount, 2u);
+  EXPECT_TRUE(TripleNear(m->vertices, 2, 4.0f, 5.0f, 6.0f));
+  EXPECT_EQ(m->normalcount, 1u);
+}
+
 // Files of more than 4 GB can have more lines than 32 bits count.
 TEST(ObjLines, NumbersGoOnPastFourBillion) {
   const char text[] = "f 1\nf 2\nf 3\n";
