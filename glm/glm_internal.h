@@ -55,15 +55,27 @@ void* glmAlloc(const char* operation, size_t count, size_t size, unsigned filler
 void* glmAllocUnset(const char* operation, size_t count, size_t size);
 char* glmStrdup(const char* operation, const char* text, size_t length);
 
-// A whole file in memory, mapped or read. Nothing follows data[size - 1]:
+// A file to read: its whole text in memory, or (POSIX only) a regular file
+// left open, to be read a chunk at a time. Nothing follows data[size - 1]:
 // readers stop at the end themselves.
 struct GlmText {
   char* data = nullptr;
-  size_t size = 0;
-  bool mapped = false;
+  size_t size = 0;  // for an open file, its size when it was opened
+  int fd = -1;      // the open file; data is then null
 };
-bool glmLoadText(const char* path, GlmText* text);
+// Reads the whole file into data. Returns 0, or why not: ENOMEM when memory
+// ran out, else what stopped it being opened or read.
+int glmLoadText(const char* path, GlmText* text);
+// The same, but leaves a regular file open instead (fd and size).
+int glmOpenText(const char* path, GlmText* text);
 void glmFreeText(GlmText* text);
+// The line ends before offset in the text; a file's are read again for it.
+uint64_t glmLineEndsBefore(const GlmText& text, size_t offset);
+#ifndef _WIN32
+// Up to count bytes at offset of an open file: fewer only where it ends
+// (the file may have shrunk since it was opened); -1 on an error.
+long long glmReadAt(int fd, char* to, size_t count, uint64_t offset);
+#endif
 
 // How the OBJ reader goes about a text. The model, messages and failure
 // are the same whichever way; the tests and fuzzers compare them.
@@ -81,6 +93,9 @@ struct GlmReadOptions {
 // model and locates the material library. On failure *out is null and
 // everything allocated has been freed.
 GlmFailure glmReadOBJText(const char* objpath, const char* data, size_t size, Model** out,
+                          const GlmReadOptions& options = GlmReadOptions());
+// The same over a file, as glmReadOBJ reads it.
+GlmFailure glmReadOBJFile(const char* path, Model** out,
                           const GlmReadOptions& options = GlmReadOptions());
 
 // The most threads one job of the library (reading, fitting, normals) may

@@ -1,6 +1,7 @@
 // mtl_read.cpp: the MTL material library reader. Like the OBJ reader it
 // reads the text twice: once to count the materials, once to fill the
 // table allocated at exactly that size.
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -103,9 +104,13 @@ GlmFailure glmReadMTLFile(Model* model, const char* name) {
 
   GlmFailure failure;
   GlmText text;
-  if (!glmLoadText(path.c_str(), &text)) {
-    glmFail(&failure, false, "glmReadMTL() failed: can't open material file \"%s\".\n",
-            path.c_str());
+  if (const int error = glmLoadText(path.c_str(), &text)) {
+    if (error == ENOMEM)
+      glmFail(&failure, false, "glmReadMTL() failed: out of memory (reading \"%s\").\n",
+              path.c_str());
+    else
+      glmFail(&failure, false, "glmReadMTL() failed: can't open material file \"%s\".\n",
+              path.c_str());
     return failure;
   }
   failure = glmReadMTLText(model, text.data, text.size);

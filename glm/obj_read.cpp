@@ -11,11 +11,13 @@
 // material libraries read as one walk would, and each chunk learns where
 // its elements, triangles and group faces start. The model, every message
 // and the failure are therefore those of one walk over the whole text.
-#ifndef _WIN32
-#include <sys/mman.h>
-#endif
-
+//
+// A regular file is never held whole: each pass reads a chunk at a time
+// into its thread's buffer, so a big file and the model built from it are
+// not in memory at once. Nothing outside the chunk being walked is looked
+// at but for messages, which read the file again.
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -64,23 +66,27 @@ struct CornerValues {
 
 // A piece of the text that starts where no statement can be going on.
 struct ObjChunk {
+  size_t from = 0, to = 0;  // where it lies in the text
+  // Its text while a pass walks it: in place, or in the thread's buffer.
   const char* begin = nullptr;
   const char* end = nullptr;
-  bool whole = true;  // the only chunk of its text
   // Count.
   uint64_t read[3] = {};  // vertices, texture coordinates, normals
   uint64_t triangles = 0;
   std::vector<ChunkGroup> groups;
-  std::vector<uint32_t> group_lines;    // the group each g line names, in order
-  std::vector<const char*> libraries;   // the rest of each mtllib line
-  const char* last_material = nullptr;  // the rest of the last usemtl line
+  std::vector<uint32_t> group_lines;   // the group each g line names, in order
+  std::vector<std::string> libraries;  // the name on each mtllib line
+  bool named_material = false;         // it has a usemtl line
+  std::string last_material;           // the name on the last one
   // Join: where the chunk's elements and triangles start, and the material
   // current at its start.
   uint64_t first_read[3] = {};
   uint64_t first_triangle = 0;
   uint32_t material = 0;
-  // Fill.
+  // Fill. Corner values carried from chunk to chunk keep their text as
+  // written here, for messages: the text they point into is gone by then.
   CornerValues start, last;
+  std::string start_written[3], last_written[3];
   bool redo = false;   // the fill stopped for corner values from before the chunk
   std::string output;  // what the fill prints, printed in file order
   GlmFailure failure;  // of either pass
@@ -91,8 +97,8 @@ struct ObjChunk {
 struct ObjPass {
   Model* model;
   ObjChunk* chunk;
-  const char* text;  // the whole text, for line numbers
-  const char* end;   // the chunk's end
+  const GlmText* text;  // the whole text, for line numbers
+  const char* end;      // the chunk's end
   GlmFailure* failure;
   uint32_t group = 0;  // into chunk->groups
   size_t group_line = 0;
@@ -104,40 +110,11 @@ struct ObjPass {
   FaceLayout face_layout;   // of the last face
   bool fast = true;         // take the fast paths for plainly well-formed lines
   bool avx2 = false;        // in the Avx2 instruction set
-  // A mapped file's pages behind the cursor are handed back as each pass
-  // goes, so a big file and the model built from it are not held at once.
-  bool mapped = false;
-  const char* released = nullptr;
 };
 
-const uintptr_t kPage = 4096;
-
-inline const char* page_down(const char* p) {
-  return reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(p) & ~(kPage - 1));
-}
-
-inline const char* page_up(const char* p) { return page_down(p + kPage - 1); }
-
-// Releases the mapped pages from s.released up to p's page once there are
-// step bytes of them; they are read again from the page cache if the text
-// is looked at later. A chunk's first and last pages may be shared with its
-// neighbours, so only pages wholly inside it are released.
-inline void release_behind(ObjPass& s, const char* p, size_t step) {
-#ifdef _WIN32
-  // Windows reads files into memory; there is no mapping to hand back.
-  (void)s;
-  (void)p;
-  (void)step;
-#else
-  if (!s.mapped || p < s.released || static_cast<size_t>(p - s.released) < step) return;
-  const char* to = page_down(p);
-  if (to > s.released)
-    madvise(const_cast<char*>(s.released), static_cast<size_t>(to - s.released), MADV_DONTNEED);
-  if (to > s.released) s.released = to;
-#endif
-}
-
-const size_t kReleaseStep = size_t(2) << 20;
+// Stands for the written text of a value carried from an earlier chunk,
+// which the chunk keeps in start_written.
+const char kCarried[1] = {'\0'};
 
 const char* const kSlotName[3] = {"vertex", "texture coordinate", "normal"};
 const char* const kSlotPlural[3] = {"vertices", "texture coordinates", "normals"};
@@ -188,10 +165,17 @@ inline int scan_corner(const char*& p, const char* end, CornerForm form, int64_t
 std::string written_index(const ObjPass& s, int slot) {
   const CornerValues& c = s.corner;
   if (!c.written[slot]) return std::to_string(c.raw[slot]);
+  if (c.written[slot] == kCarried) return s.chunk->start_written[slot];
   const char* from = skip_space(c.written[slot], s.end);
   const char* to = from + 1;  // past the sign or first digit
   while (to < s.end && is_digit(*to)) ++to;
   return std::string(from, to);
+}
+
+// The number of the line that holds at, in the chunk being walked; the
+// lines before the chunk are counted again (only failures ask).
+uint64_t line_of(const ObjPass& s, const char* at) {
+  return line_number(s.chunk->begin, at, glmLineEndsBefore(*s.text, s.chunk->from) + 1);
 }
 
 // Fill pass: turns the corner's new raw values into absolute indices
@@ -222,11 +206,12 @@ bool take_corner(ObjPass& s, CornerForm form, unsigned updated, const char* at) 
     else if (count == 0)
       snprintf(context, sizeof context, "the file has no %s", kSlotPlural[slot]);
     else
-      snprintf(context, sizeof context, "the file has %u %s", count, kSlotPlural[slot]);
+      snprintf(context, sizeof context, "the file has %u %s", count,
+               count == 1 ? kSlotName[slot] : kSlotPlural[slot]);
     glmFail(s.failure, false,
-            "glmReadOBJ() failed: \"%s\" line %u: %s index %s is out of range (%s).\n",
-            s.model->objpath, line_number(s.text, skip_space(at, s.end)), kSlotName[slot],
-            written_index(s, slot).c_str(), context);
+            "glmReadOBJ() failed: \"%s\" line %llu: %s index %s is out of range (%s).\n",
+            s.model->objpath, static_cast<unsigned long long>(line_of(s, skip_space(at, s.end))),
+            kSlotName[slot], written_index(s, slot).c_str(), context);
     return false;
   }
   return true;
@@ -526,7 +511,8 @@ __attribute__((noinline)) void material_line(ObjPass& s, const char*& p) {
     }
     bind_material(s);
   } else {
-    chunk.last_material = p;
+    chunk.named_material = true;
+    chunk.last_material = line_name(p, s.end);
   }
   p = skip_line(p, s.end);
 }
@@ -537,13 +523,7 @@ GLM_INLINE bool read_statements(ObjPass& s) {
   ObjChunk& chunk = *s.chunk;
   const char* p = chunk.begin;
   const char* end = s.end;
-  uintptr_t release_at =
-      s.mapped ? reinterpret_cast<uintptr_t>(s.released) + kReleaseStep : UINTPTR_MAX;
   while ((p = skip_space(p, end)) < end) {
-    if (reinterpret_cast<uintptr_t>(p) >= release_at) {
-      release_behind(s, p, kReleaseStep);
-      release_at = reinterpret_cast<uintptr_t>(s.released) + kReleaseStep;
-    }
     const char* word = p;
     switch (*word) {
       case 'v': {
@@ -551,7 +531,8 @@ GLM_INLINE bool read_statements(ObjPass& s) {
                             : word + 2 < end && is_space(word[2]) ? word + 2
                                                                   : word_end(word, end);
         p = after;
-        if (after - word == 1) {
+        // A C string ends at a NUL byte: "v" followed by one is a vertex.
+        if (after - word == 1 || word[1] == '\0') {
           read_element<Fill, 3, Isa>(s, p, SLOT_V, model->vertices);
         } else if (word[1] == 'n') {
           read_element<Fill, 3, Isa>(s, p, SLOT_N, model->normals);
@@ -574,7 +555,7 @@ GLM_INLINE bool read_statements(ObjPass& s) {
         break;
       case 'm':
         p = word_end(word, end);
-        if (!Fill) chunk.libraries.push_back(p);
+        if (!Fill) chunk.libraries.push_back(line_name(p, end));
         p = skip_line(p, end);
         break;
       case 'u':
@@ -610,47 +591,98 @@ bool read_chunk(ObjPass& s) {
   return read_plain<Fill>(s);
 }
 
-// At the end of a chunk that is not the whole text, its last pages go too:
-// a big text has many chunks, each less than a release step long.
-void release_rest(ObjPass& s) {
-  if (!s.chunk->whole) release_behind(s, s.end, 0);
-}
+// A thread's buffer for the chunks it reads from a file.
+struct Scratch {
+  char* data = nullptr;
+  size_t capacity = 0;
+  Scratch() = default;
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+  ~Scratch() { free(data); }
+};
 
 // How the passes go about the text.
 struct ReadWay {
-  bool fast;    // fast paths for plainly well-formed lines
-  bool avx2;    // in the Avx2 instruction set
-  bool mapped;  // the text is a mapped file whose pages can be handed back
+  bool fast;            // fast paths for plainly well-formed lines
+  bool avx2;            // in the Avx2 instruction set
+  const GlmText* text;  // the whole text, in memory or an open file
+  Scratch* scratch;     // one per thread, for a file
 };
 
-ObjPass start_pass(Model* model, const char* text, ObjChunk& chunk, const ReadWay& way) {
+// Puts the chunk's text where a pass walks it: in place for a text in
+// memory, else read from the file into the thread's buffer. The count pass
+// takes what the file holds now, so a file cut short ends there; the fill
+// pass must find as much again, or the file changed under the reader.
+bool load_chunk(Model* model, ObjChunk& chunk, const ReadWay& way, Scratch& scratch, bool fill) {
+  const GlmText& text = *way.text;
+  if (text.fd < 0) {
+    chunk.begin = text.data + chunk.from;
+    chunk.end = text.data + chunk.to;
+    return true;
+  }
+#ifdef _WIN32
+  (void)model;
+  (void)scratch;
+  (void)fill;
+  return false;  // Windows reads every file whole
+#else
+  const size_t length = chunk.to - chunk.from;
+  if (scratch.capacity < length) {
+    free(scratch.data);
+    scratch.data = static_cast<char*>(malloc(length));
+    scratch.capacity = scratch.data ? length : 0;
+    if (!scratch.data) {
+      glmFail(&chunk.failure, false, "glmReadOBJ() failed: out of memory (reading \"%s\").\n",
+              model->objpath);
+      return false;
+    }
+  }
+  const long long got = glmReadAt(text.fd, scratch.data, length, chunk.from);
+  if (got < 0) {
+    glmFail(&chunk.failure, false, "glmReadOBJ() failed: can't read data file \"%s\" (%s).\n",
+            model->objpath, strerror(errno));
+    return false;
+  }
+  if (static_cast<size_t>(got) < length) {
+    if (fill) {
+      glmFail(&chunk.failure, false, "glmReadOBJ() failed: \"%s\" changed while it was read.\n",
+              model->objpath);
+      return false;
+    }
+    chunk.to = chunk.from + static_cast<size_t>(got);
+  }
+  chunk.begin = scratch.data;
+  chunk.end = scratch.data + got;
+  return true;
+#endif
+}
+
+ObjPass start_pass(Model* model, ObjChunk& chunk, const ReadWay& way) {
   ObjPass s;
   s.model = model;
   s.chunk = &chunk;
-  s.text = text;
+  s.text = way.text;
   s.end = chunk.end;
   s.failure = &chunk.failure;
   s.fast = way.fast;
   s.avx2 = way.avx2;
-  s.mapped = way.mapped;
-  s.released = page_up(chunk.begin);
   return s;
 }
 
 // Counts the chunk's elements and triangles and notes its groups, libraries
 // and last material; a failure ends the count where it is met.
-void glmFirstPass(Model* model, const char* text, ObjChunk& chunk, const ReadWay& way) {
+void glmFirstPass(Model* model, ObjChunk& chunk, const ReadWay& way, Scratch& scratch) {
   chunk.groups.assign(1, ChunkGroup());
-  ObjPass s = start_pass(model, text, chunk, way);
+  if (!load_chunk(model, chunk, way, scratch, false)) return;
+  ObjPass s = start_pass(model, chunk, way);
   read_chunk<false>(s);
   for (int slot = 0; slot < 3; slot++) chunk.read[slot] = s.read[slot];
   chunk.triangles = s.triangles;
-  release_rest(s);
 }
 
 // Stores the chunk's values into the arrays its count sized, from where the
 // chunks before it end.
-void glmFillPass(Model* model, const char* text, ObjChunk& chunk, const ReadWay& way) {
+void glmFillPass(Model* model, ObjChunk& chunk, const ReadWay& way, Scratch& scratch) {
   chunk.redo = false;
   chunk.output.clear();
   chunk.failure = GlmFailure();
@@ -658,14 +690,13 @@ void glmFillPass(Model* model, const char* text, ObjChunk& chunk, const ReadWay&
     g.filled = 0;
     g.bound = false;
   }
-  ObjPass s = start_pass(model, text, chunk, way);
+  if (!load_chunk(model, chunk, way, scratch, true)) return;
+  ObjPass s = start_pass(model, chunk, way);
   for (int slot = 0; slot < 3; slot++) s.read[slot] = chunk.first_read[slot];
   s.triangles = chunk.first_triangle;
   s.material = chunk.material;
   s.corner = chunk.start;
-  const bool ok = read_chunk<true>(s);
-  release_rest(s);
-  if (!ok) return;
+  if (!read_chunk<true>(s)) return;
 
   bool agree = s.triangles == chunk.first_triangle + chunk.triangles &&
                s.group_line == chunk.group_lines.size();
@@ -677,6 +708,11 @@ void glmFillPass(Model* model, const char* text, ObjChunk& chunk, const ReadWay&
     return;
   }
   chunk.last = s.corner;
+  for (int slot = 0; slot < 3; slot++)
+    if (s.corner.written[slot]) {
+      chunk.last_written[slot] = written_index(s, slot);
+      chunk.last.written[slot] = kCarried;
+    }
 }
 
 // Whether a chunk may start at p: at the start of a line whose first word
@@ -702,25 +738,64 @@ bool chunk_can_start(const char* text, const char* p, const char* end) {
   return !memchr(q, 'f', static_cast<size_t>(word_stop - q));
 }
 
-// Cuts the text into chunks of about chunk_bytes each, every one starting
-// where chunk_can_start allows.
-std::vector<ObjChunk> cut_chunks(const char* text, size_t size, size_t chunk_bytes) {
-  std::vector<ObjChunk> chunks;
-  const char* end = text + size;
-  const char* begin = text;
-  while (true) {
-    const char* p = static_cast<size_t>(end - begin) > chunk_bytes ? begin + chunk_bytes : end;
-    if (p < end && p[-1] != '\n') p = skip_line(p, end);
-    while (p < end && !chunk_can_start(text, p, end)) p = skip_line(p, end);
-    chunks.emplace_back();
-    chunks.back().begin = begin;
-    chunks.back().end = p;
-    if (p == end) break;
-    begin = p;
+// chunk_can_start looks this far back from where a chunk may start.
+const size_t kLookBack = 257;
+// A file is read this much at a time to find where a chunk may start.
+const size_t kCutWindow = 8192;
+
+// Where the first chunk may start at or after at: the start of a line that
+// chunk_can_start allows, or the end of the text. A file is read around at
+// alone, a window at a time for as long as the search goes; where it ends
+// before at now, at is taken as it is (the count pass reads nothing there).
+size_t next_start(const GlmText& text, size_t at, std::vector<char>& window, int* error) {
+  for (;;) {
+    const char* base = text.data;
+    size_t offset = 0, length = text.size;
+    bool last = true;
+#ifndef _WIN32
+    if (text.fd >= 0) {
+      offset = at > kLookBack ? at - kLookBack : 0;
+      const size_t want = std::min(window.size(), text.size - offset);
+      const long long got = glmReadAt(text.fd, window.data(), want, offset);
+      if (got < 0) {
+        *error = errno;
+        return at;
+      }
+      base = window.data();
+      length = static_cast<size_t>(got);
+      if (length <= at - offset) return at;
+      last = length < want || offset + length == text.size;
+    }
+#endif
+    // Far enough into a window that starts after the text does, the look
+    // back never reaches its start: base stands for the text's start.
+    const char* end = base + length;
+    const char* p = base + (at - offset);
+    if (p[-1] != '\n') p = skip_line(p, end);
+    while (p < end && !chunk_can_start(base, p, end)) p = skip_line(p, end);
+    if (p < end || last) return offset + static_cast<size_t>(p - base);
+    at = offset + length;
   }
-  for (size_t i = 1; i < chunks.size(); i++) chunks[i].start.known = 0;
-  for (ObjChunk& c : chunks) c.whole = chunks.size() == 1;
-  return chunks;
+}
+
+// Cuts the text into chunks of about chunk_bytes each, every one starting
+// where chunk_can_start allows. 0, or why a file could not be read.
+int cut_chunks(const GlmText& text, size_t chunk_bytes, std::vector<ObjChunk>* chunks) {
+  std::vector<char> window(text.fd >= 0 ? kCutWindow : 0);
+  int error = 0;
+  size_t begin = 0;
+  while (true) {
+    size_t at = text.size - begin > chunk_bytes ? begin + chunk_bytes : text.size;
+    if (at < text.size) at = next_start(text, at, window, &error);
+    if (error) return error;
+    chunks->emplace_back();
+    chunks->back().from = begin;
+    chunks->back().to = at;
+    if (at == text.size) break;
+    begin = at;
+  }
+  for (size_t i = 1; i < chunks->size(); i++) (*chunks)[i].start.known = 0;
+  return 0;
 }
 
 // Joins the chunks' counts in file order: reads the material libraries,
@@ -731,8 +806,7 @@ bool join_counts(Model* model, std::vector<ObjChunk>& chunks, unsigned threads,
   ModelGroup* current = glmEnsureGroup(model, "default");
   uint64_t read[3] = {}, triangles = 0;
   for (ObjChunk& c : chunks) {
-    for (const char* rest : c.libraries) {
-      std::string name = line_name(rest, c.end);
+    for (const std::string& name : c.libraries) {
       free(model->mtlfile);
       model->mtlfile = glmStrdup("glmReadOBJ", name.c_str(), strlen(name.c_str()));
       *failure = glmReadMTLFile(model, model->mtlfile);
@@ -779,8 +853,7 @@ bool join_counts(Model* model, std::vector<ObjChunk>& chunks, unsigned threads,
   uint32_t material = 0;
   for (ObjChunk& c : chunks) {
     c.material = material;
-    if (c.last_material)
-      glmLookupMaterial(model, line_name(c.last_material, c.end).c_str(), &material);
+    if (c.named_material) glmLookupMaterial(model, c.last_material.c_str(), &material);
   }
   return true;
 }
@@ -788,13 +861,15 @@ bool join_counts(Model* model, std::vector<ObjChunk>& chunks, unsigned threads,
 // After the chunks are filled, in file order: fills again each chunk that
 // needed corner values from before it, prints what each printed, stops at
 // the first failure and binds the groups' materials.
-bool finish_fill(Model* model, const char* text, std::vector<ObjChunk>& chunks, const ReadWay& way,
+bool finish_fill(Model* model, std::vector<ObjChunk>& chunks, const ReadWay& way,
                  GlmFailure* failure) {
   CornerValues carried;
+  std::string carried_written[3];
   for (ObjChunk& c : chunks) {
     if (c.redo) {
       c.start = carried;
-      glmFillPass(model, text, c, way);
+      for (int slot = 0; slot < 3; slot++) c.start_written[slot] = carried_written[slot];
+      glmFillPass(model, c, way, way.scratch[0]);
     }
     if (!c.output.empty()) fwrite(c.output.data(), 1, c.output.size(), stdout);
     if (c.failure.failed) {
@@ -806,6 +881,7 @@ bool finish_fill(Model* model, const char* text, std::vector<ObjChunk>& chunks, 
         carried.raw[slot] = c.last.raw[slot];
         carried.value[slot] = c.last.value[slot];
         carried.written[slot] = c.last.written[slot];
+        carried_written[slot] = c.last_written[slot];
       }
     for (const ChunkGroup& g : c.groups)
       if (g.bound) g.group->mtlindex = g.material;
@@ -817,12 +893,14 @@ bool finish_fill(Model* model, const char* text, std::vector<ObjChunk>& chunks, 
 const size_t kParallelBytes = size_t(4) << 20;
 const size_t kChunkBytes = size_t(1) << 20;
 const unsigned kChunksPerThread = 8;
+// A file is read in chunks of at most this much, on any number of threads:
+// each thread holds one at a time.
+const size_t kFileChunkBytes = size_t(1) << 20;
 
 }  // namespace
 
 static GlmFailure read_obj_text(const char* objpath, const GlmText& text, Model** out,
                                 const GlmReadOptions& options) {
-  const char* data = text.data;
   const size_t size = text.size;
   GlmFailure failure;
   Model* model = static_cast<Model*>(glmAlloc("glmReadOBJ", 1, sizeof(Model)));
@@ -838,11 +916,21 @@ static GlmFailure read_obj_text(const char* objpath, const GlmText& text, Model*
     else if (threads > 1 && size >= kParallelBytes)
       chunk_bytes = std::max(kChunkBytes, size / (threads * kChunksPerThread));
   }
-  std::vector<ObjChunk> chunks = cut_chunks(data, size, chunk_bytes);
-  // Mappings start on a page, as madvise needs.
-  const ReadWay way = {fast, fast && options.avx2 && have_avx2(), text.mapped};
+  if (text.fd >= 0 && !options.chunk_bytes) chunk_bytes = std::min(chunk_bytes, kFileChunkBytes);
+  std::vector<ObjChunk> chunks;
+  if (const int error = cut_chunks(text, chunk_bytes, &chunks)) {
+    glmFail(&failure, false, "glmReadOBJ() failed: can't read data file \"%s\" (%s).\n", objpath,
+            strerror(error));
+    glmDestroy(model);
+    *out = nullptr;
+    return failure;
+  }
+  std::vector<Scratch> scratch(std::max(1u, threads));
+  const ReadWay way = {fast, fast && options.avx2 && have_avx2(), &text, scratch.data()};
 
-  glmRunTasks(threads, chunks.size(), [&](size_t i) { glmFirstPass(model, data, chunks[i], way); });
+  glmRunThreadTasks(threads, chunks.size(), [&](size_t i, unsigned thread) {
+    glmFirstPass(model, chunks[i], way, scratch[thread]);
+  });
   // The chunks fill the arrays on as many threads as there are chunks.
   const unsigned fillers = chunks.size() > 1 ? threads : 1;
   bool ok = join_counts(model, chunks, fillers, &failure);
@@ -857,9 +945,10 @@ static GlmFailure read_obj_text(const char* objpath, const GlmText& text, Model*
     if (model->uvcount)
       model->uvs = static_cast<float*>(
           glmAlloc("glmReadOBJ", 2 * (size_t(model->uvcount) + 1), sizeof(float), fillers));
-    glmRunTasks(threads, chunks.size(),
-                [&](size_t i) { glmFillPass(model, data, chunks[i], way); });
-    ok = finish_fill(model, data, chunks, way, &failure);
+    glmRunThreadTasks(threads, chunks.size(), [&](size_t i, unsigned thread) {
+      glmFillPass(model, chunks[i], way, scratch[thread]);
+    });
+    ok = finish_fill(model, chunks, way, &failure);
   }
   if (options.exact_statements) {
     *options.exact_statements = 0;
@@ -881,16 +970,25 @@ GlmFailure glmReadOBJText(const char* objpath, const char* data, size_t size, Mo
   return read_obj_text(objpath, text, out, options);
 }
 
-Model* glmReadOBJ(const char* path) {
+GlmFailure glmReadOBJFile(const char* path, Model** out, const GlmReadOptions& options) {
   GlmText text;
-  if (!glmLoadText(path, &text)) {
-    GlmFailure failure;
-    glmFail(&failure, false, "glmReadOBJ() failed: can't open data file \"%s\".\n", path);
-    glmDie(failure);
+  GlmFailure failure;
+  *out = nullptr;
+  if (const int error = glmOpenText(path, &text)) {
+    if (error == ENOMEM)
+      glmFail(&failure, false, "glmReadOBJ() failed: out of memory (reading \"%s\").\n", path);
+    else
+      glmFail(&failure, false, "glmReadOBJ() failed: can't open data file \"%s\".\n", path);
+    return failure;
   }
-  Model* model = nullptr;
-  GlmFailure failure = read_obj_text(path, text, &model, GlmReadOptions());
+  failure = read_obj_text(path, text, out, options);
   glmFreeText(&text);
+  return failure;
+}
+
+Model* glmReadOBJ(const char* path) {
+  Model* model = nullptr;
+  GlmFailure failure = glmReadOBJFile(path, &model);
   if (failure.failed) glmDie(failure);
   return model;
 }

@@ -43,11 +43,13 @@ inline void* start_worker(void* worker) {
 }  // namespace glm_parallel
 #endif
 
-// Runs task(0) ... task(count - 1), spread over up to threads threads (the
-// calling thread included). Tasks may run in any order and at the same
-// time. A thread that cannot be started leaves its share to the others.
+// Runs task(0, thread) ... task(count - 1, thread), spread over up to
+// threads threads (the calling thread included); thread (0 .. threads - 1)
+// names the one running the task, for scratch of its own. Tasks may run in
+// any order and at the same time. A thread that cannot be started leaves
+// its share to the others.
 template <typename Task>
-void glmRunTasks(unsigned threads, size_t count, const Task& task) {
+void glmRunThreadTasks(unsigned threads, size_t count, const Task& task) {
 #ifdef GLM_HAVE_THREADS
   if (threads > count) threads = static_cast<unsigned>(count);
   if (threads > 1) {
@@ -55,10 +57,12 @@ void glmRunTasks(unsigned threads, size_t count, const Task& task) {
       const Task* task;
       size_t count;
       std::atomic<size_t> next{0};
+      std::atomic<unsigned> threads{0};
       static void run(void* self) {
         Job* job = static_cast<Job*>(self);
+        const unsigned thread = job->threads.fetch_add(1, std::memory_order_relaxed);
         for (size_t i; (i = job->next.fetch_add(1, std::memory_order_relaxed)) < job->count;)
-          (*job->task)(i);
+          (*job->task)(i, thread);
       }
     } job;
     job.task = &task;
@@ -77,7 +81,13 @@ void glmRunTasks(unsigned threads, size_t count, const Task& task) {
 #else
   (void)threads;
 #endif
-  for (size_t i = 0; i < count; i++) task(i);
+  for (size_t i = 0; i < count; i++) task(i, 0u);
+}
+
+// The same for tasks that need no scratch: task(0) ... task(count - 1).
+template <typename Task>
+void glmRunTasks(unsigned threads, size_t count, const Task& task) {
+  glmRunThreadTasks(threads, count, [&task](size_t i, unsigned) { task(i); });
 }
 
 #endif  // PLINKAR_GLM_PARALLEL_H

@@ -1,5 +1,6 @@
-// text_file.cpp: reading whole files into memory for the readers, and the
-// failure and allocation helpers every operation of the library shares.
+// text_file.cpp: reading files for the readers, whole or a chunk at a time,
+// and the failure and allocation helpers every operation of the library
+// shares.
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -122,101 +123,146 @@ char* glmStrdup(const char* operation, const char* text, size_t length) {
 
 // Reads all that readSome gives into a block that doubles as it fills, with
 // room for a terminating byte. readSome returns the bytes read, 0 at the end
-// or -1 on an error; on an error nothing is kept.
+// or -1 on an error (errno set). Returns 0, or why not (ENOMEM when memory
+// ran out); on a failure nothing is kept.
 template <typename ReadSome>
-static bool glmReadGrowing(size_t capacity, GlmText* text, ReadSome readSome) {
+static int glmReadGrowing(size_t capacity, GlmText* text, ReadSome readSome) {
   char* data = static_cast<char*>(malloc(capacity + 1));
   size_t size = 0;
-  bool ok = data != nullptr;
-  while (ok) {
+  int error = data ? 0 : ENOMEM;
+  while (!error) {
     if (size == capacity) {
       capacity *= 2;
       char* bigger = static_cast<char*>(realloc(data, capacity + 1));
       if (!bigger) {
-        ok = false;
+        error = ENOMEM;
         break;
       }
       data = bigger;
     }
     const long long got = readSome(data + size, capacity - size);
-    if (got < 0) ok = false;
+    if (got < 0) error = errno ? errno : EIO;
     if (got <= 0) break;
     size += static_cast<size_t>(got);
   }
-  if (!ok) {
+  if (error) {
     free(data);
-    return false;
+    return error;
   }
   text->data = data;
   text->size = size;
-  return true;
+  return 0;
 }
 
 #ifdef _WIN32
 // Reads the whole file in growing blocks, in binary mode so that the readers
 // see the bytes that are on disk.
-bool glmLoadText(const char* path, GlmText* text) {
-  text->data = nullptr;
-  text->size = 0;
-  text->mapped = false;
+int glmLoadText(const char* path, GlmText* text) {
+  *text = GlmText();
   FILE* file = fopen(path, "rb");
-  if (!file) return false;
-  const bool ok = glmReadGrowing(size_t(1) << 16, text, [file](char* to, size_t room) -> long long {
-    const size_t got = fread(to, 1, room, file);
-    if (got == 0) return ferror(file) ? -1 : 0;
-    return static_cast<long long>(got);
-  });
+  if (!file) return errno ? errno : ENOENT;
+  const int error =
+      glmReadGrowing(size_t(1) << 16, text, [file](char* to, size_t room) -> long long {
+        const size_t got = fread(to, 1, room, file);
+        if (got == 0) return ferror(file) ? -1 : 0;
+        return static_cast<long long>(got);
+      });
   fclose(file);
-  return ok;
+  return error;
+}
+
+int glmOpenText(const char* path, GlmText* text) { return glmLoadText(path, text); }
+
+void glmFreeText(GlmText* text) {
+  free(text->data);
+  *text = GlmText();
+}
+#else
+static long long read_some(int fd, char* to, size_t room) {
+  for (;;) {
+    const ssize_t got = read(fd, to, room);
+    if (got < 0 && errno == EINTR) continue;
+    return got;
+  }
+}
+
+// Reads a file whole, through read() rather than a mapping: a mapped file
+// that another program cuts short kills its reader with SIGBUS. A directory
+// or an unreadable file counts as one that cannot be opened.
+static int load_open(int fd, GlmText* text) {
+  struct stat info;
+  size_t capacity = 1 << 16;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+    capacity = static_cast<size_t>(info.st_size) + 1;  // a file that grew meanwhile still fits
+  const int error = glmReadGrowing(
+      capacity, text, [fd](char* to, size_t room) -> long long { return read_some(fd, to, room); });
+  close(fd);
+  return error;
+}
+
+int glmLoadText(const char* path, GlmText* text) {
+  *text = GlmText();
+  const int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  return load_open(fd, text);
+}
+
+// A regular file stays open to be read a chunk at a time, so that a big one
+// is never held whole; anything else (pipes, /dev/stdin) is read whole.
+int glmOpenText(const char* path, GlmText* text) {
+  *text = GlmText();
+  const int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  struct stat info;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    text->fd = fd;
+    text->size = static_cast<size_t>(info.st_size);
+    return 0;
+  }
+  return load_open(fd, text);
+}
+
+long long glmReadAt(int fd, char* to, size_t count, uint64_t offset) {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t got = pread(fd, to + done, count - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return -1;
+    if (got == 0) break;  // the end of the file, which may have moved since it was opened
+    done += static_cast<size_t>(got);
+  }
+  return static_cast<long long>(done);
 }
 
 void glmFreeText(GlmText* text) {
   free(text->data);
-  text->data = nullptr;
-  text->size = 0;
-}
-#else
-// Maps a regular file (no copy, no zeroed pages to fill); reads anything
-// else in growing blocks (pipes, /dev/stdin). A directory or an unreadable
-// file counts as one that cannot be opened.
-bool glmLoadText(const char* path, GlmText* text) {
-  text->data = nullptr;
-  text->size = 0;
-  text->mapped = false;
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat info;
-  size_t capacity = 1 << 16;
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-    size_t size = static_cast<size_t>(info.st_size);
-    void* map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-    if (map != MAP_FAILED) {
-      close(fd);
-      madvise(map, size, MADV_SEQUENTIAL);
-      text->data = static_cast<char*>(map);
-      text->size = size;
-      text->mapped = true;
-      return true;
-    }
-    capacity = size + 1;
-  }
-  const bool ok = glmReadGrowing(capacity, text, [fd](char* to, size_t room) -> long long {
-    for (;;) {
-      const ssize_t got = read(fd, to, room);
-      if (got < 0 && errno == EINTR) continue;
-      return got;
-    }
-  });
-  close(fd);
-  return ok;
-}
-
-void glmFreeText(GlmText* text) {
-  if (text->mapped)
-    munmap(text->data, text->size);
-  else
-    free(text->data);
-  text->data = nullptr;
-  text->size = 0;
+  if (text->fd >= 0) close(text->fd);
+  *text = GlmText();
 }
 #endif
+
+uint64_t glmLineEndsBefore(const GlmText& text, size_t offset) {
+  uint64_t lines = 0;
+  const auto count = [&lines](const char* from, size_t length) {
+    const char* end = from + length;
+    for (const char* c = from; c < end; c++) {
+      c = static_cast<const char*>(memchr(c, '\n', static_cast<size_t>(end - c)));
+      if (!c) break;
+      lines++;
+    }
+  };
+  if (text.fd < 0) {
+    count(text.data, std::min(offset, text.size));
+    return lines;
+  }
+#ifndef _WIN32
+  char block[1 << 16];
+  for (size_t at = 0; at < offset;) {
+    const long long got = glmReadAt(text.fd, block, std::min(sizeof block, offset - at), at);
+    if (got <= 0) break;  // the file shrank meanwhile: count what is left
+    count(block, static_cast<size_t>(got));
+    at += static_cast<size_t>(got);
+  }
+#endif
+  return lines;
+}

@@ -355,9 +355,10 @@ inline std::string line_name(const char* p, const char* end) {
   return std::string(first, first_end);
 }
 
-// 1-based number of the line that holds pos.
-inline unsigned line_number(const char* begin, const char* pos) {
-  unsigned line = 1;
+// 1-based number of the line that holds pos, begin being on line first.
+// 64 bits: a file of more than 4 GB can have more lines than 32 bits count.
+inline uint64_t line_number(const char* begin, const char* pos, uint64_t first = 1) {
+  uint64_t line = first;
   for (const char* c = begin; c < pos; ++c) line += (*c == '\n');
   return line;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "glm/glm_internal.h"
+#include "glm/text_scan.h"
 #include "test_util.h"
 
 static const std::string kSquare = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0.5 1.5 0\n";
@@ -68,6 +69,21 @@ TEST(ObjVertices, ExtraNumbersAreIgnored) {
   EXPECT_TRUE(TripleNear(m->vertices, 2, 4.0f, 5.0f, 6.0f));
   EXPECT_EQ(m->uvs[3], 0.75f);
   EXPECT_TRUE(TripleNear(m->normals, 1, 0.0f, -1.0f, 0.0f));
+}
+
+// A word ends at a NUL byte, as a C string does: "v" and one is a vertex.
+TEST(ObjVertices, ANulByteEndsTheWord) {
+  const char text[] = "v\0 1 2 3\nv\0n 4 5 6\nvn\0x 0 0 1\n";
+  ModelPtr m = read_obj(std::string(text, sizeof text - 1));
+  ASSERT_EQ(m->vertexcount, 2u);
+  EXPECT_TRUE(TripleNear(m->vertices, 2, 4.0f, 5.0f, 6.0f));
+  EXPECT_EQ(m->normalcount, 1u);
+}
+
+// Files of more than 4 GB can have more lines than 32 bits count.
+TEST(ObjLines, NumbersGoOnPastFourBillion) {
+  const char text[] = "f 1\nf 2\nf 3\n";
+  EXPECT_EQ(glm_scan::line_number(text, text + 8, uint64_t(1) << 32), (uint64_t(1) << 32) + 2);
 }
 
 TEST(ObjGroups, NamesKeepTheBlankAfterGAndFacesBeforeAnyGroupStayInDefault) {
@@ -130,7 +146,9 @@ TEST(ObjFailuresDeathTest, EachBadFileEndsWithItsMessage) {
        at + "\"" + dir +
            "zero.obj\" line 4: vertex index 0 is out of range \\(the file has 2 vertices\\).\n$"},
       {"past.obj", "v 0 0 0\nvt 0 0\nf 1/1 1/2\n1/1\n",
-       "line 3: texture coordinate index 2 is out of range \\(the file has 1 texture"},
+       "line 3: texture coordinate index 2 is out of range \\(the file has 1 texture "
+       "coordinate\\)"},
+      {"one.obj", "v 0 0 0\nf 1 1 2\n", "index 2 is out of range \\(the file has 1 vertex\\)"},
       {"back.obj", "v 0 0 0\nf 1 1\n-2\nv 1 1 1\n",
        "line 3: vertex index -2 is out of range \\(vertices read before it: 1\\)"},
       {"none.obj", "v 0 0 0\nf 1//1 1//1 1//1\n",
@@ -358,8 +376,19 @@ static Outcome read_text(const std::string& text, const GlmReadOptions& options)
   memcpy(exact.get(), text.data(), text.size());
   Outcome o;
   Model* model = nullptr;
+  const std::string path = testDir() + "/random.obj";
   o.output = stdout_of(
-      [&] { o.failure = glmReadOBJText("random.obj", exact.get(), text.size(), &model, options); });
+      [&] { o.failure = glmReadOBJText(path.c_str(), exact.get(), text.size(), &model, options); });
+  o.model.reset(model);
+  return o;
+}
+
+// The same text in a file, read from there a chunk at a time.
+static Outcome read_file(const std::string& text, const GlmReadOptions& options) {
+  const std::string path = writeFile("random.obj", text);
+  Outcome o;
+  Model* model = nullptr;
+  o.output = stdout_of([&] { o.failure = glmReadOBJFile(path.c_str(), &model, options); });
   o.model.reset(model);
   return o;
 }
@@ -385,7 +414,8 @@ static void expect_same_model(const Model* a, const Model* b) {
   }
 }
 
-// Fast paths in either instruction set, and chunks of a few bytes on several threads.
+// Fast paths in either instruction set, and chunks of a few bytes on several threads, of
+// the text in memory and read from a file.
 TEST(ObjPaths, FastChunkedAndExactReadersAgreeOnRandomText) {
   std::mt19937 rng(20261206);
   int read = 0, failed = 0;
@@ -399,10 +429,12 @@ TEST(ObjPaths, FastChunkedAndExactReadersAgreeOnRandomText) {
     chunked.avx2 = rng() % 2;
     Outcome exact = read_text(text, exact_way);
     (exact.model ? read : failed)++;
-    for (const GlmReadOptions& options : {GlmReadOptions(), plain, chunked}) {
-      Outcome o = read_text(text, options);
+    const GlmReadOptions ways[] = {GlmReadOptions(), plain, chunked, chunked};
+    for (const GlmReadOptions& options : ways) {
+      const bool from_file = &options == &ways[3];
+      Outcome o = from_file ? read_file(text, options) : read_text(text, options);
       SCOPED_TRACE("round " + std::to_string(round) + ", chunks of " +
-                   std::to_string(options.chunk_bytes));
+                   std::to_string(options.chunk_bytes) + (from_file ? " from a file" : ""));
       EXPECT_EQ(o.failure.message, exact.failure.message);
       EXPECT_EQ(o.output, exact.output);
       ASSERT_EQ(o.model == nullptr, exact.model == nullptr);

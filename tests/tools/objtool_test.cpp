@@ -1,5 +1,7 @@
 // The objtool binary run on small OBJ files: its output, files and exit status.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <regex>
@@ -162,4 +164,50 @@ TEST(ObjtoolFiles, UnreadableInputOrSphereMapWithoutNormalsExitsOne) {
   EXPECT_EQ(run.err,
             "objtool: --sphere-uvs needs vertex normals; " + in + " has none, add --smooth\n");
   EXPECT_NE(access(out.c_str(), F_OK), 0);
+}
+
+// Memory running out for the text (a pipe's, read whole) is told as such.
+TEST(ObjtoolFiles, NoMemoryForTheTextSaysSo) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizers reserve more address space than the limit";
+#endif
+  RunResult run = runProgram({"/bin/sh", "-c",
+                              "ulimit -v 60000 && head -c 100000000 /dev/zero | exec '" +
+                                  std::string(OBJTOOL_PATH) + "' info /dev/stdin"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "glmReadOBJ() failed: out of memory (reading \"/dev/stdin\").\n");
+}
+
+// Another program cuts the file to 1000 bytes at several points of its
+// reading: objtool ends with a model or a message, never a signal.
+TEST(ObjtoolFiles, AFileCutShortWhileItIsReadGivesAModelOrAMessage) {
+  std::string text;  // about 40 MB
+  char line[64];
+  for (int i = 1; i <= 800000; i++) {
+    snprintf(line, sizeof line, "v %d.125 %d.5 -%d.25\n", i, i % 977, i % 31);
+    text += line;
+  }
+  for (int i = 1; i + 2 <= 800000; i++) {
+    snprintf(line, sizeof line, "f %d %d %d\n", i, i + 1, i + 2);
+    text += line;
+  }
+  for (const int delay_ms : {5, 15, 30, 50, 80}) {
+    SCOPED_TRACE(delay_ms);
+    const std::string path = writeFile("cut.obj", text);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      dup2(null, 2);
+      execl(OBJTOOL_PATH, OBJTOOL_PATH, "info", path.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    usleep(delay_ms * 1000);
+    EXPECT_EQ(truncate(path.c_str(), 1000), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
+    EXPECT_LE(WEXITSTATUS(status), 1);
+  }
 }
