@@ -170,6 +170,17 @@ choose_entry() {  # choose_entry N: the Nth entry (from 0) of the player's right
   sleep 0.3
   xdotool click 1
 }
+# Once the windows are open: the player beside the shell window, the piano
+# chosen, and the player given the keys.
+piano_out() {
+  shell=$(visible '^Plinkar$')
+  player=$(visible '^Plinkar player$')
+  xdotool windowmove "$player" 770 0
+  sleep 1
+  choose_entry 0
+  sleep 2
+  xdotool mousemove --window "$player" 480 480 click 1
+}
 # Pixels that differ between two pictures of the same size.
 changed() { compare -metric AE "$1" "$2" null: 2>&1 || true; }
 
@@ -490,13 +501,7 @@ check "a big file read on one thread and on four gives the same model" \
 wine plinkar.exe --voices 4 --record "$work/recorded.mid" >"$shots/voices4.log" 2>&1 &
 player_pid=$!
 if within 60 shown '^Plinkar player$'; then
-  shell=$(visible '^Plinkar$')
-  player=$(visible '^Plinkar player$')
-  xdotool windowmove "$player" 770 0
-  sleep 1
-  choose_entry 0
-  sleep 2
-  xdotool mousemove --window "$player" 480 480 click 1
+  piano_out
   record_start both_heard
   xdotool key z
   sleep 0.5
@@ -567,13 +572,7 @@ mkdir -p "$work/elsewhere"
 (cd "$work/elsewhere" && exec wine "$target\plinkar.exe") >"$shots/installed.log" 2>&1 &
 player_pid=$!
 if within 60 shown '^Plinkar player$'; then
-  shell=$(visible '^Plinkar$')
-  player=$(visible '^Plinkar player$')
-  xdotool windowmove "$player" 770 0
-  sleep 1
-  choose_entry 0
-  sleep 2
-  xdotool mousemove --window "$player" 480 480 click 1
+  piano_out
   record_start installed_heard
   xdotool key z
   record_stop 2
