@@ -98,5 +98,7 @@ sanitize() {
 
 for stage in "${stages[@]}"; do
   echo "test.sh: stage $stage"
+  began=$SECONDS
   "$stage"
+  echo "test.sh: stage $stage took $((SECONDS - began)) s"
 done
