@@ -70,7 +70,9 @@ echo "build-windows: freeglut $(took "$t")"
 # SDL2 with its audio and what that needs; no video, input or rendering.
 # Its dynamic API, a jump table that lets a newer SDL2.dll stand in for a
 # program's own, means nothing in a static library and would pull in the
-# video code: it is turned off in the copy built here.
+# video code: it is turned off in the copy built here. SDL's own C library
+# functions stand in for the C runtime's (as in its MSVC builds), which
+# spares its configure step a minute of checks for them.
 sdl2=$out/sdl2
 t=$(now)
 if [[ ! -f $sdl2/install/lib/libSDL2.a ]]; then
@@ -80,7 +82,7 @@ if [[ ! -f $sdl2/install/lib/libSDL2.a ]]; then
     { echo "build-windows: SDL2's $dynapi no longer reads as expected"; exit 1; }
   sed -i 's/^#define SDL_DYNAMIC_API 1$/#define SDL_DYNAMIC_API 0/' "$dynapi"
   off=()
-  for part in VIDEO RENDER JOYSTICK HAPTIC HIDAPI SENSOR POWER TEST SHARED CCACHE DIRECTX \
+  for part in VIDEO RENDER JOYSTICK HAPTIC HIDAPI SENSOR POWER TEST SHARED CCACHE DIRECTX LIBC \
               RENDER_D3D VULKAN OPENGL OPENGLES; do
     off+=("-DSDL_$part=OFF")
   done
