@@ -747,7 +747,7 @@ const size_t kCutWindow = 8192;
 // chunk_can_start allows, or the end of the text. A file is read around at
 // alone, a window at a time for as long as the search goes; where it ends
 // before at now, at is taken as it is (the count pass reads nothing there).
-size_t next_start(const GlmText& text, size_t at, std::vector<char>& window,
+size_t next_start(const GlmText& text, size_t at, [[maybe_unused]] std::vector<char>& window,
                   [[maybe_unused]] int* error) {
   for (;;) {
     const char* base = text.data;
