@@ -240,6 +240,14 @@ GLM_INLINE int classify_blocks(Isa isa, const char* p, const char* end, int extr
 }
 
 // Whether the bits of a and b alternate, a first and b last: a b a b ... a b.
+// The masks below are drawn bit 0 first, as the text reads. With the word
+// starts and the slashes of " 1/2 3/4":
+//   a     .x...x..
+//   b     ..x...x.
+//   both  .xx..xx.
+//   open  .x...x..   odd count of both so far: on at each a, off at its b
+// both & open is a, and open is off at the top: they alternate. For " 1/2 3"
+// open stays on from the second start to the top bit, so the last a has no b.
 template <typename Isa, typename Bits>
 GLM_INLINE bool alternate(Isa isa, Bits a, Bits b) {
   const Bits both = a | b;
@@ -254,7 +262,19 @@ enum { SHAPE_V, SHAPE_VT, SHAPE_VTN, SHAPE_VN };
 // A face line whose words are all corners of one form, each run of digits
 // between its slashes: the shape the exact reader reads word for word. m
 // classifies the line from the blank after "f". Gives the corner count and
-// the form.
+// the form. The masks for " 1/2/3 4/5/6", bit 0 first:
+//   digit   .x.x.x.x.x.x
+//   slash   ..x.x...x.x.
+//   words   .xxxxx.xxxxx
+//   starts  .x.....x....   a word bit with no word bit before it
+//   first   .xxxxx......   adding the lowest start carries through word one
+//   own     ..x.x.......   two slashes, not side by side: "v/t/n"
+//   pairs   ..xx....xx..   prefix parity of slash: each word's first slash
+//                          up to its second, which must hold no blank
+// and starts alternate with slash & pairs (..x.....x...): one first slash a
+// word. For " 1//2 3//4" own is "//", side by side, so the form is "v//n":
+// opens (each pair's first slash) must alternate with the starts, and every
+// pair sit between digits.
 template <typename Isa, typename Bits>
 GLM_INLINE bool face_shape(Isa isa, const LineBits<Bits>& m, int* corners, int* form) {
   if (m.other) return false;
