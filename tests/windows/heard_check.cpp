@@ -106,7 +106,10 @@ int main(int argc, char** argv) {
   if (kind == "song") {
     // Each note is found where its power builds up, which lags its start by
     // a few windows' worth that differs between the samples: that lag,
-    // measured on the sample itself after silence, is taken off.
+    // measured on the sample itself after silence, is taken off. A note is
+    // looked for from half a second after the one before, whose sound can
+    // leak a tenth of a quieter note's power into its band; one that sounds
+    // already there is found there, too early.
     const struct {
       int note;
       const char* file;  // run where the program's wav/ is
@@ -118,7 +121,9 @@ int main(int argc, char** argv) {
       alone.samples.insert(
           alone.samples.begin(),
           static_cast<size_t>(alone.sample_rate) * static_cast<size_t>(alone.channels) / 2, 0);
-      starts[i] = noteStart(sound, notes[i].note, 0) - (noteStart(alone, notes[i].note, 0) - 0.5);
+      const size_t from = i == 0 ? 0 : frameAt(sound, starts[i - 1] + 0.5);
+      starts[i] =
+          noteStart(sound, notes[i].note, from) - (noteStart(alone, notes[i].note, 0) - 0.5);
     }
     std::printf("C4 at %.3f s, E4 at %.3f s, G4 at %.3f s\n", starts[0], starts[1], starts[2]);
     for (int i = 1; i < 3; i++)
