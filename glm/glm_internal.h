@@ -48,12 +48,18 @@ inline const ModelMaterial& glmGroupMaterial(const Model* model, const ModelGrou
 [[noreturn]] void glmDie(const GlmFailure& failure);
 
 // calloc that ends the process, naming the operation, when memory runs out.
-// fillers is the number of threads that fill the array.
-void* glmAlloc(const char* operation, size_t count, size_t size, unsigned fillers = 1);
+void* glmAlloc(const char* operation, size_t count, size_t size);
 // The same for scratch whose every element is written before it is read:
 // neither zeroed nor faulted in, so pages never written are never taken.
 void* glmAllocUnset(const char* operation, size_t count, size_t size);
 char* glmStrdup(const char* operation, const char* text, size_t length);
+// malloc for a block to be filled right away: a big one starts on a big
+// page and is faulted in 2 MB at a time. Null when memory ran out.
+void* glmAllocPages(size_t bytes);
+// Room for at least need items of size bytes in a block that grows as it
+// is filled (realloc'd; null at first): at least doubles. Returns the block,
+// or null when memory ran out, the old one then left as it was.
+void* glmGrow(void* block, size_t* capacity, size_t need, size_t size);
 
 // A file to read: its whole text in memory, or (POSIX only) a regular file
 // left open, to be read a chunk at a time. Nothing follows data[size - 1]:
@@ -83,6 +89,7 @@ struct GlmReadOptions {
   bool fast_paths = true;  // off: every line through the exact reader alone
   bool avx2 = true;        // off: the fast paths keep to SSE2 on any processor
   unsigned threads = 0;    // 0: as many as the text's size and the cores pay for
+  bool one_pass = true;    // off: count, then fill, on one thread too
   size_t chunk_bytes = 0;  // 0: chunks only for big texts; else about this size
   // When set, gets how many elements and faces the exact reader read in
   // the two passes: those the fast paths declined.

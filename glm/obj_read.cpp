@@ -39,6 +39,10 @@ enum CornerForm { FORM_V, FORM_VT, FORM_VTN, FORM_VN };
 
 enum Slot { SLOT_V = 0, SLOT_T = 1, SLOT_N = 2 };
 
+// What a walk over the text does: count, fill arrays the count sized, or
+// both at once into arrays that grow (see read_once).
+enum Pass { kCount, kFill, kOnce };
+
 // A group as one chunk sees it: [0] is whichever group is current where the
 // chunk starts, the others are those its g lines name.
 struct ChunkGroup {
@@ -49,6 +53,19 @@ struct ChunkGroup {
   uint32_t filled = 0;          // fill
   bool bound = false;           // fill: a material was bound to it
   uint32_t material = 0;
+  // Single pass: its faces, in file order, as runs of consecutive ones.
+  struct Run {
+    uint32_t first, count;
+  };
+  std::vector<Run> runs;
+  uint64_t run_faces = 0;
+};
+
+// A single pass's g and usemtl lines, bound once the libraries are read.
+struct Binding {
+  uint32_t group;
+  bool usemtl;  // else a g line, which binds the current material
+  std::string material;
 };
 
 // The values of the last corner read, raw and resolved: a corner that
@@ -89,6 +106,7 @@ struct ObjChunk {
   std::string start_written[3], last_written[3];
   bool redo = false;   // the fill stopped for corner values from before the chunk
   std::string output;  // what the fill prints, printed in file order
+  std::vector<Binding> bindings;  // single pass
   GlmFailure failure;  // of either pass
   size_t exact = 0;    // elements and faces the fast paths left to the exact reader
 };
@@ -110,7 +128,21 @@ struct ObjPass {
   FaceLayout face_layout;   // of the last face
   bool fast = true;         // take the fast paths for plainly well-formed lines
   bool avx2 = false;        // in the Avx2 instruction set
+  // Single pass: the arrays' room (in elements, slot 0 included, and in
+  // triangles), and the highest index a face gave each slot, checked
+  // against the counts once they are known.
+  size_t room[3] = {}, face_room = 0;
+  uint32_t highest[3] = {};
+  size_t text_size = 0;  // whence the first room is guessed
 };
+
+// The single pass's first guess at an array's size, from the text's: as
+// many elements as a text of nothing but lines of bytes_per_line would
+// hold. Only pages that are written are taken, so a guess too big costs
+// nothing, and one too small is grown.
+inline size_t first_room(const ObjPass& s, size_t need, size_t bytes_per_line) {
+  return std::max(need, s.text_size / bytes_per_line);
+}
 
 // Stands for the written text of a value carried from an earlier chunk,
 // which the chunk keeps in start_written.
@@ -183,6 +215,7 @@ uint64_t line_of(const ObjPass& s, const char* at) {
 // value the form stores against its count. A value the chunk has not read
 // yet comes from before it: the chunk is then filled again once those are
 // known.
+template <Pass P>
 bool take_corner(ObjPass& s, CornerForm form, unsigned updated, const char* at) {
   CornerValues& c = s.corner;
   for (int slot = 0; slot < 3; slot++) {
@@ -195,6 +228,13 @@ bool take_corner(ObjPass& s, CornerForm form, unsigned updated, const char* at) 
     if (!(c.known & (1u << slot))) {
       s.chunk->redo = true;
       return false;
+    }
+    if (P == kOnce) {
+      // Counts are not known yet; a value that cannot be in range stops
+      // the pass, and the two passes report it.
+      if (c.value[slot] < 1 || c.value[slot] >= UINT32_MAX) return false;
+      s.highest[slot] = std::max(s.highest[slot], static_cast<uint32_t>(c.value[slot]));
+      continue;
     }
     uint32_t count = slot_count(s.model, slot);
     if (c.value[slot] >= 1 && c.value[slot] <= count) continue;
@@ -233,33 +273,59 @@ bool disagree(ObjPass& s, const char* what) {
   return false;
 }
 
-// Room for n more triangles in the chunk and in the current group.
-inline bool has_room(const ObjPass& s, uint64_t n) {
-  const ObjChunk& chunk = *s.chunk;
-  const ChunkGroup& g = chunk.groups[s.group];
-  return chunk.first_triangle + chunk.triangles - s.triangles >= n && g.faces - g.filled >= n;
+// Where n more triangles go: in the arrays the count sized, while the
+// chunk and the current group have room for them, or in the single pass's
+// growing array. Null when they do not fit.
+template <Pass P>
+inline ModelFace* room_for(ObjPass& s, uint64_t n) {
+  if (P == kOnce) {
+    if (s.triangles + n > s.face_room) {
+      // A triangle of a scanned model takes some 20 bytes of text.
+      const size_t need = first_room(s, s.triangles + n, s.face_room ? SIZE_MAX : 16);
+      void* grown = glmGrow(s.model->faces, &s.face_room, need, sizeof(ModelFace));
+      if (!grown) return nullptr;
+      s.model->faces = static_cast<ModelFace*>(grown);
+    }
+  } else {
+    const ObjChunk& chunk = *s.chunk;
+    const ChunkGroup& g = chunk.groups[s.group];
+    if (chunk.first_triangle + chunk.triangles - s.triangles < n || g.faces - g.filled < n)
+      return nullptr;
+  }
+  return &s.model->faces[s.triangles];
 }
 
+// The n triangles just stored join the current group.
+template <Pass P>
+inline void add_to_group(ObjPass& s, uint32_t n) {
+  ChunkGroup& g = s.chunk->groups[s.group];
+  const uint32_t first = static_cast<uint32_t>(s.triangles);
+  if (P == kOnce) {
+    if (!g.runs.empty() && g.runs.back().first + g.runs.back().count == first)
+      g.runs.back().count += n;
+    else
+      g.runs.push_back(ChunkGroup::Run{first, n});
+    g.run_faces += n;
+  } else {
+    uint32_t* indices = &g.group->faceindices[g.first + g.filled];
+    for (uint32_t t = 0; t < n; t++) indices[t] = first + t;
+    g.filled += n;
+  }
+  s.triangles += n;
+}
+
+// Slots the form does not carry hold 0.
+template <Pass P>
 inline bool emit_triangle(ObjPass& s, CornerForm form, const Corner& a, const Corner& b,
                           const Corner& c) {
-  if (!has_room(s, 1)) return disagree(s, "faces");
-  ModelFace& face = s.model->faces[s.triangles];
-  face.vertexidx[0] = a.v;
-  face.vertexidx[1] = b.v;
-  face.vertexidx[2] = c.v;
-  if (form_has(form, SLOT_T)) {
-    face.uvidx[0] = a.t;
-    face.uvidx[1] = b.t;
-    face.uvidx[2] = c.t;
-  }
-  if (form_has(form, SLOT_N)) {
-    face.normalidx[0] = a.n;
-    face.normalidx[1] = b.n;
-    face.normalidx[2] = c.n;
-  }
-  ChunkGroup& g = s.chunk->groups[s.group];
-  g.group->faceindices[g.first + g.filled++] = static_cast<uint32_t>(s.triangles);
-  s.triangles++;
+  ModelFace* face = room_for<P>(s, 1);
+  if (!face) return P == kOnce ? false : disagree(s, "faces");
+  const bool t = form_has(form, SLOT_T), n = form_has(form, SLOT_N);
+  *face = ModelFace{{a.v, b.v, c.v},
+                    {n ? a.n : 0, n ? b.n : 0, n ? c.n : 0},
+                    {t ? a.t : 0, t ? b.t : 0, t ? c.t : 0},
+                    0};
+  add_to_group<P>(s, 1);
   return true;
 }
 
@@ -268,8 +334,9 @@ inline bool emit_triangle(ObjPass& s, CornerForm form, const Corner& a, const Co
 // for as long as a read yields a number (line ends are skipped, so a face
 // may go on over several lines). Fans around the first corner; a face with
 // fewer than three readable corners still gives one triangle.
-template <bool Fill>
+template <Pass P>
 __attribute__((noinline)) bool read_face(ObjPass& s, const char*& p) {
+  constexpr bool Fill = P != kCount;
   const char* end = s.end;
   const char* word = skip_space(p, end);
   const char* word_stop = word_end(word, end);
@@ -290,29 +357,29 @@ __attribute__((noinline)) bool read_face(ObjPass& s, const char*& p) {
 
   Corner first{}, previous{}, corner{};
   if (Fill) {
-    if (!take_corner(s, form, updated, word)) return false;
+    if (!take_corner<P>(s, form, updated, word)) return false;
     first = current_corner(s);
   }
   for (int k = 1; k < 3; k++) {
     const char* at = p;
     scan_corner(p, end, form, raw, written, &updated);
     if (Fill) {
-      if (!take_corner(s, form, updated, at)) return false;
+      if (!take_corner<P>(s, form, updated, at)) return false;
       previous = corner;
       corner = current_corner(s);
     }
   }
   uint32_t triangles = 1;
-  if (Fill && !emit_triangle(s, form, first, previous, corner)) return false;
+  if (Fill && !emit_triangle<P>(s, form, first, previous, corner)) return false;
   for (;;) {
     const char* at = p;
     if (scan_corner(p, end, form, raw, written, &updated) == 0) break;
     triangles++;
     if (Fill) {
-      if (!take_corner(s, form, updated, at)) return false;
+      if (!take_corner<P>(s, form, updated, at)) return false;
       previous = corner;
       corner = current_corner(s);
-      if (!emit_triangle(s, form, first, previous, corner)) return false;
+      if (!emit_triangle<P>(s, form, first, previous, corner)) return false;
     }
   }
   if (!Fill) {
@@ -326,8 +393,7 @@ __attribute__((noinline)) bool read_face(ObjPass& s, const char*& p) {
 // values holds each corner's in turn; a corner past the last read keeps the
 // last one's values.
 template <bool HasT, bool HasN>
-GLM_INLINE void fan(uint32_t* values, int corners, uint32_t triangles, uint32_t first,
-                    ModelFace* face, uint32_t* indices) {
+GLM_INLINE void fan(uint32_t* values, int corners, uint32_t triangles, ModelFace* face) {
   const int stride = HasT && HasN ? 4 : 1 + HasT + HasN, t_at = 1, n_at = HasT ? 2 : 1;
   for (int c = corners; c < 3; c++)
     memcpy(values + stride * c, values + stride * (c - 1), stride * sizeof(uint32_t));
@@ -338,17 +404,13 @@ GLM_INLINE void fan(uint32_t* values, int corners, uint32_t triangles, uint32_t 
     face->vertexidx[0] = a[0];
     face->vertexidx[1] = b[0];
     face->vertexidx[2] = c[0];
-    if (HasT) {
-      face->uvidx[0] = a[t_at];
-      face->uvidx[1] = b[t_at];
-      face->uvidx[2] = c[t_at];
-    }
-    if (HasN) {
-      face->normalidx[0] = a[n_at];
-      face->normalidx[1] = b[n_at];
-      face->normalidx[2] = c[n_at];
-    }
-    indices[t] = first + t;
+    face->uvidx[0] = HasT ? a[t_at] : 0;
+    face->uvidx[1] = HasT ? b[t_at] : 0;
+    face->uvidx[2] = HasT ? c[t_at] : 0;
+    face->normalidx[0] = HasN ? a[n_at] : 0;
+    face->normalidx[1] = HasN ? b[n_at] : 0;
+    face->normalidx[2] = HasN ? c[n_at] : 0;
+    face->facetidx = 0;
   }
 }
 
@@ -356,11 +418,11 @@ GLM_INLINE void fan(uint32_t* values, int corners, uint32_t triangles, uint32_t 
 // character-by-character work. Declines (returning false, changing nothing)
 // whenever the exact reader could read the line any differently, and in the
 // fill pass when an index is out of range, so that the exact reader reports
-// it.
-template <bool Fill, typename Isa>
+// it. The single pass takes any index but 0 and notes the highest.
+template <Pass P, typename Isa>
 GLM_INLINE bool fast_face_line(ObjPass& s, const char* word, const char*& p) {
-  ChunkGroup& g = s.chunk->groups[s.group];
-  if (!Fill) {
+  if (P == kCount) {
+    ChunkGroup& g = s.chunk->groups[s.group];
     int corners;
     const char* next;
     if (!fast_face_count(Isa(), word + 1, s.end, &corners, &next, &s.face_layout)) return false;
@@ -371,37 +433,40 @@ GLM_INLINE bool fast_face_line(ObjPass& s, const char* word, const char*& p) {
     return true;
   }
   FastFace ff;
-  const uint32_t limits[3] = {s.model->vertexcount, s.model->uvcount, s.model->normalcount};
-  if (!fast_face_fill(Isa(), word + 1, s.end, limits, &ff, &s.face_layout)) return false;
+  const uint32_t counts[3] = {s.model->vertexcount, s.model->uvcount, s.model->normalcount};
+  static const uint32_t kAny[3] = {UINT32_MAX, UINT32_MAX, UINT32_MAX};
+  if (!fast_face_fill(Isa(), word + 1, s.end, P == kOnce ? kAny : counts, &ff, &s.face_layout))
+    return false;
   const uint32_t triangles = ff.corners >= 3 ? ff.corners - 2 : 1;
-  if (!has_room(s, triangles)) return false;
-
-  ModelFace* faces = &s.model->faces[s.triangles];
-  uint32_t* indices = &g.group->faceindices[g.first + g.filled];
-  const uint32_t first = static_cast<uint32_t>(s.triangles);
+  ModelFace* faces = room_for<P>(s, triangles);
+  if (!faces) return false;
   switch (ff.form) {
     case SHAPE_V:
-      fan<false, false>(ff.value, ff.corners, triangles, first, faces, indices);
+      fan<false, false>(ff.value, ff.corners, triangles, faces);
       break;
     case SHAPE_VT:
-      fan<true, false>(ff.value, ff.corners, triangles, first, faces, indices);
+      fan<true, false>(ff.value, ff.corners, triangles, faces);
       break;
     case SHAPE_VTN:
-      fan<true, true>(ff.value, ff.corners, triangles, first, faces, indices);
+      fan<true, true>(ff.value, ff.corners, triangles, faces);
       break;
     default:
-      fan<false, true>(ff.value, ff.corners, triangles, first, faces, indices);
+      fan<false, true>(ff.value, ff.corners, triangles, faces);
       break;
   }
-  s.triangles += triangles;
-  g.filled += triangles;
+  add_to_group<P>(s, triangles);
 
-  // The last corner's values carry over to the next face.
   static const int kSlots[4][3] = {
       {SLOT_V}, {SLOT_V, SLOT_T}, {SLOT_V, SLOT_T, SLOT_N}, {SLOT_V, SLOT_N}};
   static const int kPerCorner[4] = {1, 2, 3, 2}, kStride[4] = {1, 2, 4, 2};
-  const int per_corner = kPerCorner[ff.form];
-  const uint32_t* last = ff.value + kStride[ff.form] * (ff.corners - 1);
+  const int per_corner = kPerCorner[ff.form], stride = kStride[ff.form];
+  if (P == kOnce)
+    for (int k = 0; k < per_corner; k++) {
+      uint32_t& highest = s.highest[kSlots[ff.form][k]];
+      for (int c = 0; c < ff.corners; c++) highest = std::max(highest, ff.value[stride * c + k]);
+    }
+  // The last corner's values carry over to the next face.
+  const uint32_t* last = ff.value + stride * (ff.corners - 1);
   for (int k = 0; k < per_corner; k++) {
     const int slot = kSlots[ff.form][k];
     s.corner.raw[slot] = s.corner.value[slot] = last[k];
@@ -444,35 +509,63 @@ inline void bind_material(ObjPass& s) {
   g.material = s.material;
 }
 
-// An element as the exact reader reads it; in the fill pass, into values
-// unless it is null.
-template <bool Fill>
+// An element as the exact reader reads it: into values unless it is null.
 __attribute__((noinline)) void exact_element(const char*& p, const char* end, float* values,
                                              int width) {
-  if (Fill && values)
+  if (values)
     read_floats(p, end, values, width);
   else
     skip_floats(p, end, width);
 }
 
-// Reads one element (vertex, texture coordinate or normal) into its array.
-template <bool Fill, int kWidth, typename Isa>
-GLM_INLINE void read_element(ObjPass& s, const char*& p, int slot, float* array) {
+inline float*& slot_array(Model* model, int slot) {
+  return slot == SLOT_V ? model->vertices : slot == SLOT_T ? model->uvs : model->normals;
+}
+
+// The single pass's place for element index of a slot, the array grown to
+// hold it; slot 0 holds zeros, as a counted array does. Null when memory ran
+// out.
+template <int kWidth>
+__attribute__((noinline)) float* grow_elements(ObjPass& s, int slot, uint64_t index) {
+  float*& array = slot_array(s.model, slot);
+  const bool fresh = !array;
+  // An element line takes some 30 bytes.
+  const size_t need = first_room(s, index + 1, fresh ? 24 : SIZE_MAX);
+  void* grown = glmGrow(array, &s.room[slot], need, kWidth * sizeof(float));
+  if (!grown) return nullptr;
+  array = static_cast<float*>(grown);
+  if (fresh) memset(array, 0, kWidth * sizeof(float));
+  return array + kWidth * index;
+}
+
+// Reads one element (vertex, texture coordinate or normal) into its array;
+// false only when the single pass ran out of memory.
+template <Pass P, int kWidth, typename Isa>
+GLM_INLINE bool read_element(ObjPass& s, const char*& p, int slot) {
   const uint64_t index = ++s.read[slot];
   float* values = nullptr;
   const char* next;
-  if (Fill && index <= s.chunk->first_read[slot] + s.chunk->read[slot]) {
-    values = array + kWidth * index;
+  if (P == kOnce) {
+    values = index < s.room[slot] ? slot_array(s.model, slot) + kWidth * index
+                                  : grow_elements<kWidth>(s, slot, index);
+    if (!values) return false;
+  } else if (P == kFill && index <= s.chunk->first_read[slot] + s.chunk->read[slot]) {
+    values = slot_array(s.model, slot) + kWidth * index;
+  }
+  if (values) {
     if (s.fast && fast_numbers<kWidth>(Isa(), p, s.end, values, &next, &s.layouts[slot])) {
       p = next;
-      return;
+      return true;
     }
-  } else if (!Fill && s.fast && fast_number_line(p, s.end, &next)) {
+    // A value the line lacks is 0: the arrays are not cleared beforehand.
+    memset(values, 0, kWidth * sizeof(float));
+  } else if (P == kCount && s.fast && fast_number_line(p, s.end, &next)) {
     p = next;
-    return;
+    return true;
   }
   s.chunk->exact++;
-  exact_element<Fill>(p, s.end, values, kWidth);
+  exact_element(p, s.end, values, kWidth);
+  return true;
 }
 
 // The statements that come seldom, kept out of the hot loop.
@@ -482,10 +575,10 @@ __attribute__((noinline)) bool unknown_word(ObjPass& s, const char* word, const 
   return false;
 }
 
-template <bool Fill>
+template <Pass P>
 __attribute__((noinline)) bool group_line(ObjPass& s, const char*& p) {
   ObjChunk& chunk = *s.chunk;
-  if (Fill) {
+  if (P == kFill) {
     p = skip_line(p, s.end);
     if (s.group_line == chunk.group_lines.size()) return disagree(s, "groups");
     s.group = chunk.group_lines[s.group_line++];
@@ -493,14 +586,17 @@ __attribute__((noinline)) bool group_line(ObjPass& s, const char*& p) {
   } else {
     s.group = chunk_group(chunk, group_name(p, s.end));
     chunk.group_lines.push_back(s.group);
+    if (P == kOnce) chunk.bindings.push_back(Binding{s.group, false, std::string()});
   }
   return true;
 }
 
-template <bool Fill>
+template <Pass P>
 __attribute__((noinline)) void material_line(ObjPass& s, const char*& p) {
   ObjChunk& chunk = *s.chunk;
-  if (Fill) {
+  if (P == kOnce) {
+    chunk.bindings.push_back(Binding{s.group, true, line_name(p, s.end)});
+  } else if (P == kFill) {
     // Materials bind to groups: this one also applies to the group's
     // faces read before it.
     std::string name = line_name(p, s.end);
@@ -517,9 +613,8 @@ __attribute__((noinline)) void material_line(ObjPass& s, const char*& p) {
   p = skip_line(p, s.end);
 }
 
-template <bool Fill, typename Isa>
+template <Pass P, typename Isa>
 GLM_INLINE bool read_statements(ObjPass& s) {
-  Model* model = s.model;
   ObjChunk& chunk = *s.chunk;
   const char* p = chunk.begin;
   const char* end = s.end;
@@ -532,35 +627,37 @@ GLM_INLINE bool read_statements(ObjPass& s) {
                                                                   : word_end(word, end);
         p = after;
         // A C string ends at a NUL byte: "v" followed by one is a vertex.
+        bool stored;
         if (after - word == 1 || word[1] == '\0') {
-          read_element<Fill, 3, Isa>(s, p, SLOT_V, model->vertices);
+          stored = read_element<P, 3, Isa>(s, p, SLOT_V);
         } else if (word[1] == 'n') {
-          read_element<Fill, 3, Isa>(s, p, SLOT_N, model->normals);
+          stored = read_element<P, 3, Isa>(s, p, SLOT_N);
         } else if (word[1] == 't') {
-          read_element<Fill, 2, Isa>(s, p, SLOT_T, model->uvs);
+          stored = read_element<P, 2, Isa>(s, p, SLOT_T);
         } else {
           return unknown_word(s, word, after);
         }
+        if (!stored) return false;
         break;
       }
       case 'f':
         p = word + 1 < end && is_space(word[1]) ? word + 1 : word_end(word, end);
-        if (s.fast && p - word == 1 && fast_face_line<Fill, Isa>(s, word, p)) break;
+        if (s.fast && p - word == 1 && fast_face_line<P, Isa>(s, word, p)) break;
         s.chunk->exact++;
-        if (!read_face<Fill>(s, p)) return false;
+        if (!read_face<P>(s, p)) return false;
         break;
       case 'g':
         p = word_end(word, end);
-        if (!group_line<Fill>(s, p)) return false;
+        if (!group_line<P>(s, p)) return false;
         break;
       case 'm':
         p = word_end(word, end);
-        if (!Fill) chunk.libraries.push_back(line_name(p, end));
+        if (P != kFill) chunk.libraries.push_back(line_name(p, end));
         p = skip_line(p, end);
         break;
       case 'u':
         p = word_end(word, end);
-        material_line<Fill>(s, p);
+        material_line<P>(s, p);
         break;
       default:
         p = skip_line(word, end);
@@ -571,24 +668,24 @@ GLM_INLINE bool read_statements(ObjPass& s) {
 }
 
 // One pass over a chunk, in the processor's best instruction set.
-template <bool Fill>
+template <Pass P>
 bool read_plain(ObjPass& s) {
-  return read_statements<Fill, Plain>(s);
+  return read_statements<P, Plain>(s);
 }
 
 #ifdef GLM_HAVE_AVX2
-template <bool Fill>
+template <Pass P>
 GLM_AVX2 __attribute__((flatten)) bool read_avx2(ObjPass& s) {
-  return read_statements<Fill, Avx2>(s);
+  return read_statements<P, Avx2>(s);
 }
 #endif
 
-template <bool Fill>
+template <Pass P>
 bool read_chunk(ObjPass& s) {
 #ifdef GLM_HAVE_AVX2
-  if (s.avx2) return read_avx2<Fill>(s);
+  if (s.avx2) return read_avx2<P>(s);
 #endif
-  return read_plain<Fill>(s);
+  return read_plain<P>(s);
 }
 
 // A thread's buffer for the chunks it reads from a file.
@@ -629,7 +726,7 @@ bool load_chunk(Model* model, ObjChunk& chunk, const ReadWay& way, Scratch& scra
   const size_t length = chunk.to - chunk.from;
   if (scratch.capacity < length) {
     free(scratch.data);
-    scratch.data = static_cast<char*>(malloc(length));
+    scratch.data = static_cast<char*>(glmAllocPages(length));
     scratch.capacity = scratch.data ? length : 0;
     if (!scratch.data) {
       glmFail(&chunk.failure, false, "glmReadOBJ() failed: out of memory (reading \"%s\").\n",
@@ -675,7 +772,7 @@ void glmFirstPass(Model* model, ObjChunk& chunk, const ReadWay& way, Scratch& sc
   chunk.groups.assign(1, ChunkGroup());
   if (!load_chunk(model, chunk, way, scratch, false)) return;
   ObjPass s = start_pass(model, chunk, way);
-  read_chunk<false>(s);
+  read_chunk<kCount>(s);
   for (int slot = 0; slot < 3; slot++) chunk.read[slot] = s.read[slot];
   chunk.triangles = s.triangles;
 }
@@ -696,7 +793,7 @@ void glmFillPass(Model* model, ObjChunk& chunk, const ReadWay& way, Scratch& scr
   s.triangles = chunk.first_triangle;
   s.material = chunk.material;
   s.corner = chunk.start;
-  if (!read_chunk<true>(s)) return;
+  if (!read_chunk<kFill>(s)) return;
 
   bool agree = s.triangles == chunk.first_triangle + chunk.triangles &&
                s.group_line == chunk.group_lines.size();
@@ -802,8 +899,7 @@ int cut_chunks(const GlmText& text, size_t chunk_bytes, std::vector<ObjChunk>* c
 // Joins the chunks' counts in file order: reads the material libraries,
 // creates the groups, sizes the model and its groups' face lists, and tells
 // each chunk where its elements, triangles and group faces start.
-bool join_counts(Model* model, std::vector<ObjChunk>& chunks, unsigned threads,
-                 GlmFailure* failure) {
+bool join_counts(Model* model, std::vector<ObjChunk>& chunks, GlmFailure* failure) {
   ModelGroup* current = glmEnsureGroup(model, "default");
   uint64_t read[3] = {}, triangles = 0;
   for (ObjChunk& c : chunks) {
@@ -849,7 +945,7 @@ bool join_counts(Model* model, std::vector<ObjChunk>& chunks, unsigned threads,
     }
   for (ModelGroup* group = model->grouplist; group; group = group->next)
     group->faceindices =
-        static_cast<uint32_t*>(glmAlloc("glmReadOBJ", group->facecount, sizeof(uint32_t), threads));
+        static_cast<uint32_t*>(glmAllocUnset("glmReadOBJ", group->facecount, sizeof(uint32_t)));
 
   uint32_t material = 0;
   for (ObjChunk& c : chunks) {
@@ -898,6 +994,99 @@ const unsigned kChunksPerThread = 8;
 // each thread holds one at a time.
 const size_t kFileChunkBytes = size_t(1) << 20;
 
+// An array for count elements of width floats after a first one of zeros.
+float* element_array(int width, uint32_t count) {
+  float* array = static_cast<float*>(
+      glmAllocUnset("glmReadOBJ", width * (size_t(count) + 1), sizeof(float)));
+  memset(array, 0, width * sizeof(float));
+  return array;
+}
+
+// How a single pass ended.
+enum OnceResult { kRead, kFailed, kGaveUp };
+
+// Shrinks a grown array to its count, or gives an empty one a block.
+template <typename T>
+void fit_array(T*& array, size_t count) {
+  if (!array) {
+    array = static_cast<T*>(glmAlloc("glmReadOBJ", count, sizeof(T)));
+  } else if (T* fitted = static_cast<T*>(realloc(array, (count ? count : 1) * sizeof(T)))) {
+    array = fitted;
+  }
+}
+
+// The single pass: counts and fills at once, into arrays that grow, for a
+// text read on one thread; a small file then pays for one walk, not two.
+// What needs the counts first waits for the end: the face indices are
+// checked against them, the material libraries read and the materials
+// bound. Whatever the two passes could tell differently (a failure, an index
+// out of range, memory running out) makes it give up before it has printed
+// or read anything else, and the two passes read the text again.
+OnceResult read_once(Model* model, const GlmText& text, const ReadWay& way, size_t piece_bytes,
+                     GlmFailure* failure, size_t* exact) {
+  std::vector<ObjChunk> pieces;
+  if (cut_chunks(text, piece_bytes, &pieces)) return kGaveUp;
+  ObjChunk whole;
+  whole.groups.assign(1, ChunkGroup());
+  ObjPass s = start_pass(model, whole, way);
+  s.text_size = text.size;
+  for (ObjChunk& piece : pieces) {
+    // A file cut short meanwhile ends where it ends now.
+    if (!load_chunk(model, piece, way, way.scratch[0], false)) return kGaveUp;
+    whole.begin = piece.begin;
+    s.end = piece.end;
+    if (!read_chunk<kOnce>(s)) return kGaveUp;
+  }
+  *exact = whole.exact;
+
+  const uint64_t limit = UINT32_MAX - 1;
+  for (int slot = 0; slot < 3; slot++)
+    if (s.read[slot] > limit || s.highest[slot] > s.read[slot]) return kGaveUp;
+  if (s.triangles > limit) return kGaveUp;
+  model->vertexcount = static_cast<uint32_t>(s.read[SLOT_V]);
+  model->uvcount = static_cast<uint32_t>(s.read[SLOT_T]);
+  model->normalcount = static_cast<uint32_t>(s.read[SLOT_N]);
+  model->facecount = static_cast<uint32_t>(s.triangles);
+  fit_array(model->vertices, 3 * (size_t(model->vertexcount) + 1));
+  if (model->uvs) fit_array(model->uvs, 2 * (size_t(model->uvcount) + 1));
+  if (model->normals) fit_array(model->normals, 3 * (size_t(model->normalcount) + 1));
+  fit_array(model->faces, model->facecount);
+
+  for (const std::string& name : whole.libraries) {
+    free(model->mtlfile);
+    model->mtlfile = glmStrdup("glmReadOBJ", name.c_str(), strlen(name.c_str()));
+    *failure = glmReadMTLFile(model, model->mtlfile);
+    if (failure->failed) return kFailed;
+  }
+  // The groups as the two passes make them, each with its faces.
+  whole.groups[0].group = glmEnsureGroup(model, "default");
+  for (size_t i = 1; i < whole.groups.size(); i++)
+    whole.groups[i].group = glmEnsureGroup(model, whole.groups[i].name.c_str());
+  for (ChunkGroup& g : whole.groups) {
+    g.first = g.group->facecount;
+    g.group->facecount += static_cast<uint32_t>(g.run_faces);
+  }
+  for (ModelGroup* group = model->grouplist; group; group = group->next)
+    group->faceindices =
+        static_cast<uint32_t*>(glmAllocUnset("glmReadOBJ", group->facecount, sizeof(uint32_t)));
+  for (ChunkGroup& g : whole.groups) {
+    uint32_t* to = g.group->faceindices + g.first;
+    for (const ChunkGroup::Run& run : g.runs)
+      for (uint32_t t = 0; t < run.count; t++) *to++ = run.first + t;
+  }
+
+  uint32_t material = 0;
+  for (const Binding& b : whole.bindings) {
+    if (b.usemtl && !glmLookupMaterial(model, b.material.c_str(), &material))
+      printf("glmFindMaterial():  can't find material \"%s\".\n", b.material.c_str());
+    whole.groups[b.group].bound = true;
+    whole.groups[b.group].material = material;
+  }
+  for (const ChunkGroup& g : whole.groups)
+    if (g.bound) g.group->mtlindex = g.material;
+  return kRead;
+}
+
 }  // namespace
 
 static GlmFailure read_obj_text(const char* objpath, const GlmText& text, Model** out,
@@ -918,6 +1107,26 @@ static GlmFailure read_obj_text(const char* objpath, const GlmText& text, Model*
       chunk_bytes = std::max(kChunkBytes, size / (threads * kChunksPerThread));
   }
   if (text.fd >= 0 && !options.chunk_bytes) chunk_bytes = std::min(chunk_bytes, kFileChunkBytes);
+  std::vector<Scratch> scratch(std::max(1u, threads));
+  const ReadWay way = {fast, fast && options.avx2 && have_avx2(), &text, scratch.data()};
+
+  if (fast && threads <= 1 && options.one_pass) {
+    size_t exact = 0;
+    const OnceResult result = read_once(model, text, way, chunk_bytes, &failure, &exact);
+    if (result != kGaveUp) {
+      if (options.exact_statements) *options.exact_statements = exact;
+      if (result == kFailed) {
+        glmDestroy(model);
+        model = nullptr;
+      }
+      *out = model;
+      return failure;
+    }
+    glmDestroy(model);
+    model = static_cast<Model*>(glmAlloc("glmReadOBJ", 1, sizeof(Model)));
+    model->objpath = glmStrdup("glmReadOBJ", objpath, strlen(objpath));
+  }
+
   std::vector<ObjChunk> chunks;
   if (const int error = cut_chunks(text, chunk_bytes, &chunks)) {
     glmFail(&failure, false, "glmReadOBJ() failed: can't read data file \"%s\" (%s).\n", objpath,
@@ -926,26 +1135,18 @@ static GlmFailure read_obj_text(const char* objpath, const GlmText& text, Model*
     *out = nullptr;
     return failure;
   }
-  std::vector<Scratch> scratch(std::max(1u, threads));
-  const ReadWay way = {fast, fast && options.avx2 && have_avx2(), &text, scratch.data()};
-
   glmRunThreadTasks(threads, chunks.size(), [&](size_t i, unsigned thread) {
     glmFirstPass(model, chunks[i], way, scratch[thread]);
   });
-  // The chunks fill the arrays on as many threads as there are chunks.
-  const unsigned fillers = chunks.size() > 1 ? threads : 1;
-  bool ok = join_counts(model, chunks, fillers, &failure);
+  bool ok = join_counts(model, chunks, &failure);
   if (ok) {
-    model->vertices = static_cast<float*>(
-        glmAlloc("glmReadOBJ", 3 * (size_t(model->vertexcount) + 1), sizeof(float), fillers));
+    // The fill writes every element and face once the passes agree, so the
+    // arrays are not cleared first: each thread faults in the part it fills.
+    model->vertices = element_array(3, model->vertexcount);
     model->faces = static_cast<ModelFace*>(
-        glmAlloc("glmReadOBJ", model->facecount, sizeof(ModelFace), fillers));
-    if (model->normalcount)
-      model->normals = static_cast<float*>(
-          glmAlloc("glmReadOBJ", 3 * (size_t(model->normalcount) + 1), sizeof(float), fillers));
-    if (model->uvcount)
-      model->uvs = static_cast<float*>(
-          glmAlloc("glmReadOBJ", 2 * (size_t(model->uvcount) + 1), sizeof(float), fillers));
+        glmAllocUnset("glmReadOBJ", model->facecount, sizeof(ModelFace)));
+    if (model->normalcount) model->normals = element_array(3, model->normalcount);
+    if (model->uvcount) model->uvs = element_array(2, model->uvcount);
     glmRunThreadTasks(threads, chunks.size(), [&](size_t i, unsigned thread) {
       glmFillPass(model, chunks[i], way, scratch[thread]);
     });

@@ -17,13 +17,7 @@
 
 #include "glm/glm_internal.h"
 
-#ifndef _WIN32
-#ifdef MADV_POPULATE_WRITE
-static const int kPopulateWrite = MADV_POPULATE_WRITE;
-#else
-static const int kPopulateWrite = 23;  // Linux 5.14; older headers lack the name
-#endif
-#endif
+static const size_t kBigPageBytes = size_t(2) << 20;
 
 void glmFail(GlmFailure* failure, bool to_stdout, const char* format, ...) {
   char buffer[512];
@@ -85,8 +79,17 @@ static bool big_pages(void* block, size_t bytes) {
 #endif
 }
 
-void* glmAlloc(const char* operation, size_t count, size_t size, unsigned fillers) {
-  void* block = calloc(count ? count : 1, size ? size : 1);
+void* glmAlloc(const char* operation, size_t count, size_t size) {
+  const size_t bytes = count * size;
+  const bool overflow = size && bytes / size != count;
+  void* block = nullptr;
+  if (!overflow && bytes >= kBigPageBytes / 4) {
+    // Zeroed here rather than by calloc, which cannot start it on a big page.
+    block = glmAllocPages(bytes);
+    if (block) memset(block, 0, bytes);
+  } else {
+    block = calloc(count ? count : 1, size ? size : 1);
+  }
   if (!block) {
     // On the stack: there may be no memory left for a string.
     char message[256];
@@ -95,23 +98,39 @@ void* glmAlloc(const char* operation, size_t count, size_t size, unsigned filler
                  operation, count, size);
     die(stderr, message, length < 0 ? 0 : std::min(size_t(length), sizeof message - 1));
   }
-#ifndef _WIN32
-  // Every array is filled right away: fault a big one in with one call
-  // rather than a trap per page, unless several threads are to fill it,
-  // each faulting in its own part. Kernels before 5.14 refuse; that is fine.
-  if (big_pages(block, count * size) && fillers <= 1)
-    madvise(page_up(block), page_down(block, count * size) - page_up(block), kPopulateWrite);
-#else
-  (void)fillers;
-#endif
   return block;
 }
 
 void* glmAllocUnset(const char* operation, size_t count, size_t size) {
-  void* block = malloc(count && size ? count * size : 1);
-  if (!block) return glmAlloc(operation, count, size, 2);  // it reports the failure
-  big_pages(block, count * size);
+  const size_t bytes = count * size;
+  void* block = size && bytes / size != count ? nullptr : glmAllocPages(bytes);
+  if (!block) return glmAlloc(operation, count, size);  // it reports the failure
   return block;
+}
+
+void* glmAllocPages(size_t bytes) {
+#ifndef _WIN32
+  // A page fault costs as much as writing several pages, more so under a
+  // hypervisor: a block of 2 MB pages from its start takes one per 2 MB.
+  if (bytes >= kBigPageBytes / 4 && bytes <= SIZE_MAX - kBigPageBytes) {
+    bytes = (bytes + kBigPageBytes - 1) & ~(kBigPageBytes - 1);
+    void* block = nullptr;
+    if (posix_memalign(&block, kBigPageBytes, bytes) != 0) return nullptr;
+    madvise(block, bytes, MADV_HUGEPAGE);
+    return block;
+  }
+#endif
+  return malloc(bytes ? bytes : 1);
+}
+
+void* glmGrow(void* block, size_t* capacity, size_t need, size_t size) {
+  const size_t grown = std::max({need, *capacity * 2, size_t(4096) / size});
+  if (grown > SIZE_MAX / size) return nullptr;
+  void* bigger = block ? realloc(block, grown * size) : glmAllocPages(grown * size);
+  if (!bigger) return nullptr;
+  if (block) big_pages(bigger, grown * size);
+  *capacity = grown;
+  return bigger;
 }
 
 char* glmStrdup(const char* operation, const char* text, size_t length) {

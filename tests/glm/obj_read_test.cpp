@@ -316,7 +316,8 @@ static std::string random_number(std::mt19937& rng, bool plain = false) {
 }
 
 // Faces of every corner form, relative indices and (if bad) some past the end, odd blanks
-// and line ends; vertex lines short, cut or alike with a stray non-digit; groups, materials.
+// and line ends; vertex lines short, cut or alike with a stray non-digit; groups, materials
+// and libraries found or not.
 static std::string random_obj(std::mt19937& rng, int count) {
   const bool bad = rng() % 3 == 0;
   const auto n = [&] { return random_number(rng); };
@@ -356,9 +357,10 @@ static std::string random_obj(std::mt19937& rng, int count) {
       text += kind == 7 ? "g group" + std::to_string(rng() % 4) + ends[rng() % 3]
                         : "usemtl m" + std::to_string(rng() % 3) + "\n";
     } else {
-      text += rng() % 400 ? "s 1\n# " + std::string(rng() % 90, 'c') + "\n"
-              : rng() % 2 ? "vp 1\n"
-                          : "mtllib none.mtl\n";
+      text += rng() % 40       ? "s 1\n# " + std::string(rng() % 90, 'c') + "\n"
+              : rng() % 4 == 0 ? "vp 1\n"
+              : rng() % 2      ? "mtllib none.mtl\n"
+                               : "mtllib random.mtl\n";
     }
   }
   return text;
@@ -414,24 +416,27 @@ static void expect_same_model(const Model* a, const Model* b) {
   }
 }
 
-// Fast paths in either instruction set, and chunks of a few bytes on several threads, of
-// the text in memory and read from a file.
+// Fast paths in either instruction set, one pass or a count and a fill, and chunks of a
+// few bytes on several threads, of the text in memory and read from a file.
 TEST(ObjPaths, FastChunkedAndExactReadersAgreeOnRandomText) {
   std::mt19937 rng(20261206);
   int read = 0, failed = 0;
+  writeFile("random.mtl", "newmtl m0\nnewmtl m2\n");  // m1 is missing
   for (int round = 0; round < 300; round++) {
     std::string text = random_obj(rng, 3 + static_cast<int>(rng() % 30));
-    GlmReadOptions exact_way, plain, chunked;
+    GlmReadOptions exact_way, plain, counted, chunked;
     exact_way.fast_paths = false;
     plain.avx2 = false;
+    counted.one_pass = false;
+    counted.avx2 = rng() % 2;
     chunked.chunk_bytes = size_t(1) << (rng() % 8);
     chunked.threads = 1 + rng() % 3;
     chunked.avx2 = rng() % 2;
     Outcome exact = read_text(text, exact_way);
     (exact.model ? read : failed)++;
-    const GlmReadOptions ways[] = {GlmReadOptions(), plain, chunked, chunked};
+    const GlmReadOptions ways[] = {GlmReadOptions(), plain, counted, chunked, chunked};
     for (const GlmReadOptions& options : ways) {
-      const bool from_file = &options == &ways[3];
+      const bool from_file = &options == &ways[4];
       Outcome o = from_file ? read_file(text, options) : read_text(text, options);
       SCOPED_TRACE("round " + std::to_string(round) + ", chunks of " +
                    std::to_string(options.chunk_bytes) + (from_file ? " from a file" : ""));
