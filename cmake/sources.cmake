@@ -3,6 +3,7 @@
 # The model library. Only glm/draw.cpp calls OpenGL.
 set(PLINKAR_GLM_SOURCES
   glm/model.cpp
+  glm/obj_chunks.cpp
   glm/obj_read.cpp
   glm/mtl_read.cpp
   glm/text_file.cpp

@@ -1,21 +1,17 @@
-// obj_read.cpp: the OBJ reader. The file is read into memory once and walked
-// twice by the same statement reader: the first pass (glmFirstPass) counts
-// elements and triangles and notes the groups and material libraries, every
-// array is then allocated at its exact size, and the fill pass
-// (glmFillPass) stores the values. Because both passes consume the text
-// identically, the fill can never outgrow what the count allocated.
+// obj_read.cpp: the OBJ reader's statement reader and how a text is read.
+// One walk reads the statements in order: plainly well-formed lines take the
+// fast paths of line_scan.h, anything else the exact reader, which reads
+// every line as scanf would.
 //
-// A big text is cut into chunks at lines where no statement can be going
-// on, and both passes run over the chunks on all cores. Between the passes
-// the chunks' counts are joined in file order: groups are created and
-// material libraries read as one walk would, and each chunk learns where
-// its elements, triangles and group faces start. The model, every message
-// and the failure are therefore those of one walk over the whole text.
-//
-// A regular file is never held whole: each pass reads a chunk at a time
-// into its thread's buffer, so a big file and the model built from it are
-// not in memory at once. Nothing outside the chunk being walked is looked
-// at but for messages, which read the file again.
+// On one thread the walk counts and fills at once (read_once): elements and
+// triangles go into arrays that grow, and what needs the counts (face
+// indices checked against them, material libraries, materials bound to
+// groups) waits for the end. On several threads, or where the one walk
+// cannot tell the outcome alone, the same statement reader makes two
+// passes over chunks of the text (obj_chunks.cpp): it counts, every array
+// is allocated at its exact size, and it fills. Both passes consume the
+// text identically, so the fill can never outgrow what the count sized.
+// The model, every message and the failure are the same whichever way ran.
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -27,9 +23,10 @@
 
 #include "glm/glm_internal.h"
 #include "glm/line_scan.h"
-#include "glm/parallel.h"
+#include "glm/obj_chunks.h"
 #include "glm/text_scan.h"
 
+using namespace glm_obj;
 using namespace glm_scan;
 
 namespace {
@@ -37,79 +34,9 @@ namespace {
 // How every corner of a face is read, decided by its first corner.
 enum CornerForm { FORM_V, FORM_VT, FORM_VTN, FORM_VN };
 
-enum Slot { SLOT_V = 0, SLOT_T = 1, SLOT_N = 2 };
-
 // What a walk over the text does: count, fill arrays the count sized, or
 // both at once into arrays that grow (see read_once).
 enum Pass { kCount, kFill, kOnce };
-
-// A group as one chunk sees it: [0] is whichever group is current where the
-// chunk starts, the others are those its g lines name.
-struct ChunkGroup {
-  std::string name;
-  uint64_t faces = 0;           // count: triangles the chunk adds to it
-  ModelGroup* group = nullptr;  // join
-  uint32_t first = 0;           // join: where its faces go in faceindices
-  uint32_t filled = 0;          // fill
-  bool bound = false;           // fill: a material was bound to it
-  uint32_t material = 0;
-  // Single pass: its faces, in file order, as runs of consecutive ones.
-  struct Run {
-    uint32_t first, count;
-  };
-  std::vector<Run> runs;
-  uint64_t run_faces = 0;
-};
-
-// A single pass's g and usemtl lines, bound once the libraries are read.
-struct Binding {
-  uint32_t group;
-  bool usemtl;  // else a g line, which binds the current material
-  std::string material;
-};
-
-// The values of the last corner read, raw and resolved: a corner that
-// cannot be read keeps them, as scanf leaves its targets alone, so they
-// carry over from face to face. known has a bit for each slot whose values
-// are known; a chunk's fill starts without those from before the chunk.
-struct CornerValues {
-  int64_t raw[3] = {};
-  int64_t value[3] = {};
-  // Where each raw value was read from (blanks before it included), so a
-  // message can show it as written; null for values set otherwise.
-  const char* written[3] = {};
-  unsigned known = 7;
-};
-
-// A piece of the text that starts where no statement can be going on.
-struct ObjChunk {
-  size_t from = 0, to = 0;  // where it lies in the text
-  // Its text while a pass walks it: in place, or in the thread's buffer.
-  const char* begin = nullptr;
-  const char* end = nullptr;
-  // Count.
-  uint64_t read[3] = {};  // vertices, texture coordinates, normals
-  uint64_t triangles = 0;
-  std::vector<ChunkGroup> groups;
-  std::vector<uint32_t> group_lines;   // the group each g line names, in order
-  std::vector<std::string> libraries;  // the name on each mtllib line
-  bool named_material = false;         // it has a usemtl line
-  std::string last_material;           // the name on the last one
-  // Join: where the chunk's elements and triangles start, and the material
-  // current at its start.
-  uint64_t first_read[3] = {};
-  uint64_t first_triangle = 0;
-  uint32_t material = 0;
-  // Fill. Corner values carried from chunk to chunk keep their text as
-  // written here, for messages: the text they point into is gone by then.
-  CornerValues start, last;
-  std::string start_written[3], last_written[3];
-  bool redo = false;   // the fill stopped for corner values from before the chunk
-  std::string output;  // what the fill prints, printed in file order
-  std::vector<Binding> bindings;  // single pass
-  GlmFailure failure;  // of either pass
-  size_t exact = 0;    // elements and faces the fast paths left to the exact reader
-};
 
 // Cursors of one pass over one chunk; the model holds only results.
 struct ObjPass {
@@ -688,72 +615,6 @@ bool read_chunk(ObjPass& s) {
   return read_plain<P>(s);
 }
 
-// A thread's buffer for the chunks it reads from a file.
-struct Scratch {
-  char* data = nullptr;
-  size_t capacity = 0;
-  Scratch() = default;
-  Scratch(const Scratch&) = delete;
-  Scratch& operator=(const Scratch&) = delete;
-  ~Scratch() { free(data); }
-};
-
-// How the passes go about the text.
-struct ReadWay {
-  bool fast;            // fast paths for plainly well-formed lines
-  bool avx2;            // in the Avx2 instruction set
-  const GlmText* text;  // the whole text, in memory or an open file
-  Scratch* scratch;     // one per thread, for a file
-};
-
-// Puts the chunk's text where a pass walks it: in place for a text in
-// memory, else read from the file into the thread's buffer. The count pass
-// takes what the file holds now, so a file cut short ends there; the fill
-// pass must find as much again, or the file changed under the reader.
-bool load_chunk(Model* model, ObjChunk& chunk, const ReadWay& way, Scratch& scratch, bool fill) {
-  const GlmText& text = *way.text;
-  if (text.fd < 0) {
-    chunk.begin = text.data + chunk.from;
-    chunk.end = text.data + chunk.to;
-    return true;
-  }
-#ifdef _WIN32
-  (void)model;
-  (void)scratch;
-  (void)fill;
-  return false;  // Windows reads every file whole
-#else
-  const size_t length = chunk.to - chunk.from;
-  if (scratch.capacity < length) {
-    free(scratch.data);
-    scratch.data = static_cast<char*>(glmAllocPages(length));
-    scratch.capacity = scratch.data ? length : 0;
-    if (!scratch.data) {
-      glmFail(&chunk.failure, false, "glmReadOBJ() failed: out of memory (reading \"%s\").\n",
-              model->objpath);
-      return false;
-    }
-  }
-  const long long got = glmReadAt(text.fd, scratch.data, length, chunk.from);
-  if (got < 0) {
-    glmFail(&chunk.failure, false, "glmReadOBJ() failed: can't read data file \"%s\" (%s).\n",
-            model->objpath, strerror(errno));
-    return false;
-  }
-  if (static_cast<size_t>(got) < length) {
-    if (fill) {
-      glmFail(&chunk.failure, false, "glmReadOBJ() failed: \"%s\" changed while it was read.\n",
-              model->objpath);
-      return false;
-    }
-    chunk.to = chunk.from + static_cast<size_t>(got);
-  }
-  chunk.begin = scratch.data;
-  chunk.end = scratch.data + got;
-  return true;
-#endif
-}
-
 ObjPass start_pass(Model* model, ObjChunk& chunk, const ReadWay& way) {
   ObjPass s;
   s.model = model;
@@ -766,9 +627,10 @@ ObjPass start_pass(Model* model, ObjChunk& chunk, const ReadWay& way) {
   return s;
 }
 
-// Counts the chunk's elements and triangles and notes its groups, libraries
-// and last material; a failure ends the count where it is met.
-void glmFirstPass(Model* model, ObjChunk& chunk, const ReadWay& way, Scratch& scratch) {
+}  // namespace
+
+// A failure ends the count where it is met.
+void glm_obj::glmFirstPass(Model* model, ObjChunk& chunk, const ReadWay& way, Scratch& scratch) {
   chunk.groups.assign(1, ChunkGroup());
   if (!load_chunk(model, chunk, way, scratch, false)) return;
   ObjPass s = start_pass(model, chunk, way);
@@ -777,9 +639,7 @@ void glmFirstPass(Model* model, ObjChunk& chunk, const ReadWay& way, Scratch& sc
   chunk.triangles = s.triangles;
 }
 
-// Stores the chunk's values into the arrays its count sized, from where the
-// chunks before it end.
-void glmFillPass(Model* model, ObjChunk& chunk, const ReadWay& way, Scratch& scratch) {
+void glm_obj::glmFillPass(Model* model, ObjChunk& chunk, const ReadWay& way, Scratch& scratch) {
   chunk.redo = false;
   chunk.output.clear();
   chunk.failure = GlmFailure();
@@ -812,195 +672,7 @@ void glmFillPass(Model* model, ObjChunk& chunk, const ReadWay& way, Scratch& scr
     }
 }
 
-// Whether a chunk may start at p: at the start of a line whose first word
-// cannot carry on a statement from before it (it starts no number) and does
-// not follow a word holding an "f". A face statement's first corner can be
-// the next word, and a statement can start inside a word where a corner's
-// reading stops ("+f", "1/f"). The word before is looked for only so far
-// back.
-bool chunk_can_start(const char* text, const char* p, const char* end) {
-  if (p <= text || p >= end || p[-1] != '\n') return false;
-  const char c = *p;
-  if (is_space(c) || is_digit(c) || c == '+' || c == '-' || c == '.' || c == 'i' || c == 'I' ||
-      c == 'n' || c == 'N')
-    return false;
-  const char* limit = p - text > 256 ? p - 256 : text;
-  const char* q = p - 1;
-  while (q > limit && is_space(q[-1])) --q;
-  if (q == text) return true;
-  if (q == limit) return false;
-  const char* word_stop = q;
-  while (q > limit && !is_space(q[-1])) --q;
-  if (q == limit && q != text) return false;
-  return !memchr(q, 'f', static_cast<size_t>(word_stop - q));
-}
-
-// chunk_can_start looks this far back from where a chunk may start.
-const size_t kLookBack = 257;
-// A file is read this much at a time to find where a chunk may start.
-const size_t kCutWindow = 8192;
-
-// Where the first chunk may start at or after at: the start of a line that
-// chunk_can_start allows, or the end of the text. A file is read around at
-// alone, a window at a time for as long as the search goes; where it ends
-// before at now, at is taken as it is (the count pass reads nothing there).
-size_t next_start(const GlmText& text, size_t at, [[maybe_unused]] std::vector<char>& window,
-                  [[maybe_unused]] int* error) {
-  for (;;) {
-    const char* base = text.data;
-    size_t offset = 0, length = text.size;
-    bool last = true;
-#ifndef _WIN32
-    if (text.fd >= 0) {
-      offset = at > kLookBack ? at - kLookBack : 0;
-      const size_t want = std::min(window.size(), text.size - offset);
-      const long long got = glmReadAt(text.fd, window.data(), want, offset);
-      if (got < 0) {
-        *error = errno;
-        return at;
-      }
-      base = window.data();
-      length = static_cast<size_t>(got);
-      if (length <= at - offset) return at;
-      last = length < want || offset + length == text.size;
-    }
-#endif
-    // Far enough into a window that starts after the text does, the look
-    // back never reaches its start: base stands for the text's start.
-    const char* end = base + length;
-    const char* p = base + (at - offset);
-    if (p[-1] != '\n') p = skip_line(p, end);
-    while (p < end && !chunk_can_start(base, p, end)) p = skip_line(p, end);
-    if (p < end || last) return offset + static_cast<size_t>(p - base);
-    at = offset + length;
-  }
-}
-
-// Cuts the text into chunks of about chunk_bytes each, every one starting
-// where chunk_can_start allows. 0, or why a file could not be read.
-int cut_chunks(const GlmText& text, size_t chunk_bytes, std::vector<ObjChunk>* chunks) {
-  std::vector<char> window(text.fd >= 0 ? kCutWindow : 0);
-  int error = 0;
-  size_t begin = 0;
-  while (true) {
-    size_t at = text.size - begin > chunk_bytes ? begin + chunk_bytes : text.size;
-    if (at < text.size) at = next_start(text, at, window, &error);
-    if (error) return error;
-    chunks->emplace_back();
-    chunks->back().from = begin;
-    chunks->back().to = at;
-    if (at == text.size) break;
-    begin = at;
-  }
-  for (size_t i = 1; i < chunks->size(); i++) (*chunks)[i].start.known = 0;
-  return 0;
-}
-
-// Joins the chunks' counts in file order: reads the material libraries,
-// creates the groups, sizes the model and its groups' face lists, and tells
-// each chunk where its elements, triangles and group faces start.
-bool join_counts(Model* model, std::vector<ObjChunk>& chunks, GlmFailure* failure) {
-  ModelGroup* current = glmEnsureGroup(model, "default");
-  uint64_t read[3] = {}, triangles = 0;
-  for (ObjChunk& c : chunks) {
-    for (const std::string& name : c.libraries) {
-      free(model->mtlfile);
-      model->mtlfile = glmStrdup("glmReadOBJ", name.c_str(), strlen(name.c_str()));
-      *failure = glmReadMTLFile(model, model->mtlfile);
-      if (failure->failed) return false;
-    }
-    if (c.failure.failed) {
-      *failure = c.failure;
-      return false;
-    }
-    c.groups[0].group = current;
-    for (size_t i = 1; i < c.groups.size(); i++)
-      c.groups[i].group = glmEnsureGroup(model, c.groups[i].name.c_str());
-    if (!c.group_lines.empty()) current = c.groups[c.group_lines.back()].group;
-    for (int slot = 0; slot < 3; slot++) {
-      c.first_read[slot] = read[slot];
-      read[slot] += c.read[slot];
-    }
-    c.first_triangle = triangles;
-    triangles += c.triangles;
-  }
-
-  const uint64_t limit = UINT32_MAX - 1;
-  if (read[SLOT_V] > limit || read[SLOT_T] > limit || read[SLOT_N] > limit || triangles > limit) {
-    glmFail(failure, false, "glmReadOBJ() failed: \"%s\" holds more elements than a model can.\n",
-            model->objpath);
-    return false;
-  }
-  model->vertexcount = static_cast<uint32_t>(read[SLOT_V]);
-  model->uvcount = static_cast<uint32_t>(read[SLOT_T]);
-  model->normalcount = static_cast<uint32_t>(read[SLOT_N]);
-  model->facecount = static_cast<uint32_t>(triangles);
-
-  // Each group's faces in file order, chunk after chunk; within a chunk the
-  // group current at its start comes first.
-  for (ObjChunk& c : chunks)
-    for (ChunkGroup& g : c.groups) {
-      g.first = g.group->facecount;
-      g.group->facecount += static_cast<uint32_t>(g.faces);
-    }
-  for (ModelGroup* group = model->grouplist; group; group = group->next)
-    group->faceindices =
-        static_cast<uint32_t*>(glmAllocUnset("glmReadOBJ", group->facecount, sizeof(uint32_t)));
-
-  uint32_t material = 0;
-  for (ObjChunk& c : chunks) {
-    c.material = material;
-    if (c.named_material) glmLookupMaterial(model, c.last_material.c_str(), &material);
-  }
-  return true;
-}
-
-// After the chunks are filled, in file order: fills again each chunk that
-// needed corner values from before it, prints what each printed, stops at
-// the first failure and binds the groups' materials.
-bool finish_fill(Model* model, std::vector<ObjChunk>& chunks, const ReadWay& way,
-                 GlmFailure* failure) {
-  CornerValues carried;
-  std::string carried_written[3];
-  for (ObjChunk& c : chunks) {
-    if (c.redo) {
-      c.start = carried;
-      for (int slot = 0; slot < 3; slot++) c.start_written[slot] = carried_written[slot];
-      glmFillPass(model, c, way, way.scratch[0]);
-    }
-    if (!c.output.empty()) fwrite(c.output.data(), 1, c.output.size(), stdout);
-    if (c.failure.failed) {
-      *failure = c.failure;
-      return false;
-    }
-    for (int slot = 0; slot < 3; slot++)
-      if (c.last.known & (1u << slot)) {
-        carried.raw[slot] = c.last.raw[slot];
-        carried.value[slot] = c.last.value[slot];
-        carried.written[slot] = c.last.written[slot];
-        carried_written[slot] = c.last_written[slot];
-      }
-    for (const ChunkGroup& g : c.groups)
-      if (g.bound) g.group->mtlindex = g.material;
-  }
-  return true;
-}
-
-// Texts this big are read on all cores, in chunks of at least kChunkBytes.
-const size_t kParallelBytes = size_t(4) << 20;
-const size_t kChunkBytes = size_t(1) << 20;
-const unsigned kChunksPerThread = 8;
-// A file is read in chunks of at most this much, on any number of threads:
-// each thread holds one at a time.
-const size_t kFileChunkBytes = size_t(1) << 20;
-
-// An array for count elements of width floats after a first one of zeros.
-float* element_array(int width, uint32_t count) {
-  float* array = static_cast<float*>(
-      glmAllocUnset("glmReadOBJ", width * (size_t(count) + 1), sizeof(float)));
-  memset(array, 0, width * sizeof(float));
-  return array;
-}
+namespace {
 
 // How a single pass ended.
 enum OnceResult { kRead, kFailed, kGaveUp };
@@ -1089,30 +761,23 @@ OnceResult read_once(Model* model, const GlmText& text, const ReadWay& way, size
 
 }  // namespace
 
+// One pass on one thread; the count and fill passes over chunks where
+// several threads read, where the one pass gave up, and for the exact reader
+// alone (which the tests hold the others to).
 static GlmFailure read_obj_text(const char* objpath, const GlmText& text, Model** out,
                                 const GlmReadOptions& options) {
-  const size_t size = text.size;
   GlmFailure failure;
   Model* model = static_cast<Model*>(glmAlloc("glmReadOBJ", 1, sizeof(Model)));
   model->objpath = glmStrdup("glmReadOBJ", objpath, strlen(objpath));
 
   const bool fast = options.fast_paths;
-  unsigned threads = 1;
-  size_t chunk_bytes = SIZE_MAX;
-  if (fast) {
-    threads = options.threads ? options.threads : glmThreadsFor(size, kParallelBytes / 2);
-    if (options.chunk_bytes)
-      chunk_bytes = options.chunk_bytes;
-    else if (threads > 1 && size >= kParallelBytes)
-      chunk_bytes = std::max(kChunkBytes, size / (threads * kChunksPerThread));
-  }
-  if (text.fd >= 0 && !options.chunk_bytes) chunk_bytes = std::min(chunk_bytes, kFileChunkBytes);
-  std::vector<Scratch> scratch(std::max(1u, threads));
+  const ReadPlan plan = plan_read(text, options);
+  std::vector<Scratch> scratch(std::max(1u, plan.threads));
   const ReadWay way = {fast, fast && options.avx2 && have_avx2(), &text, scratch.data()};
 
-  if (fast && threads <= 1 && options.one_pass) {
+  if (fast && plan.threads <= 1 && options.one_pass) {
     size_t exact = 0;
-    const OnceResult result = read_once(model, text, way, chunk_bytes, &failure, &exact);
+    const OnceResult result = read_once(model, text, way, plan.chunk_bytes, &failure, &exact);
     if (result != kGaveUp) {
       if (options.exact_statements) *options.exact_statements = exact;
       if (result == kFailed) {
@@ -1127,35 +792,9 @@ static GlmFailure read_obj_text(const char* objpath, const GlmText& text, Model*
     model->objpath = glmStrdup("glmReadOBJ", objpath, strlen(objpath));
   }
 
-  std::vector<ObjChunk> chunks;
-  if (const int error = cut_chunks(text, chunk_bytes, &chunks)) {
-    glmFail(&failure, false, "glmReadOBJ() failed: can't read data file \"%s\" (%s).\n", objpath,
-            strerror(error));
-    glmDestroy(model);
-    *out = nullptr;
-    return failure;
-  }
-  glmRunThreadTasks(threads, chunks.size(), [&](size_t i, unsigned thread) {
-    glmFirstPass(model, chunks[i], way, scratch[thread]);
-  });
-  bool ok = join_counts(model, chunks, &failure);
-  if (ok) {
-    // The fill writes every element and face once the passes agree, so the
-    // arrays are not cleared first: each thread faults in the part it fills.
-    model->vertices = element_array(3, model->vertexcount);
-    model->faces = static_cast<ModelFace*>(
-        glmAllocUnset("glmReadOBJ", model->facecount, sizeof(ModelFace)));
-    if (model->normalcount) model->normals = element_array(3, model->normalcount);
-    if (model->uvcount) model->uvs = element_array(2, model->uvcount);
-    glmRunThreadTasks(threads, chunks.size(), [&](size_t i, unsigned thread) {
-      glmFillPass(model, chunks[i], way, scratch[thread]);
-    });
-    ok = finish_fill(model, chunks, way, &failure);
-  }
-  if (options.exact_statements) {
-    *options.exact_statements = 0;
-    for (const ObjChunk& c : chunks) *options.exact_statements += c.exact;
-  }
+  size_t exact = 0;
+  const bool ok = read_in_chunks(model, way, plan, &failure, &exact);
+  if (options.exact_statements) *options.exact_statements = exact;
   if (!ok) {
     glmDestroy(model);
     model = nullptr;
