@@ -1,7 +1,8 @@
 // Fuzz target for the OBJ and MTL readers. The OBJ text is read by the exact
-// reader, with the fast paths, and in chunks of a few bytes on several
-// threads: model, failure and output must agree. The plain-decimal shortcut
-// must take each number as the full number reader does.
+// reader, with the fast paths in one pass, in chunks of a few bytes on
+// several threads, and from a file a few bytes at a time: model, failure and
+// output must agree. The plain-decimal shortcut must take each number as the
+// full number reader does.
 #include <unistd.h>
 
 #include <cstdio>
@@ -59,8 +60,27 @@ struct Outcome {
   std::string output;
 };
 
-// What the reader printed goes to a temporary file instead of stdout.
-Outcome read_obj(const char* text, size_t size, const GlmReadOptions& options) {
+// Where the text is also written, to be read as a file: a directory of its
+// own, so that the material libraries it names are looked for where only
+// that file is, whichever way the text is read.
+char fuzz_dir[] = "/tmp/plinkar-fuzz-XXXXXX";
+
+const std::string& obj_path() {
+  static const std::string path = [] {
+    if (!mkdtemp(fuzz_dir)) abort();
+    atexit([] {
+      unlink((std::string(fuzz_dir) + "/fuzz.obj").c_str());
+      rmdir(fuzz_dir);
+    });
+    return std::string(fuzz_dir) + "/fuzz.obj";
+  }();
+  return path;
+}
+
+// What the reader printed goes to a temporary file instead of stdout. With
+// from_file the text is read from obj_path(), else from memory.
+Outcome read_obj(const char* text, size_t size, const GlmReadOptions& options,
+                 bool from_file = false) {
   static FILE* capture = tmpfile();
   if (!capture) abort();
   fflush(stdout);
@@ -68,7 +88,10 @@ Outcome read_obj(const char* text, size_t size, const GlmReadOptions& options) {
   dup2(fileno(capture), 1);
   rewind(capture);
   Outcome o;
-  o.failure = glmReadOBJText("/nonexistent/fuzz.obj", text, size, &o.model, options);
+  if (from_file)
+    o.failure = glmReadOBJFile(obj_path().c_str(), &o.model, options);
+  else
+    o.failure = glmReadOBJText(obj_path().c_str(), text, size, &o.model, options);
   fflush(stdout);
   const long length = ftell(capture);
   dup2(saved, 1);
@@ -88,18 +111,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size) memcpy(text, data, size);
   check_plain_numbers(text, size);
 
-  // The material library named in a fuzzed file is looked for in a
-  // directory that does not exist: its failure is part of what is compared.
-  // The chunk size and threads come from the input, so that they vary.
-  GlmReadOptions exact_way, fast_way, chunked;
+  FILE* file = fopen(obj_path().c_str(), "wb");
+  if (!file || fwrite(text, 1, size, file) != size || fclose(file) != 0) abort();
+
+  // A material library a fuzzed file names is missing, or is the file
+  // itself: either is part of what is compared. The chunk sizes and threads
+  // come from the input, so that they vary.
+  GlmReadOptions exact_way, fast_way, chunked, file_way;
   exact_way.fast_paths = false;
   chunked.chunk_bytes = 1 + (size ? data[0] % 32 : 0);
   chunked.threads = 2 + (size > 1 ? data[1] % 2 : 0);
   chunked.avx2 = size > 1 && data[1] & 2;
+  file_way.chunk_bytes = 1 + (size > 2 ? data[2] % 64 : 0);
+  file_way.threads = 1 + (size > 1 ? data[1] % 3 : 0);
   Outcome exact = read_obj(text, size, exact_way);
-  for (const GlmReadOptions* options : {&fast_way, &chunked}) {
-    Outcome o = read_obj(text, size, *options);
-    const char* way = options == &fast_way ? "fast" : "chunked";
+  for (const GlmReadOptions* options : {&fast_way, &chunked, &file_way}) {
+    Outcome o = read_obj(text, size, *options, options == &file_way);
+    const char* way = options == &fast_way  ? "fast"
+                      : options == &chunked ? "chunked"
+                                            : "file";
     if (o.failure.message != exact.failure.message ||
         (o.model == nullptr) != (exact.model == nullptr) || o.output != exact.output) {
       fprintf(stderr, "the %s and exact readers disagree:\n%s\n%s\n", way,
