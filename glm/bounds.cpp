@@ -4,11 +4,57 @@
 #include <cmath>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "glm/glm_internal.h"
 #include "glm/parallel.h"
 
 // Vertices per thread below which fitting stays on one thread.
 static const size_t kVerticesPerThread = 1 << 16;
+
+// Vertices first..last go into the box low/high, coordinate by coordinate,
+// with the strict comparisons: a coordinate replaces the bound only when it
+// is beyond it, so not-a-number never does. Four vertices at a time, in
+// three vectors whose lanes hold the axes in turn, the lanes' bounds joined
+// at the end. That may end on the other one of +0 and -0 than a scan one by
+// one would, but nothing can tell: a zero bound moves the centre only when
+// both bounds are zeros, and then no coordinate was beyond vertex 1's.
+static void add_to_box(const float* v, uint32_t first, uint32_t last, float* low, float* high) {
+  uint32_t i = first;
+#ifdef __SSE2__
+  if (last >= first + 3) {
+    __m128 lo[3], hi[3];
+    for (int k = 0; k < 3; k++) {
+      lo[k] = _mm_setr_ps(low[k % 3], low[(k + 1) % 3], low[(k + 2) % 3], low[k % 3]);
+      hi[k] = _mm_setr_ps(high[k % 3], high[(k + 1) % 3], high[(k + 2) % 3], high[k % 3]);
+    }
+    for (; i + 3 <= last; i += 4)
+      for (int k = 0; k < 3; k++) {
+        const __m128 c = _mm_loadu_ps(v + 3 * size_t(i) + 4 * k);
+        lo[k] = _mm_min_ps(c, lo[k]);  // c < lo ? c : lo
+        hi[k] = _mm_max_ps(c, hi[k]);  // c > hi ? c : hi
+      }
+    float lanes[2][12];
+    for (int k = 0; k < 3; k++) {
+      _mm_storeu_ps(lanes[0] + 4 * k, lo[k]);
+      _mm_storeu_ps(lanes[1] + 4 * k, hi[k]);
+    }
+    for (int lane = 0; lane < 12; lane++) {
+      const int axis = lane % 3;
+      if (lanes[0][lane] < low[axis]) low[axis] = lanes[0][lane];
+      if (lanes[1][lane] > high[axis]) high[axis] = lanes[1][lane];
+    }
+  }
+#endif
+  for (; i <= last; i++)
+    for (int axis = 0; axis < 3; axis++) {
+      const float c = v[3 * size_t(i) + axis];
+      if (c > high[axis]) high[axis] = c;
+      if (c < low[axis]) low[axis] = c;
+    }
+}
 
 // Box of vertices 1..vertexcount. A model without vertices has the empty
 // box at the origin. Each part of the vertices is scanned from vertex 1's
@@ -28,14 +74,8 @@ static void scan_box(const Model* model, float* min, float* max) {
     float* low = &boxes[6 * part];
     float* high = low + 3;
     for (int axis = 0; axis < 3; axis++) low[axis] = high[axis] = v[3 + axis];
-    const uint32_t end = static_cast<uint32_t>(glmPartStart(count, parts, part + 1));
-    for (uint32_t i = static_cast<uint32_t>(glmPartStart(count, parts, part)) + 1; i <= end; i++) {
-      for (int axis = 0; axis < 3; axis++) {
-        float c = v[3 * i + axis];
-        if (c > high[axis]) high[axis] = c;
-        if (c < low[axis]) low[axis] = c;
-      }
-    }
+    add_to_box(v, static_cast<uint32_t>(glmPartStart(count, parts, part)) + 1,
+               static_cast<uint32_t>(glmPartStart(count, parts, part + 1)), low, high);
   });
   for (int axis = 0; axis < 3; axis++) min[axis] = max[axis] = boxes[axis];
   for (unsigned part = 0; part < parts; part++)
@@ -70,8 +110,22 @@ float glmFitToUnitCube(Model* model) {
   const uint32_t count = model->vertexcount;
   const unsigned parts = glmThreadsFor(count, kVerticesPerThread);
   glmRunTasks(parts, parts, [&](size_t part) {
+    uint32_t i = static_cast<uint32_t>(glmPartStart(count, parts, part)) + 1;
     const uint32_t end = static_cast<uint32_t>(glmPartStart(count, parts, part + 1));
-    for (uint32_t i = static_cast<uint32_t>(glmPartStart(count, parts, part)) + 1; i <= end; i++) {
+#ifdef __SSE2__
+    // Four vertices at a time, each coordinate rounded after the
+    // subtraction and after the product, as one at a time.
+    __m128 at[3];
+    for (int k = 0; k < 3; k++)
+      at[k] = _mm_setr_ps(centre[k % 3], centre[(k + 1) % 3], centre[(k + 2) % 3], centre[k % 3]);
+    const __m128 by = _mm_set1_ps(scale);
+    for (; i + 3 <= end; i += 4)
+      for (int k = 0; k < 3; k++) {
+        float* c = v + 3 * size_t(i) + 4 * k;
+        _mm_storeu_ps(c, _mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(c), at[k]), by));
+      }
+#endif
+    for (; i <= end; i++) {
       for (int axis = 0; axis < 3; axis++) {
         v[3 * i + axis] -= centre[axis];
         v[3 * i + axis] *= scale;

@@ -53,6 +53,11 @@ void* glmAlloc(const char* operation, size_t count, size_t size);
 // neither zeroed nor faulted in, so pages never written are never taken.
 void* glmAllocUnset(const char* operation, size_t count, size_t size);
 char* glmStrdup(const char* operation, const char* text, size_t length);
+// Zeroed scratch that a library call frees itself, with
+// glmFreeZeroedScratch and the same count and size: a big block is a
+// mapping of its own, which comes zeroed without being cleared.
+void* glmAllocZeroedScratch(const char* operation, size_t count, size_t size);
+void glmFreeZeroedScratch(void* block, size_t count, size_t size);
 // malloc for a block to be filled right away: a big one starts on a big
 // page and is faulted in 2 MB at a time. Null when memory ran out.
 void* glmAllocPages(size_t bytes);

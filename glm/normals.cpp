@@ -339,12 +339,11 @@ void glmVertexNormals(Model* model, float angle) {
 
   // Each part of the vertices walks all faces for its own vertices, so
   // every vertex's uses are summed in order without a lock; a thread
-  // writes only the corners of its own vertices. The sums are faulted in
-  // up front: threads faulting pages at random places of one array wait on
-  // each other.
+  // writes only the corners of its own vertices. The sums lie on 2 MB
+  // pages, so threads touching them at random places fault seldom.
   const unsigned parts = glmThreadsFor(vertexcount, kVerticesPerThread);
   VertexSum* sums = static_cast<VertexSum*>(
-      glmAlloc("glmVertexNormals", size_t(vertexcount) + 1, sizeof(VertexSum)));
+      glmAllocZeroedScratch("glmVertexNormals", size_t(vertexcount) + 1, sizeof(VertexSum)));
   const auto part_vertex = [&](size_t part) {
     return static_cast<uint32_t>(glmPartStart(vertexcount, parts, part)) + 1;
   };
@@ -377,7 +376,7 @@ void glmVertexNormals(Model* model, float angle) {
   // shared normal are set by runs of faces; the copies, numbered in use
   // order, by one walk when there are any.
   if (!copies && model->normalcount == vertexcount) {
-    free(sums);
+    glmFreeZeroedScratch(sums, size_t(vertexcount) + 1, sizeof(VertexSum));
     return;
   }
   const unsigned runs = glmThreadsFor(facecount, kFacesPerThread);
@@ -389,5 +388,5 @@ void glmVertexNormals(Model* model, float angle) {
   if (copies && runs > 1)
     set_corners(faces, 0, facecount, vertexcount, facetnorms, threshold, sums, false, true, true,
                 normals);
-  free(sums);
+  glmFreeZeroedScratch(sums, size_t(vertexcount) + 1, sizeof(VertexSum));
 }

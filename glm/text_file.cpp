@@ -79,6 +79,15 @@ static bool big_pages(void* block, size_t bytes) {
 #endif
 }
 
+[[noreturn]] static void out_of_memory(const char* operation, size_t count, size_t size) {
+  // On the stack: there may be no memory left for a string.
+  char message[256];
+  int length =
+      snprintf(message, sizeof message, "%s() failed: out of memory (%zu items of %zu bytes).\n",
+               operation, count, size);
+  die(stderr, message, length < 0 ? 0 : std::min(size_t(length), sizeof message - 1));
+}
+
 void* glmAlloc(const char* operation, size_t count, size_t size) {
   const size_t bytes = count * size;
   const bool overflow = size && bytes / size != count;
@@ -90,14 +99,7 @@ void* glmAlloc(const char* operation, size_t count, size_t size) {
   } else {
     block = calloc(count ? count : 1, size ? size : 1);
   }
-  if (!block) {
-    // On the stack: there may be no memory left for a string.
-    char message[256];
-    int length =
-        snprintf(message, sizeof message, "%s() failed: out of memory (%zu items of %zu bytes).\n",
-                 operation, count, size);
-    die(stderr, message, length < 0 ? 0 : std::min(size_t(length), sizeof message - 1));
-  }
+  if (!block) out_of_memory(operation, count, size);
   return block;
 }
 
@@ -121,6 +123,41 @@ void* glmAllocPages(size_t bytes) {
   }
 #endif
   return malloc(bytes ? bytes : 1);
+}
+
+void* glmAllocZeroedScratch(const char* operation, size_t count, size_t size) {
+#ifndef _WIN32
+  const size_t bytes = count * size;
+  if (size && bytes / size == count && bytes >= kBigPageBytes / 4) {
+    // Fresh pages come zeroed: a mapping of its own needs no clearing, and
+    // starts on a 2 MB boundary so that every 2 MB is one fault.
+    const size_t mapped = (bytes + kBigPageBytes - 1) & ~(kBigPageBytes - 1);
+    void* map = mmap(nullptr, mapped + kBigPageBytes, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (map != MAP_FAILED) {
+      char* block = reinterpret_cast<char*>(
+          (reinterpret_cast<uintptr_t>(map) + kBigPageBytes - 1) & ~uintptr_t(kBigPageBytes - 1));
+      const size_t before = static_cast<size_t>(block - static_cast<char*>(map));
+      if (before) munmap(map, before);
+      munmap(block + mapped, kBigPageBytes - before);
+      madvise(block, mapped, MADV_HUGEPAGE);
+      return block;
+    }
+    out_of_memory(operation, count, size);
+  }
+#endif
+  return glmAlloc(operation, count, size);
+}
+
+void glmFreeZeroedScratch(void* block, size_t count, size_t size) {
+#ifndef _WIN32
+  const size_t bytes = count * size;  // it did not overflow when allocated
+  if (bytes >= kBigPageBytes / 4) {
+    munmap(block, (bytes + kBigPageBytes - 1) & ~(kBigPageBytes - 1));
+    return;
+  }
+#endif
+  free(block);
 }
 
 void* glmGrow(void* block, size_t* capacity, size_t need, size_t size) {
