@@ -178,16 +178,7 @@ bool join_counts(Model* model, std::vector<ObjChunk>& chunks, GlmFailure* failur
   model->normalcount = static_cast<uint32_t>(read[SLOT_N]);
   model->facecount = static_cast<uint32_t>(triangles);
 
-  // Each group's faces in file order, chunk after chunk; within a chunk the
-  // group current at its start comes first.
-  for (ObjChunk& c : chunks)
-    for (ChunkGroup& g : c.groups) {
-      g.first = g.group->facecount;
-      g.group->facecount += static_cast<uint32_t>(g.faces);
-    }
-  for (ModelGroup* group = model->grouplist; group; group = group->next)
-    group->faceindices =
-        static_cast<uint32_t*>(glmAllocUnset("glmReadOBJ", group->facecount, sizeof(uint32_t)));
+  place_group_faces(model, chunks.data(), chunks.size());
 
   uint32_t material = 0;
   for (ObjChunk& c : chunks) {
@@ -230,8 +221,8 @@ bool finish_fill(Model* model, std::vector<ObjChunk>& chunks, const ReadWay& way
 
 // An array for count elements of width floats after a first one of zeros.
 float* element_array(int width, uint32_t count) {
-  float* array = static_cast<float*>(
-      glmAllocUnset("glmReadOBJ", width * (size_t(count) + 1), sizeof(float)));
+  float* array =
+      static_cast<float*>(glmAllocUnset("glmReadOBJ", width * (size_t(count) + 1), sizeof(float)));
   memset(array, 0, width * sizeof(float));
   return array;
 }
@@ -257,11 +248,21 @@ int cut_chunks(const GlmText& text, size_t chunk_bytes, std::vector<ObjChunk>* c
   return 0;
 }
 
+void place_group_faces(Model* model, ObjChunk* chunks, size_t count) {
+  for (size_t i = 0; i < count; i++)
+    for (ChunkGroup& g : chunks[i].groups) {
+      g.first = g.group->facecount;
+      g.group->facecount += static_cast<uint32_t>(g.faces);
+    }
+  for (ModelGroup* group = model->grouplist; group; group = group->next)
+    group->faceindices =
+        static_cast<uint32_t*>(glmAllocUnset("glmReadOBJ", group->facecount, sizeof(uint32_t)));
+}
+
 ReadPlan plan_read(const GlmText& text, const GlmReadOptions& options) {
   ReadPlan plan = {1, SIZE_MAX};
   if (options.fast_paths) {
-    plan.threads =
-        options.threads ? options.threads : glmThreadsFor(text.size, kParallelBytes / 2);
+    plan.threads = options.threads ? options.threads : glmThreadsFor(text.size, kParallelBytes / 2);
     if (options.chunk_bytes)
       plan.chunk_bytes = options.chunk_bytes;
     else if (plan.threads > 1 && text.size >= kParallelBytes)
@@ -288,8 +289,8 @@ bool read_in_chunks(Model* model, const ReadWay& way, const ReadPlan& plan, GlmF
     // The fill writes every element and face once the passes agree, so the
     // arrays are not cleared first: each thread faults in the part it fills.
     model->vertices = element_array(3, model->vertexcount);
-    model->faces = static_cast<ModelFace*>(
-        glmAllocUnset("glmReadOBJ", model->facecount, sizeof(ModelFace)));
+    model->faces =
+        static_cast<ModelFace*>(glmAllocUnset("glmReadOBJ", model->facecount, sizeof(ModelFace)));
     if (model->normalcount) model->normals = element_array(3, model->normalcount);
     if (model->uvcount) model->uvs = element_array(2, model->uvcount);
     glmRunThreadTasks(plan.threads, chunks.size(), [&](size_t i, unsigned thread) {

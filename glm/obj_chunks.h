@@ -23,7 +23,7 @@ enum Slot { SLOT_V = 0, SLOT_T = 1, SLOT_N = 2 };
 // chunk starts, the others are those its g lines name.
 struct ChunkGroup {
   std::string name;
-  uint64_t faces = 0;           // count: triangles the chunk adds to it
+  uint64_t faces = 0;           // count (or single pass): triangles the chunk adds to it
   ModelGroup* group = nullptr;  // join
   uint32_t first = 0;           // join: where its faces go in faceindices
   uint32_t filled = 0;          // fill
@@ -34,7 +34,6 @@ struct ChunkGroup {
     uint32_t first, count;
   };
   std::vector<Run> runs;
-  uint64_t run_faces = 0;
 };
 
 // A single pass's g and usemtl lines, bound once the libraries are read.
@@ -80,11 +79,11 @@ struct ObjChunk {
   // written here, for messages: the text they point into is gone by then.
   CornerValues start, last;
   std::string start_written[3], last_written[3];
-  bool redo = false;   // the fill stopped for corner values from before the chunk
-  std::string output;  // what the fill prints, printed in file order
+  bool redo = false;              // the fill stopped for corner values from before the chunk
+  std::string output;             // what the fill prints, printed in file order
   std::vector<Binding> bindings;  // single pass
-  GlmFailure failure;  // of either pass
-  size_t exact = 0;    // elements and faces the fast paths left to the exact reader
+  GlmFailure failure;             // of either pass
+  size_t exact = 0;               // elements and faces the fast paths left to the exact reader
 };
 
 // A thread's buffer for the chunks it reads from a file.
@@ -117,6 +116,11 @@ bool load_chunk(Model* model, ObjChunk& chunk, const ReadWay& way, Scratch& scra
 // Cuts the text into chunks of about chunk_bytes each (one for SIZE_MAX).
 // 0, or why a file could not be read.
 int cut_chunks(const GlmText& text, size_t chunk_bytes, std::vector<ObjChunk>* chunks);
+
+// Gives each group of the chunks its place in its group's face list, in
+// file order: chunk after chunk, and within a chunk the group current at its
+// start first. Allocates the lists.
+void place_group_faces(Model* model, ObjChunk* chunks, size_t count);
 
 // How a text is read: on how many threads, in chunks of how many bytes.
 struct ReadPlan {

@@ -232,7 +232,7 @@ inline void add_to_group(ObjPass& s, uint32_t n) {
       g.runs.back().count += n;
     else
       g.runs.push_back(ChunkGroup::Run{first, n});
-    g.run_faces += n;
+    g.faces += n;
   } else {
     uint32_t* indices = &g.group->faceindices[g.first + g.filled];
     for (uint32_t t = 0; t < n; t++) indices[t] = first + t;
@@ -734,13 +734,7 @@ OnceResult read_once(Model* model, const GlmText& text, const ReadWay& way, size
   whole.groups[0].group = glmEnsureGroup(model, "default");
   for (size_t i = 1; i < whole.groups.size(); i++)
     whole.groups[i].group = glmEnsureGroup(model, whole.groups[i].name.c_str());
-  for (ChunkGroup& g : whole.groups) {
-    g.first = g.group->facecount;
-    g.group->facecount += static_cast<uint32_t>(g.run_faces);
-  }
-  for (ModelGroup* group = model->grouplist; group; group = group->next)
-    group->faceindices =
-        static_cast<uint32_t*>(glmAllocUnset("glmReadOBJ", group->facecount, sizeof(uint32_t)));
+  place_group_faces(model, &whole, 1);
   for (ChunkGroup& g : whole.groups) {
     uint32_t* to = g.group->faceindices + g.first;
     for (const ChunkGroup::Run& run : g.runs)

@@ -135,8 +135,8 @@ void* glmAllocZeroedScratch(const char* operation, size_t count, size_t size) {
     void* map = mmap(nullptr, mapped + kBigPageBytes, PROT_READ | PROT_WRITE,
                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (map != MAP_FAILED) {
-      char* block = reinterpret_cast<char*>(
-          (reinterpret_cast<uintptr_t>(map) + kBigPageBytes - 1) & ~uintptr_t(kBigPageBytes - 1));
+      char* block = reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(map) + kBigPageBytes - 1) &
+                                            ~uintptr_t(kBigPageBytes - 1));
       const size_t before = static_cast<size_t>(block - static_cast<char*>(map));
       if (before) munmap(map, before);
       munmap(block + mapped, kBigPageBytes - before);

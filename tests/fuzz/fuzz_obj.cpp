@@ -127,9 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Outcome exact = read_obj(text, size, exact_way);
   for (const GlmReadOptions* options : {&fast_way, &chunked, &file_way}) {
     Outcome o = read_obj(text, size, *options, options == &file_way);
-    const char* way = options == &fast_way  ? "fast"
-                      : options == &chunked ? "chunked"
-                                            : "file";
+    const char* way = options == &fast_way ? "fast" : options == &chunked ? "chunked" : "file";
     if (o.failure.message != exact.failure.message ||
         (o.model == nullptr) != (exact.model == nullptr) || o.output != exact.output) {
       fprintf(stderr, "the %s and exact readers disagree:\n%s\n%s\n", way,
