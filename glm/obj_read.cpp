@@ -207,7 +207,7 @@ template <Pass P>
 inline ModelFace* room_for(ObjPass& s, uint64_t n) {
   if (P == kOnce) {
     if (s.triangles + n > s.face_room) {
-      // A triangle of a scanned model takes some 20 bytes of text.
+      // Guessed high: a triangle of a scanned model takes some 20 bytes.
       const size_t need = first_room(s, s.triangles + n, s.face_room ? SIZE_MAX : 16);
       void* grown = glmGrow(s.model->faces, &s.face_room, need, sizeof(ModelFace));
       if (!grown) return nullptr;
@@ -456,7 +456,7 @@ template <int kWidth>
 __attribute__((noinline)) float* grow_elements(ObjPass& s, int slot, uint64_t index) {
   float*& array = slot_array(s.model, slot);
   const bool fresh = !array;
-  // An element line takes some 30 bytes.
+  // Guessed high: an element line takes some 30 bytes.
   const size_t need = first_room(s, index + 1, fresh ? 24 : SIZE_MAX);
   void* grown = glmGrow(array, &s.room[slot], need, kWidth * sizeof(float));
   if (!grown) return nullptr;
