@@ -145,12 +145,7 @@ bool join_counts(Model* model, std::vector<ObjChunk>& chunks, GlmFailure* failur
   ModelGroup* current = glmEnsureGroup(model, "default");
   uint64_t read[3] = {}, triangles = 0;
   for (ObjChunk& c : chunks) {
-    for (const std::string& name : c.libraries) {
-      free(model->mtlfile);
-      model->mtlfile = glmStrdup("glmReadOBJ", name.c_str(), strlen(name.c_str()));
-      *failure = glmReadMTLFile(model, model->mtlfile);
-      if (failure->failed) return false;
-    }
+    if (!read_libraries(model, c.libraries, failure)) return false;
     if (c.failure.failed) {
       *failure = c.failure;
       return false;
@@ -246,6 +241,24 @@ int cut_chunks(const GlmText& text, size_t chunk_bytes, std::vector<ObjChunk>* c
   }
   for (size_t i = 1; i < chunks->size(); i++) (*chunks)[i].start.known = 0;
   return 0;
+}
+
+bool read_libraries(Model* model, const std::vector<std::string>& names, GlmFailure* failure) {
+  for (const std::string& name : names) {
+    free(model->mtlfile);
+    model->mtlfile = glmStrdup("glmReadOBJ", name.c_str(), strlen(name.c_str()));
+    *failure = glmReadMTLFile(model, model->mtlfile);
+    if (failure->failed) return false;
+  }
+  return true;
+}
+
+void look_up_material(const Model* model, const std::string& name, uint32_t* material,
+                      std::string* output) {
+  if (glmLookupMaterial(model, name.c_str(), material)) return;
+  *output += "glmFindMaterial():  can't find material \"";
+  *output += name.c_str();
+  *output += "\".\n";
 }
 
 void place_group_faces(Model* model, ObjChunk* chunks, size_t count) {

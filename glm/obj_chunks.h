@@ -117,6 +117,16 @@ bool load_chunk(Model* model, ObjChunk& chunk, const ReadWay& way, Scratch& scra
 // 0, or why a file could not be read.
 int cut_chunks(const GlmText& text, size_t chunk_bytes, std::vector<ObjChunk>* chunks);
 
+// Reads the material libraries an mtllib line names, in order, each
+// replacing the table; false, with the failure, when one cannot be read.
+bool read_libraries(Model* model, const std::vector<std::string>& names, GlmFailure* failure);
+
+// Looks up a usemtl line's material into *material (0 when missing) and
+// adds the message for a missing one to output, which is printed in file
+// order.
+void look_up_material(const Model* model, const std::string& name, uint32_t* material,
+                      std::string* output);
+
 // Gives each group of the chunks its place in its group's face list, in
 // file order: chunk after chunk, and within a chunk the group current at its
 // start first. Allocates the lists.

@@ -526,12 +526,7 @@ __attribute__((noinline)) void material_line(ObjPass& s, const char*& p) {
   } else if (P == kFill) {
     // Materials bind to groups: this one also applies to the group's
     // faces read before it.
-    std::string name = line_name(p, s.end);
-    if (!glmLookupMaterial(s.model, name.c_str(), &s.material)) {
-      chunk.output += "glmFindMaterial():  can't find material \"";
-      chunk.output += name.c_str();
-      chunk.output += "\".\n";
-    }
+    look_up_material(s.model, line_name(p, s.end), &s.material, &chunk.output);
     bind_material(s);
   } else {
     chunk.named_material = true;
@@ -724,12 +719,7 @@ OnceResult read_once(Model* model, const GlmText& text, const ReadWay& way, size
   if (model->normals) fit_array(model->normals, 3 * (size_t(model->normalcount) + 1));
   fit_array(model->faces, model->facecount);
 
-  for (const std::string& name : whole.libraries) {
-    free(model->mtlfile);
-    model->mtlfile = glmStrdup("glmReadOBJ", name.c_str(), strlen(name.c_str()));
-    *failure = glmReadMTLFile(model, model->mtlfile);
-    if (failure->failed) return kFailed;
-  }
+  if (!read_libraries(model, whole.libraries, failure)) return kFailed;
   // The groups as the two passes make them, each with its faces.
   whole.groups[0].group = glmEnsureGroup(model, "default");
   for (size_t i = 1; i < whole.groups.size(); i++)
@@ -743,11 +733,11 @@ OnceResult read_once(Model* model, const GlmText& text, const ReadWay& way, size
 
   uint32_t material = 0;
   for (const Binding& b : whole.bindings) {
-    if (b.usemtl && !glmLookupMaterial(model, b.material.c_str(), &material))
-      printf("glmFindMaterial():  can't find material \"%s\".\n", b.material.c_str());
+    if (b.usemtl) look_up_material(model, b.material, &material, &whole.output);
     whole.groups[b.group].bound = true;
     whole.groups[b.group].material = material;
   }
+  fwrite(whole.output.data(), 1, whole.output.size(), stdout);
   for (const ChunkGroup& g : whole.groups)
     if (g.bound) g.group->mtlindex = g.material;
   return kRead;

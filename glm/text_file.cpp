@@ -18,6 +18,15 @@
 #include "glm/glm_internal.h"
 
 static const size_t kBigPageBytes = size_t(2) << 20;
+// Blocks this big start on a 2 MB page (see glmAllocPages).
+static const size_t kPagedBytes = kBigPageBytes / 4;
+
+#ifndef _WIN32
+// bytes rounded up to whole 2 MB pages.
+static size_t in_big_pages(size_t bytes) {
+  return (bytes + kBigPageBytes - 1) & ~(kBigPageBytes - 1);
+}
+#endif
 
 void glmFail(GlmFailure* failure, bool to_stdout, const char* format, ...) {
   char buffer[512];
@@ -65,17 +74,14 @@ static char* page_down(void* block, size_t bytes) {
 #endif
 
 // Asks for big pages for a block of 2 MB or more, where the kernel has
-// them: a fault and a page record per 2 MB instead of per 4 KB. Returns
-// whether the block is that big.
-static bool big_pages(void* block, size_t bytes) {
+// them: a fault and a page record per 2 MB instead of per 4 KB.
+static void big_pages(void* block, size_t bytes) {
 #ifndef _WIN32
-  if (bytes < (size_t(1) << 21)) return false;
+  if (bytes < kBigPageBytes) return;
   madvise(page_up(block), page_down(block, bytes) - page_up(block), MADV_HUGEPAGE);
-  return true;
 #else
   (void)block;
   (void)bytes;
-  return false;
 #endif
 }
 
@@ -92,7 +98,7 @@ void* glmAlloc(const char* operation, size_t count, size_t size) {
   const size_t bytes = count * size;
   const bool overflow = size && bytes / size != count;
   void* block = nullptr;
-  if (!overflow && bytes >= kBigPageBytes / 4) {
+  if (!overflow && bytes >= kPagedBytes) {
     // Zeroed here rather than by calloc, which cannot start it on a big page.
     block = glmAllocPages(bytes);
     if (block) memset(block, 0, bytes);
@@ -114,8 +120,8 @@ void* glmAllocPages(size_t bytes) {
 #ifndef _WIN32
   // A page fault costs as much as writing several pages, more so under a
   // hypervisor: a block of 2 MB pages from its start takes one per 2 MB.
-  if (bytes >= kBigPageBytes / 4 && bytes <= SIZE_MAX - kBigPageBytes) {
-    bytes = (bytes + kBigPageBytes - 1) & ~(kBigPageBytes - 1);
+  if (bytes >= kPagedBytes && bytes <= SIZE_MAX - kBigPageBytes) {
+    bytes = in_big_pages(bytes);
     void* block = nullptr;
     if (posix_memalign(&block, kBigPageBytes, bytes) != 0) return nullptr;
     madvise(block, bytes, MADV_HUGEPAGE);
@@ -128,10 +134,10 @@ void* glmAllocPages(size_t bytes) {
 void* glmAllocZeroedScratch(const char* operation, size_t count, size_t size) {
 #ifndef _WIN32
   const size_t bytes = count * size;
-  if (size && bytes / size == count && bytes >= kBigPageBytes / 4) {
+  if (size && bytes / size == count && bytes >= kPagedBytes) {
     // Fresh pages come zeroed: a mapping of its own needs no clearing, and
     // starts on a 2 MB boundary so that every 2 MB is one fault.
-    const size_t mapped = (bytes + kBigPageBytes - 1) & ~(kBigPageBytes - 1);
+    const size_t mapped = in_big_pages(bytes);
     void* map = mmap(nullptr, mapped + kBigPageBytes, PROT_READ | PROT_WRITE,
                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (map != MAP_FAILED) {
@@ -152,10 +158,13 @@ void* glmAllocZeroedScratch(const char* operation, size_t count, size_t size) {
 void glmFreeZeroedScratch(void* block, size_t count, size_t size) {
 #ifndef _WIN32
   const size_t bytes = count * size;  // it did not overflow when allocated
-  if (bytes >= kBigPageBytes / 4) {
-    munmap(block, (bytes + kBigPageBytes - 1) & ~(kBigPageBytes - 1));
+  if (bytes >= kPagedBytes) {
+    munmap(block, in_big_pages(bytes));
     return;
   }
+#else
+  (void)count;
+  (void)size;
 #endif
   free(block);
 }
