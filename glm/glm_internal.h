@@ -65,6 +65,9 @@ void* glmAllocPages(size_t bytes);
 // is filled (realloc'd; null at first): at least doubles. Returns the block,
 // or null when memory ran out, the old one then left as it was.
 void* glmGrow(void* block, size_t* capacity, size_t need, size_t size);
+// Gives back the room of a grown block past its first bytes, where that
+// costs nothing later; returns the block.
+void* glmShrink(void* block, size_t bytes);
 
 // A file to read: its whole text in memory, or (POSIX only) a regular file
 // left open, to be read a chunk at a time. Nothing follows data[size - 1]:
