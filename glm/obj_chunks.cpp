@@ -1,6 +1,6 @@
 // obj_chunks.cpp: the OBJ reader's chunks: where a chunk may start, how a
-// file is read a chunk at a time, and the count and fill passes over all
-// chunks on several threads with the join between them.
+// file is read a chunk at a time, and the passes over them on several
+// threads with the join between the count and the fill.
 #include "glm/obj_chunks.h"
 
 #include <algorithm>
@@ -138,6 +138,32 @@ size_t next_start(const GlmText& text, size_t at, [[maybe_unused]] std::vector<c
   }
 }
 
+// Reads the material libraries an mtllib line names, in order, each
+// replacing the table; false, with the failure, when one cannot be read.
+bool read_libraries(Model* model, const std::vector<std::string>& names, GlmFailure* failure) {
+  for (const std::string& name : names) {
+    free(model->mtlfile);
+    model->mtlfile = glmStrdup("glmReadOBJ", name.c_str(), strlen(name.c_str()));
+    *failure = glmReadMTLFile(model, model->mtlfile);
+    if (failure->failed) return false;
+  }
+  return true;
+}
+
+// Gives each group of the chunks its place in its group's face list, in
+// file order: chunk after chunk, and within a chunk the group current at its
+// start first. Allocates the lists.
+void place_group_faces(Model* model, std::vector<ObjChunk>& chunks) {
+  for (ObjChunk& c : chunks)
+    for (ChunkGroup& g : c.groups) {
+      g.first = g.group->facecount;
+      g.group->facecount += static_cast<uint32_t>(g.faces);
+    }
+  for (ModelGroup* group = model->grouplist; group; group = group->next)
+    group->faceindices =
+        static_cast<uint32_t*>(glmAllocUnset("glmReadOBJ", group->facecount, sizeof(uint32_t)));
+}
+
 // Joins the chunks' counts in file order: reads the material libraries,
 // creates the groups, sizes the model and its groups' face lists, and tells
 // each chunk where its elements, triangles and group faces start.
@@ -173,7 +199,7 @@ bool join_counts(Model* model, std::vector<ObjChunk>& chunks, GlmFailure* failur
   model->normalcount = static_cast<uint32_t>(read[SLOT_N]);
   model->facecount = static_cast<uint32_t>(triangles);
 
-  place_group_faces(model, chunks.data(), chunks.size());
+  place_group_faces(model, chunks);
 
   uint32_t material = 0;
   for (ObjChunk& c : chunks) {
@@ -222,6 +248,80 @@ float* element_array(int width, uint32_t count) {
   return array;
 }
 
+// Fills the chunks from first on, in parallel, then finishes them all.
+bool fill_chunks(Model* model, std::vector<ObjChunk>& chunks, size_t first, const ReadWay& way,
+                 unsigned threads, GlmFailure* failure) {
+  glmRunThreadTasks(threads, chunks.size() - first, [&](size_t i, unsigned thread) {
+    glmFillPass(model, chunks[first + i], way, way.scratch[thread]);
+  });
+  return finish_fill(model, chunks, way, failure);
+}
+
+// Makes room for count elements after slot 0 in an array the single pass
+// grew, or gives one it never grew its first element, of zeros. False when
+// memory ran out.
+bool room_for_elements(float*& array, size_t* room, int width, uint64_t count) {
+  if (count + 1 <= *room) return true;
+  const bool fresh = !array;
+  void* grown = glmGrow(array, room, count + 1, width * sizeof(float));
+  if (!grown) return false;
+  array = static_cast<float*>(grown);
+  if (fresh) memset(array, 0, width * sizeof(float));
+  return true;
+}
+
+// Shrinks a grown array to its count, or gives an empty one a block.
+template <typename T>
+void fit_array(T*& array, size_t count) {
+  if (!array)
+    array = static_cast<T*>(glmAlloc("glmReadOBJ", count, sizeof(T)));
+  else
+    array = static_cast<T*>(glmShrink(array, count * sizeof(T)));
+}
+
+// After the walk and the count, while nothing has been printed yet: whether
+// every face index the single pass read is in range, and room in its arrays
+// for every element and triangle. False when it is not, or memory ran out:
+// the two passes then tell what happens.
+bool ready_to_fill(Model* model, ObjChunk& walked, const std::vector<ObjChunk>& chunks) {
+  uint64_t total[3] = {}, triangles = 0;
+  for (const ObjChunk& c : chunks) {
+    for (int slot = 0; slot < 3; slot++) total[slot] += c.read[slot];
+    triangles += c.triangles;
+  }
+  for (int slot = 0; slot < 3; slot++)
+    if (walked.highest[slot] > total[slot]) return false;
+  // More than a model holds fails in the join.
+  const uint64_t limit = UINT32_MAX - 1;
+  if (total[SLOT_V] > limit || total[SLOT_T] > limit || total[SLOT_N] > limit || triangles > limit)
+    return true;
+  if (!room_for_elements(model->vertices, &walked.room[SLOT_V], 3, total[SLOT_V])) return false;
+  if (total[SLOT_T] && !room_for_elements(model->uvs, &walked.room[SLOT_T], 2, total[SLOT_T]))
+    return false;
+  if (total[SLOT_N] && !room_for_elements(model->normals, &walked.room[SLOT_N], 3, total[SLOT_N]))
+    return false;
+  if (triangles <= walked.face_room) return true;
+  void* grown = glmGrow(model->faces, &walked.face_room, triangles, sizeof(ModelFace));
+  if (grown) model->faces = static_cast<ModelFace*>(grown);
+  return grown != nullptr;
+}
+
+// The single pass's groups get their faces, and its g and usemtl lines bind
+// materials, now that the groups exist and the libraries are read.
+void bind_walked(Model* model, ObjChunk& walked) {
+  for (ChunkGroup& g : walked.groups) {
+    uint32_t* to = g.group->faceindices + g.first;
+    for (const ChunkGroup::Run& run : g.runs)
+      for (uint32_t t = 0; t < run.count; t++) *to++ = run.first + t;
+  }
+  uint32_t material = 0;
+  for (const Binding& b : walked.bindings) {
+    if (b.usemtl) look_up_material(model, b.material, &material, &walked.output);
+    walked.groups[b.group].bound = true;
+    walked.groups[b.group].material = material;
+  }
+}
+
 }  // namespace
 
 // Every chunk starts where chunk_can_start allows.
@@ -243,33 +343,12 @@ int cut_chunks(const GlmText& text, size_t chunk_bytes, std::vector<ObjChunk>* c
   return 0;
 }
 
-bool read_libraries(Model* model, const std::vector<std::string>& names, GlmFailure* failure) {
-  for (const std::string& name : names) {
-    free(model->mtlfile);
-    model->mtlfile = glmStrdup("glmReadOBJ", name.c_str(), strlen(name.c_str()));
-    *failure = glmReadMTLFile(model, model->mtlfile);
-    if (failure->failed) return false;
-  }
-  return true;
-}
-
 void look_up_material(const Model* model, const std::string& name, uint32_t* material,
                       std::string* output) {
   if (glmLookupMaterial(model, name.c_str(), material)) return;
   *output += "glmFindMaterial():  can't find material \"";
   *output += name.c_str();
   *output += "\".\n";
-}
-
-void place_group_faces(Model* model, ObjChunk* chunks, size_t count) {
-  for (size_t i = 0; i < count; i++)
-    for (ChunkGroup& g : chunks[i].groups) {
-      g.first = g.group->facecount;
-      g.group->facecount += static_cast<uint32_t>(g.faces);
-    }
-  for (ModelGroup* group = model->grouplist; group; group = group->next)
-    group->faceindices =
-        static_cast<uint32_t*>(glmAllocUnset("glmReadOBJ", group->facecount, sizeof(uint32_t)));
 }
 
 ReadPlan plan_read(const GlmText& text, const GlmReadOptions& options) {
@@ -306,14 +385,52 @@ bool read_in_chunks(Model* model, const ReadWay& way, const ReadPlan& plan, GlmF
         static_cast<ModelFace*>(glmAllocUnset("glmReadOBJ", model->facecount, sizeof(ModelFace)));
     if (model->normalcount) model->normals = element_array(3, model->normalcount);
     if (model->uvcount) model->uvs = element_array(2, model->uvcount);
-    glmRunThreadTasks(plan.threads, chunks.size(), [&](size_t i, unsigned thread) {
-      glmFillPass(model, chunks[i], way, way.scratch[thread]);
-    });
-    ok = finish_fill(model, chunks, way, failure);
+    ok = fill_chunks(model, chunks, 0, way, plan.threads, failure);
   }
   *exact = 0;
   for (const ObjChunk& c : chunks) *exact += c.exact;
   return ok;
+}
+
+// The single pass walks from the front while the others count from the
+// back: where they meet, the walk has done about as much as the count. The
+// walked chunks then stand as one before the counted ones, and the join and
+// the fill go on as for the two passes.
+WalkResult read_walking(Model* model, const ReadWay& way, const ReadPlan& plan, GlmFailure* failure,
+                        size_t* exact) {
+  std::vector<ObjChunk> chunks;
+  if (cut_chunks(*way.text, plan.chunk_bytes, &chunks) || chunks.size() >= UINT32_MAX)
+    return kGaveUp;
+  ChunkClaims claims(chunks.size());
+  ObjChunk walked;
+  bool gave_up = false;
+  const unsigned takers = static_cast<unsigned>(std::min<size_t>(plan.threads, chunks.size()));
+  glmRunThreadTasks(takers, takers, [&](size_t task, unsigned thread) {
+    Scratch& scratch = way.scratch[thread];
+    if (task == 0) {
+      gave_up = !glmSinglePass(model, walked, chunks, claims, way, scratch);
+      if (gave_up) claims.stop();
+      return;
+    }
+    for (size_t i; claims.take_back(&i);) glmFirstPass(model, chunks[i], way, scratch);
+  });
+  if (gave_up) return kGaveUp;
+  chunks.erase(chunks.begin(), chunks.begin() + static_cast<ptrdiff_t>(claims.front()));
+  chunks.insert(chunks.begin(), std::move(walked));
+  if (!ready_to_fill(model, chunks[0], chunks)) return kGaveUp;
+  bool ok = join_counts(model, chunks, failure);
+  if (ok) {
+    bind_walked(model, chunks[0]);
+    ok = fill_chunks(model, chunks, 1, way, plan.threads, failure);
+  }
+  *exact = 0;
+  for (const ObjChunk& c : chunks) *exact += c.exact;
+  if (!ok) return kFailed;
+  fit_array(model->vertices, 3 * (size_t(model->vertexcount) + 1));
+  if (model->uvs) fit_array(model->uvs, 2 * (size_t(model->uvcount) + 1));
+  if (model->normals) fit_array(model->normals, 3 * (size_t(model->normalcount) + 1));
+  fit_array(model->faces, model->facecount);
+  return kRead;
 }
 
 }  // namespace glm_obj

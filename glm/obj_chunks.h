@@ -1,14 +1,16 @@
 // obj_chunks.h: how the OBJ reader cuts a text into chunks and reads them
-// on several threads. A chunk starts where no statement can be going on;
-// the statement reader (obj_read.cpp) counts each chunk and then fills it,
-// and between the two passes the counts are joined in file order, so the
-// model, every message and the failure are those of one walk over the
-// whole text. A file is read a chunk at a time into each thread's buffer,
-// so a big file and the model built from it are not in memory at once.
-// Internal to the model library.
+// on several threads. A chunk starts where no statement can be going on.
+// The statement reader (obj_read.cpp) walks chunks from the front once,
+// counting and filling at once, while the other threads count chunks from
+// the back; where they meet, the counts are joined in file order and the
+// counted chunks filled, so the model, every message and the failure are
+// those of one walk over the whole text. A file is read a chunk at a time
+// into each thread's buffer, so a big file and the model built from it are
+// not in memory at once. Internal to the model library.
 #ifndef PLINKAR_GLM_OBJ_CHUNKS_H
 #define PLINKAR_GLM_OBJ_CHUNKS_H
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -79,11 +81,44 @@ struct ObjChunk {
   // written here, for messages: the text they point into is gone by then.
   CornerValues start, last;
   std::string start_written[3], last_written[3];
-  bool redo = false;              // the fill stopped for corner values from before the chunk
-  std::string output;             // what the fill prints, printed in file order
-  std::vector<Binding> bindings;  // single pass
-  GlmFailure failure;             // of either pass
-  size_t exact = 0;               // elements and faces the fast paths left to the exact reader
+  bool redo = false;   // the fill stopped for corner values from before the chunk
+  std::string output;  // what the fill prints, printed in file order
+  // Single pass: its g and usemtl lines, the highest index a face gave
+  // each slot (checked once every count is known) and the arrays' room (in
+  // elements, slot 0 included, and in triangles).
+  std::vector<Binding> bindings;
+  uint32_t highest[3] = {};
+  size_t room[3] = {}, face_room = 0;
+  GlmFailure failure;  // of any pass
+  size_t exact = 0;    // elements and faces the fast paths left to the exact reader
+};
+
+// Hands out a text's chunks from both ends until they meet: the single pass
+// takes them from the front, in order, and the count from the back.
+class ChunkClaims {
+ public:
+  explicit ChunkClaims(size_t count) : ends_(count) {}
+  bool take_front(size_t* chunk) { return take(true, chunk); }
+  bool take_back(size_t* chunk) { return take(false, chunk); }
+  // Once every taker is done: the chunks before this one went to the front.
+  size_t front() const { return static_cast<size_t>(ends_.load() >> 32); }
+  void stop() { ends_.store(0); }  // no more chunks for either end
+
+ private:
+  // The next front chunk in the high half, one past the next back chunk in
+  // the low half, so that one exchange takes a chunk from either end.
+  bool take(bool from_front, size_t* chunk) {
+    uint64_t ends = ends_.load(std::memory_order_relaxed), front, back;
+    do {
+      front = ends >> 32;
+      back = ends & UINT32_MAX;
+      if (front >= back) return false;
+    } while (!ends_.compare_exchange_weak(ends, from_front ? ends + (uint64_t(1) << 32) : ends - 1,
+                                          std::memory_order_relaxed));
+    *chunk = static_cast<size_t>(from_front ? front : back - 1);
+    return true;
+  }
+  std::atomic<uint64_t> ends_;
 };
 
 // A thread's buffer for the chunks it reads from a file.
@@ -111,26 +146,24 @@ struct ReadWay {
 void glmFirstPass(Model* model, ObjChunk& chunk, const ReadWay& way, Scratch& scratch);
 void glmFillPass(Model* model, ObjChunk& chunk, const ReadWay& way, Scratch& scratch);
 
+// The single pass (obj_read.cpp): walks the chunks claims hands out from the
+// front, in order, counting and filling at once into arrays that grow;
+// front gathers what they hold, as one chunk. False when it gave up: it
+// meets something whose outcome needs the counts first.
+bool glmSinglePass(Model* model, ObjChunk& front, std::vector<ObjChunk>& chunks,
+                   ChunkClaims& claims, const ReadWay& way, Scratch& scratch);
+
 bool load_chunk(Model* model, ObjChunk& chunk, const ReadWay& way, Scratch& scratch, bool fill);
 
 // Cuts the text into chunks of about chunk_bytes each (one for SIZE_MAX).
 // 0, or why a file could not be read.
 int cut_chunks(const GlmText& text, size_t chunk_bytes, std::vector<ObjChunk>* chunks);
 
-// Reads the material libraries an mtllib line names, in order, each
-// replacing the table; false, with the failure, when one cannot be read.
-bool read_libraries(Model* model, const std::vector<std::string>& names, GlmFailure* failure);
-
 // Looks up a usemtl line's material into *material (0 when missing) and
 // adds the message for a missing one to output, which is printed in file
 // order.
 void look_up_material(const Model* model, const std::string& name, uint32_t* material,
                       std::string* output);
-
-// Gives each group of the chunks its place in its group's face list, in
-// file order: chunk after chunk, and within a chunk the group current at its
-// start first. Allocates the lists.
-void place_group_faces(Model* model, ObjChunk* chunks, size_t count);
 
 // How a text is read: on how many threads, in chunks of how many bytes.
 struct ReadPlan {
@@ -144,6 +177,17 @@ ReadPlan plan_read(const GlmText& text, const GlmReadOptions& options);
 // the elements and faces the fast paths left to the exact reader.
 bool read_in_chunks(Model* model, const ReadWay& way, const ReadPlan& plan, GlmFailure* failure,
                     size_t* exact);
+
+// How a read that walks once where it can ended.
+enum WalkResult { kRead, kFailed, kGaveUp };
+
+// One walk where it can: on one thread the single pass reads the whole
+// text; on more, it walks chunks from the front while the other threads
+// count chunks from the back, and where they meet all threads fill the
+// counted chunks. kGaveUp when the single pass gave up, before anything was
+// printed or read besides the text: the two passes then read it again.
+WalkResult read_walking(Model* model, const ReadWay& way, const ReadPlan& plan, GlmFailure* failure,
+                        size_t* exact);
 
 }  // namespace glm_obj
 

@@ -3,15 +3,15 @@
 // fast paths of line_scan.h, anything else the exact reader, which reads
 // every line as scanf would.
 //
-// On one thread the walk counts and fills at once (read_once): elements and
+// The single pass counts and fills at once (glmSinglePass): elements and
 // triangles go into arrays that grow, and what needs the counts (face
 // indices checked against them, material libraries, materials bound to
-// groups) waits for the end. On several threads, or where the one walk
-// cannot tell the outcome alone, the same statement reader makes two
-// passes over chunks of the text (obj_chunks.cpp): it counts, every array
-// is allocated at its exact size, and it fills. Both passes consume the
-// text identically, so the fill can never outgrow what the count sized.
-// The model, every message and the failure are the same whichever way ran.
+// groups) waits for the end. The count and fill passes consume the text
+// identically, so the fill can never outgrow what the count sized: on
+// several threads they read the chunks the single pass does not reach
+// (obj_chunks.cpp), and the whole text where it cannot tell the outcome
+// alone. The model, every message and the failure are the same whichever
+// way ran.
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -35,7 +35,7 @@ namespace {
 enum CornerForm { FORM_V, FORM_VT, FORM_VTN, FORM_VN };
 
 // What a walk over the text does: count, fill arrays the count sized, or
-// both at once into arrays that grow (see read_once).
+// both at once into arrays that grow (see glmSinglePass).
 enum Pass { kCount, kFill, kOnce };
 
 // Cursors of one pass over one chunk; the model holds only results.
@@ -521,9 +521,7 @@ __attribute__((noinline)) bool group_line(ObjPass& s, const char*& p) {
 template <Pass P>
 __attribute__((noinline)) void material_line(ObjPass& s, const char*& p) {
   ObjChunk& chunk = *s.chunk;
-  if (P == kOnce) {
-    chunk.bindings.push_back(Binding{s.group, true, line_name(p, s.end)});
-  } else if (P == kFill) {
+  if (P == kFill) {
     // Materials bind to groups: this one also applies to the group's
     // faces read before it.
     look_up_material(s.model, line_name(p, s.end), &s.material, &chunk.output);
@@ -531,6 +529,7 @@ __attribute__((noinline)) void material_line(ObjPass& s, const char*& p) {
   } else {
     chunk.named_material = true;
     chunk.last_material = line_name(p, s.end);
+    if (P == kOnce) chunk.bindings.push_back(Binding{s.group, true, chunk.last_material});
   }
   p = skip_line(p, s.end);
 }
@@ -634,6 +633,40 @@ void glm_obj::glmFirstPass(Model* model, ObjChunk& chunk, const ReadWay& way, Sc
   chunk.triangles = s.triangles;
 }
 
+// The single pass keeps its state from chunk to chunk, as one walk over the
+// text would.
+bool glm_obj::glmSinglePass(Model* model, ObjChunk& front, std::vector<ObjChunk>& chunks,
+                            ChunkClaims& claims, const ReadWay& way, Scratch& scratch) {
+  front.groups.assign(1, ChunkGroup());
+  ObjPass s = start_pass(model, front, way);
+  s.text_size = way.text->size;
+  for (size_t i; claims.take_front(&i);) {
+    ObjChunk& chunk = chunks[i];
+    // A file cut short meanwhile ends where it ends now.
+    if (!load_chunk(model, chunk, way, scratch, false)) return false;
+    front.begin = chunk.begin;
+    s.end = chunk.end;
+    if (!read_chunk<kOnce>(s)) return false;
+    // The chunk's text is gone once the next is read: corner values keep
+    // theirs as written, for messages.
+    for (int slot = 0; slot < 3; slot++)
+      if (s.corner.written[slot] && s.corner.written[slot] != kCarried) {
+        front.start_written[slot] = written_index(s, slot);
+        s.corner.written[slot] = kCarried;
+      }
+  }
+  for (int slot = 0; slot < 3; slot++) {
+    front.read[slot] = s.read[slot];
+    front.highest[slot] = s.highest[slot];
+    front.room[slot] = s.room[slot];
+    front.last_written[slot] = front.start_written[slot];
+  }
+  front.triangles = s.triangles;
+  front.face_room = s.face_room;
+  front.last = s.corner;
+  return true;
+}
+
 void glm_obj::glmFillPass(Model* model, ObjChunk& chunk, const ReadWay& way, Scratch& scratch) {
   chunk.redo = false;
   chunk.output.clear();
@@ -667,87 +700,8 @@ void glm_obj::glmFillPass(Model* model, ObjChunk& chunk, const ReadWay& way, Scr
     }
 }
 
-namespace {
-
-// How a single pass ended.
-enum OnceResult { kRead, kFailed, kGaveUp };
-
-// Shrinks a grown array to its count, or gives an empty one a block.
-template <typename T>
-void fit_array(T*& array, size_t count) {
-  if (!array) {
-    array = static_cast<T*>(glmAlloc("glmReadOBJ", count, sizeof(T)));
-  } else if (T* fitted = static_cast<T*>(realloc(array, (count ? count : 1) * sizeof(T)))) {
-    array = fitted;
-  }
-}
-
-// The single pass: counts and fills at once, into arrays that grow, for a
-// text read on one thread; a small file then pays for one walk, not two.
-// What needs the counts first waits for the end: the face indices are
-// checked against them, the material libraries read and the materials
-// bound. Whatever the two passes could tell differently (a failure, an index
-// out of range, memory running out) makes it give up before it has printed
-// or read anything else, and the two passes read the text again.
-OnceResult read_once(Model* model, const GlmText& text, const ReadWay& way, size_t piece_bytes,
-                     GlmFailure* failure, size_t* exact) {
-  std::vector<ObjChunk> pieces;
-  if (cut_chunks(text, piece_bytes, &pieces)) return kGaveUp;
-  ObjChunk whole;
-  whole.groups.assign(1, ChunkGroup());
-  ObjPass s = start_pass(model, whole, way);
-  s.text_size = text.size;
-  for (ObjChunk& piece : pieces) {
-    // A file cut short meanwhile ends where it ends now.
-    if (!load_chunk(model, piece, way, way.scratch[0], false)) return kGaveUp;
-    whole.begin = piece.begin;
-    s.end = piece.end;
-    if (!read_chunk<kOnce>(s)) return kGaveUp;
-  }
-  *exact = whole.exact;
-
-  const uint64_t limit = UINT32_MAX - 1;
-  for (int slot = 0; slot < 3; slot++)
-    if (s.read[slot] > limit || s.highest[slot] > s.read[slot]) return kGaveUp;
-  if (s.triangles > limit) return kGaveUp;
-  model->vertexcount = static_cast<uint32_t>(s.read[SLOT_V]);
-  model->uvcount = static_cast<uint32_t>(s.read[SLOT_T]);
-  model->normalcount = static_cast<uint32_t>(s.read[SLOT_N]);
-  model->facecount = static_cast<uint32_t>(s.triangles);
-  fit_array(model->vertices, 3 * (size_t(model->vertexcount) + 1));
-  if (model->uvs) fit_array(model->uvs, 2 * (size_t(model->uvcount) + 1));
-  if (model->normals) fit_array(model->normals, 3 * (size_t(model->normalcount) + 1));
-  fit_array(model->faces, model->facecount);
-
-  if (!read_libraries(model, whole.libraries, failure)) return kFailed;
-  // The groups as the two passes make them, each with its faces.
-  whole.groups[0].group = glmEnsureGroup(model, "default");
-  for (size_t i = 1; i < whole.groups.size(); i++)
-    whole.groups[i].group = glmEnsureGroup(model, whole.groups[i].name.c_str());
-  place_group_faces(model, &whole, 1);
-  for (ChunkGroup& g : whole.groups) {
-    uint32_t* to = g.group->faceindices + g.first;
-    for (const ChunkGroup::Run& run : g.runs)
-      for (uint32_t t = 0; t < run.count; t++) *to++ = run.first + t;
-  }
-
-  uint32_t material = 0;
-  for (const Binding& b : whole.bindings) {
-    if (b.usemtl) look_up_material(model, b.material, &material, &whole.output);
-    whole.groups[b.group].bound = true;
-    whole.groups[b.group].material = material;
-  }
-  fwrite(whole.output.data(), 1, whole.output.size(), stdout);
-  for (const ChunkGroup& g : whole.groups)
-    if (g.bound) g.group->mtlindex = g.material;
-  return kRead;
-}
-
-}  // namespace
-
-// One pass on one thread; the count and fill passes over chunks where
-// several threads read, where the one pass gave up, and for the exact reader
-// alone (which the tests hold the others to).
+// One walk where it can; the count and fill passes over chunks where it gave
+// up, and for the exact reader alone (which the tests hold the others to).
 static GlmFailure read_obj_text(const char* objpath, const GlmText& text, Model** out,
                                 const GlmReadOptions& options) {
   GlmFailure failure;
@@ -759,9 +713,9 @@ static GlmFailure read_obj_text(const char* objpath, const GlmText& text, Model*
   std::vector<Scratch> scratch(std::max(1u, plan.threads));
   const ReadWay way = {fast, fast && options.avx2 && have_avx2(), &text, scratch.data()};
 
-  if (fast && plan.threads <= 1 && options.one_pass) {
+  if (fast && options.one_pass) {
     size_t exact = 0;
-    const OnceResult result = read_once(model, text, way, plan.chunk_bytes, &failure, &exact);
+    const WalkResult result = read_walking(model, way, plan, &failure, &exact);
     if (result != kGaveUp) {
       if (options.exact_statements) *options.exact_statements = exact;
       if (result == kFailed) {

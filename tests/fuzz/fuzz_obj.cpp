@@ -122,6 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   chunked.chunk_bytes = 1 + (size ? data[0] % 32 : 0);
   chunked.threads = 2 + (size > 1 ? data[1] % 2 : 0);
   chunked.avx2 = size > 1 && data[1] & 2;
+  chunked.one_pass = size > 1 && data[1] & 4;
   file_way.chunk_bytes = 1 + (size > 2 ? data[2] % 64 : 0);
   file_way.threads = 1 + (size > 1 ? data[1] % 3 : 0);
   Outcome exact = read_obj(text, size, exact_way);

@@ -417,7 +417,8 @@ static void expect_same_model(const Model* a, const Model* b) {
 }
 
 // Fast paths in either instruction set, one pass or a count and a fill, and chunks of a
-// few bytes on several threads, of the text in memory and read from a file.
+// few bytes on several threads (one walking from the front while the others count from
+// the back, or all counting), of the text in memory and read from a file.
 TEST(ObjPaths, FastChunkedAndExactReadersAgreeOnRandomText) {
   std::mt19937 rng(20261206);
   int read = 0, failed = 0;
@@ -432,6 +433,7 @@ TEST(ObjPaths, FastChunkedAndExactReadersAgreeOnRandomText) {
     chunked.chunk_bytes = size_t(1) << (rng() % 8);
     chunked.threads = 1 + rng() % 3;
     chunked.avx2 = rng() % 2;
+    chunked.one_pass = rng() % 2;
     Outcome exact = read_text(text, exact_way);
     (exact.model ? read : failed)++;
     const GlmReadOptions ways[] = {GlmReadOptions(), plain, counted, chunked, chunked};
