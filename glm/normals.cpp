@@ -202,8 +202,10 @@ struct VertexSum {
   uint32_t shared;    // nonzero once a use is within the angle; then its index
 };
 
-static inline bool within(const float* facetnorms, float threshold, uint32_t facet, uint32_t head) {
-  return glmDotProduct(&facetnorms[3 * facet], &facetnorms[3 * head]) > threshold;
+// Whether a use with facet normal n is within the angle of its vertex's
+// head normal h: the one test every use goes through, whichever walk.
+static inline bool within(const float* n, const float* h, float threshold) {
+  return n[0] * h[0] + n[1] * h[1] + n[2] * h[2] > threshold;
 }
 
 // What vertices from..to make: their normals, the copies among them and
@@ -226,7 +228,10 @@ static NormalCounts gather_uses(ModelFace* faces, uint32_t facecount, const floa
   for (uint32_t i = facecount; i-- > 0;) {
     ModelFace& face = faces[i];
     const uint32_t facet = face.facetidx;
-    const float* n = &facetnorms[3 * facet];
+    // A copy: the compiler cannot tell that the stores to the sums leave
+    // the facet normals alone, and would read them again for every corner.
+    const float n[3] = {facetnorms[3 * facet], facetnorms[3 * facet + 1],
+                        facetnorms[3 * facet + 2]};
     for (int c = 2; c >= 0; c--) {
       const uint32_t v = face.vertexidx[c];
       if (v - from > to - from) continue;
@@ -236,7 +241,7 @@ static NormalCounts gather_uses(ModelFace* faces, uint32_t facecount, const floa
         s.head = facet;
         used++;
       }
-      if (within(facetnorms, threshold, facet, s.head)) {
+      if (within(n, &facetnorms[3 * s.head], threshold)) {
         s.sum[0] += n[0];
         s.sum[1] += n[1];
         s.sum[2] += n[2];
@@ -308,7 +313,7 @@ static void set_corners(ModelFace* faces, uint32_t begin, uint32_t end, uint32_t
       const uint32_t v = face.vertexidx[c];
       if (v - 1 >= vertexcount) continue;  // only a hand-built model has such corners
       VertexSum& s = sums[v];
-      if (!compare || within(facetnorms, threshold, face.facetidx, s.head)) {
+      if (!compare || within(&facetnorms[3 * face.facetidx], &facetnorms[3 * s.head], threshold)) {
         if (shared) face.normalidx[c] = s.shared;
       } else if (copies) {
         const uint32_t index = s.separate++;
