@@ -164,6 +164,19 @@ void place_group_faces(Model* model, std::vector<ObjChunk>& chunks) {
         static_cast<uint32_t*>(glmAllocUnset("glmReadOBJ", group->facecount, sizeof(uint32_t)));
 }
 
+// Whether so many elements or triangles would overflow a model's counts.
+bool more_than_a_model_holds(const uint64_t read[3], uint64_t triangles) {
+  const uint64_t limit = UINT32_MAX - 1;
+  return read[SLOT_V] > limit || read[SLOT_T] > limit || read[SLOT_N] > limit || triangles > limit;
+}
+
+// The elements and faces the fast paths left to the exact reader.
+size_t exact_statements(const std::vector<ObjChunk>& chunks) {
+  size_t exact = 0;
+  for (const ObjChunk& c : chunks) exact += c.exact;
+  return exact;
+}
+
 // Joins the chunks' counts in file order: reads the material libraries,
 // creates the groups, sizes the model and its groups' face lists, and tells
 // each chunk where its elements, triangles and group faces start.
@@ -188,8 +201,7 @@ bool join_counts(Model* model, std::vector<ObjChunk>& chunks, GlmFailure* failur
     triangles += c.triangles;
   }
 
-  const uint64_t limit = UINT32_MAX - 1;
-  if (read[SLOT_V] > limit || read[SLOT_T] > limit || read[SLOT_N] > limit || triangles > limit) {
+  if (more_than_a_model_holds(read, triangles)) {
     glmFail(failure, false, "glmReadOBJ() failed: \"%s\" holds more elements than a model can.\n",
             model->objpath);
     return false;
@@ -257,17 +269,10 @@ bool fill_chunks(Model* model, std::vector<ObjChunk>& chunks, size_t first, cons
   return finish_fill(model, chunks, way, failure);
 }
 
-// Makes room for count elements after slot 0 in an array the single pass
-// grew, or gives one it never grew its first element, of zeros. False when
-// memory ran out.
+// Room for count elements after slot 0 in an array the single pass grew,
+// or one it never grew. False when memory ran out.
 bool room_for_elements(float*& array, size_t* room, int width, uint64_t count) {
-  if (count + 1 <= *room) return true;
-  const bool fresh = !array;
-  void* grown = glmGrow(array, room, count + 1, width * sizeof(float));
-  if (!grown) return false;
-  array = static_cast<float*>(grown);
-  if (fresh) memset(array, 0, width * sizeof(float));
-  return true;
+  return count + 1 <= *room || grow_element_array(array, room, count + 1, width);
 }
 
 // Shrinks a grown array to its count, or gives an empty one a block.
@@ -292,9 +297,7 @@ bool ready_to_fill(Model* model, ObjChunk& walked, const std::vector<ObjChunk>& 
   for (int slot = 0; slot < 3; slot++)
     if (walked.highest[slot] > total[slot]) return false;
   // More than a model holds fails in the join.
-  const uint64_t limit = UINT32_MAX - 1;
-  if (total[SLOT_V] > limit || total[SLOT_T] > limit || total[SLOT_N] > limit || triangles > limit)
-    return true;
+  if (more_than_a_model_holds(total, triangles)) return true;
   if (!room_for_elements(model->vertices, &walked.room[SLOT_V], 3, total[SLOT_V])) return false;
   if (total[SLOT_T] && !room_for_elements(model->uvs, &walked.room[SLOT_T], 2, total[SLOT_T]))
     return false;
@@ -343,6 +346,15 @@ int cut_chunks(const GlmText& text, size_t chunk_bytes, std::vector<ObjChunk>* c
   return 0;
 }
 
+bool grow_element_array(float*& array, size_t* room, size_t need, int width) {
+  const bool fresh = !array;
+  void* grown = glmGrow(array, room, need, width * sizeof(float));
+  if (!grown) return false;
+  array = static_cast<float*>(grown);
+  if (fresh) memset(array, 0, width * sizeof(float));
+  return true;
+}
+
 void look_up_material(const Model* model, const std::string& name, uint32_t* material,
                       std::string* output) {
   if (glmLookupMaterial(model, name.c_str(), material)) return;
@@ -387,8 +399,7 @@ bool read_in_chunks(Model* model, const ReadWay& way, const ReadPlan& plan, GlmF
     if (model->uvcount) model->uvs = element_array(2, model->uvcount);
     ok = fill_chunks(model, chunks, 0, way, plan.threads, failure);
   }
-  *exact = 0;
-  for (const ObjChunk& c : chunks) *exact += c.exact;
+  *exact = exact_statements(chunks);
   return ok;
 }
 
@@ -423,8 +434,7 @@ WalkResult read_walking(Model* model, const ReadWay& way, const ReadPlan& plan, 
     bind_walked(model, chunks[0]);
     ok = fill_chunks(model, chunks, 1, way, plan.threads, failure);
   }
-  *exact = 0;
-  for (const ObjChunk& c : chunks) *exact += c.exact;
+  *exact = exact_statements(chunks);
   if (!ok) return kFailed;
   fit_array(model->vertices, 3 * (size_t(model->vertexcount) + 1));
   if (model->uvs) fit_array(model->uvs, 2 * (size_t(model->uvcount) + 1));

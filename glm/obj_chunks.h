@@ -159,6 +159,11 @@ bool load_chunk(Model* model, ObjChunk& chunk, const ReadWay& way, Scratch& scra
 // 0, or why a file could not be read.
 int cut_chunks(const GlmText& text, size_t chunk_bytes, std::vector<ObjChunk>* chunks);
 
+// Grows an element array of width floats to room for need elements, slot
+// 0 included; a fresh one gets a slot 0 of zeros, as a counted array has.
+// False when memory ran out, the array then left as it was.
+bool grow_element_array(float*& array, size_t* room, size_t need, int width);
+
 // Looks up a usemtl line's material into *material (0 when missing) and
 // adds the message for a missing one to output, which is printed in file
 // order.

@@ -455,13 +455,9 @@ inline float*& slot_array(Model* model, int slot) {
 template <int kWidth>
 __attribute__((noinline)) float* grow_elements(ObjPass& s, int slot, uint64_t index) {
   float*& array = slot_array(s.model, slot);
-  const bool fresh = !array;
   // Guessed high: an element line takes some 30 bytes.
-  const size_t need = first_room(s, index + 1, fresh ? 24 : SIZE_MAX);
-  void* grown = glmGrow(array, &s.room[slot], need, kWidth * sizeof(float));
-  if (!grown) return nullptr;
-  array = static_cast<float*>(grown);
-  if (fresh) memset(array, 0, kWidth * sizeof(float));
+  const size_t need = first_room(s, index + 1, array ? SIZE_MAX : 24);
+  if (!grow_element_array(array, &s.room[slot], need, kWidth)) return nullptr;
   return array + kWidth * index;
 }
 

@@ -182,7 +182,7 @@ void* glmGrow(void* block, size_t* capacity, size_t need, size_t size) {
 void* glmShrink(void* block, size_t bytes) {
 #ifndef _WIN32
   // A block this big lies on 2 MB pages: cutting it short mid-page splits
-  // that page, and each 4 KB of it then faults on its next use (2 to 3 ms a
+  // that page, and the first pass over it afterwards is slow (2 to 3 ms a
   // split page here). Its room was never written, so it takes no memory.
   if (bytes >= kPagedBytes) return block;
 #endif
