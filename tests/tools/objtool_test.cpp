@@ -178,7 +178,7 @@ TEST(ObjtoolFiles, NoMemoryForTheTextSaysSo) {
 
 // Another program cuts the file to 1000 bytes at several points of its
 // reading: objtool ends with a model or a message, never a signal, whether it
-// reads on every core or, pinned to one, in a single pass.
+// reads on every core (chunks walked and counted at once) or pinned to one.
 TEST(ObjtoolFiles, AFileCutShortWhileItIsReadGivesAModelOrAMessage) {
   std::string text;  // about 40 MB
   char line[64];
